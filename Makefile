@@ -1,0 +1,50 @@
+# The two commands of the README, plus the builds they share.
+#   make run    install what is missing, build, start the game
+#   make test   install what is missing, build with sanitizers, run every test
+#   make fuzz   libFuzzer targets for FUZZ_SECONDS each (clang, sanitizers)
+#   make bench  optimised build, run the benchmarks
+
+JOBS        ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
+RUN_ARGS    ?=
+
+RELEASE = build/release
+ASAN    = build/asan
+FUZZ    = build/fuzz
+
+.PHONY: run test fuzz bench deps release asan clean
+
+deps:
+	@scripts/install-deps.sh
+
+$(RELEASE)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+$(ASAN)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZP_SANITIZE=ON
+
+$(FUZZ)/build.ninja: CMakeLists.txt | deps
+	CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZP_FUZZ=ON
+
+release: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS)
+
+asan: deps $(ASAN)/build.ninja
+	cmake --build $(ASAN) -j $(JOBS)
+
+run: release
+	@echo "Starting the table server on port 7772 (Ctrl+C stops it); the game's windows come later."
+	$(RELEASE)/app/zandupelix-server $(RUN_ARGS)
+
+test: asan
+	cd $(ASAN) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+fuzz: deps $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
+	scripts/run-fuzzers.sh $(FUZZ)/fuzz $(FUZZ_SECONDS)
+
+bench: release
+	scripts/run-benchmarks.sh $(RELEASE)/bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the game needs to build, run and test, and only those that are missing.
+# Usage: scripts/install-deps.sh [--tools]   (--tools adds what the data generators in tools/ need)
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev
+  qt6-base-dev qt6-multimedia-dev fonts-liberation
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [[ "${1:-}" == "--tools" ]]; then
+  packages+=(scowl nodejs npm)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
