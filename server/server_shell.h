@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string_view>
+
+namespace zp::server {
+
+// The server's three timers (socktimer, the dispatch timer, is the shell's own business).
+enum class ServerTimer {
+  Timer1,         // the turn timer, 1 s
+  computertimer,  // the computer player's delay, 1 s
+};
+
+// The world as the table's logic sees it. TServer implements it with sockets and QTimers,
+// tests with an in-memory record of everything the logic asked for.
+class ServerShell {
+ public:
+  virtual ~ServerShell() = default;
+  // Hands a whole message to the record's connection.
+  virtual void send(int record, std::string_view message) = 0;
+  // Closes the record's connection. The shell does not report this close back: the logic
+  // runs its own departure handling right after asking.
+  virtual void close(int record) = 0;
+  // (Re)starts a timer with its full interval, or stops it.
+  virtual void startTimer(ServerTimer timer) = 0;
+  virtual void stopTimer(ServerTimer timer) = 0;
+  // Something the host should see (the headless server prints it).
+  virtual void tellHost(std::string_view text) = 0;
+};
+
+}  // namespace zp::server

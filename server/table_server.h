@@ -1,0 +1,138 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/catalogue.h"
+#include "net/dispatch.h"
+#include "net/fields.h"
+#include "net/framing.h"
+#include "server/board.h"
+#include "server/player_table.h"
+#include "server/random_source.h"
+#include "server/server_shell.h"
+#include "words/word_checker.h"
+
+namespace zp::server {
+
+// Phases of the turn timer.
+enum TurnPhase { kNoPhase = 0, kTurnRunning = 1, kWordMade = 2, kPause = 3 };
+
+// The game state of the table.
+struct GameState {
+  bool running = false;
+  int current = 0;    // player who holds the turn; 0 while nobody does
+  int lastMover = 0;  // whose turn ended last; the next turn goes to the seat after
+  bool team = false;
+  int playTo = 0;
+  int seconds = 0;
+  int countdown = 0;  // ticks left in the turn timer's phase
+  int phase = kNoPhase;
+  std::array<int, 2> teamTotals{};  // team A, team B
+  int fallDirection = kDown;
+  int computerCountdown = 0;
+  int shufflesPerPlayer = 0;
+};
+
+// The name the computer plays under when seat 2 has nobody.
+inline constexpr std::string_view kComputerName = "Tobo";
+
+// The whole server of one table: player table, board, word check, turns and the computer
+// player, driven by calls. A connection is accepted with chooseRecord() and
+// connectionAccepted(), its bytes arrive with bytesReceived(), its end with
+// connectionClosed(); each timer tick is a call. Everything it does to the world goes
+// through the ServerShell.
+//
+//   TableServer table(shell, dictionary, candidates, seed);
+//   int n = table.chooseRecord(); table.connectionAccepted(n);
+//   table.bytesReceived(n, bytes); table.socktimerTimer();
+class TableServer {
+ public:
+  TableServer(ServerShell& shell, words::WordChecker& spell,
+              std::span<const std::string> candidateWords, std::uint64_t seed);
+
+  // Connections.
+  int chooseRecord() const;             // the record a new connection gets; kFullRecord: refuse
+  void connectionAccepted(int record);  // after chooseRecord(); kFullRecord is refused and closed
+  void bytesReceived(int record, std::string_view bytes);
+  void connectionClosed(int record);  // safe to call again for the same close
+
+  // Timer ticks.
+  void socktimerTimer();  // dispatches one waiting message
+  bool hasWaitingMessages() const { return !receivedlist_.empty(); }
+  void Timer1Timer();
+  void computertimerTimer();
+
+  // Read access for the shell and for tests.
+  const tplayer& player(int record) const { return players_.at(static_cast<std::size_t>(record)); }
+  const GameState& game() const { return game_; }
+  const Board& board() const { return board_; }
+  int recordsInUse() const { return recordsInUse_; }
+  std::size_t waitingMessages(int record) const { return receivedlist_.waiting(record); }
+  std::size_t pendingBytes(int record) const;
+
+  // Direct access for tests that set up a position.
+  Board& boardForTest() { return board_; }
+  tplayer& playerForTest(int record) { return players_.at(static_cast<std::size_t>(record)); }
+
+ private:
+  using Fields = net::FieldReader;
+
+  // Message handlers; each gets the argument text after the command word.
+  void receivedlogininfo(std::string_view args);
+  void kickhim(std::string_view args);
+  void chat(std::string_view args);
+  void action(std::string_view args);
+  void startgame(std::string_view args);
+  void justwatch(std::string_view args);
+  enum class Submission { Ignored, Twice, NotTouching, NotValid, Valid };
+  Submission playerdone(std::string_view args, bool byComputer = false);
+  void direction(std::string_view args);
+  void selectletter(std::string_view args);
+  void selectclear(std::string_view args);
+  void clearletter(std::string_view args);
+  void shuffle(std::string_view args);
+  void playasound(std::string_view args);
+
+  // Sessions.
+  void sendTo(int record, std::string_view message);
+  void sendToAll(std::string_view message, int except = 0);
+  void disconnectsock(int record);
+  void catchUp(int record);
+
+  // Board and turns.
+  void createmaze();
+  void startnextround();
+  void findplayer();
+  int seatAfter(int seat) const;
+  bool checkforwin(int n);
+  void startTurnTimer(int phase, int countdown);
+  bool computerHasSeat(int seat) const;
+  void handTurnToComputer();
+
+  // Computer player.
+  void computerplay();
+  bool checkforthere(const std::string& word);
+  bool getpoint(const std::string& word, int a, int b);
+  Cell checkpoint(char letter, Cell from) const;
+
+  ServerShell& shell_;
+  words::WordChecker& spell_;
+  std::span<const std::string> listbox_words_;
+  RandomSource random_;
+
+  std::array<tplayer, 12> players_{};  // records 1..11; 0 is not used
+  int recordsInUse_ = 0;
+  GameState game_;
+  Board board_;
+
+  std::array<net::MessageReader, 12> readers_{};
+  net::ReceiveQueue receivedlist_;
+  net::CommandTable<int> commands_;
+};
+
+}  // namespace zp::server

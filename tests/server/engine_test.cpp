@@ -1,0 +1,192 @@
+// The board, the word check and the scoring.
+#include <gtest/gtest.h>
+
+#include "tests/server/table_harness.h"
+
+namespace zp::server::testing {
+namespace {
+
+using Inbox = std::vector<std::string>;
+
+// A host alone at a running game, holding the first turn.
+class WordCheck : public ::testing::Test {
+ protected:
+  WordCheck() : t({"QUIZ", "STORM", "TREES", "RETINAS", "CAT"}) {
+    t.join("Ann");
+    t.start(/*playTo=*/10000);
+    t.clearInboxes();
+  }
+  void submit(std::initializer_list<Cell> cells) {
+    std::vector<net::CellRef> path;
+    for (const Cell& c : cells) path.push_back({c.a, c.b});
+    t.deliver(1, net::to_server::playerdone(1, path));
+  }
+  Table t;
+};
+
+TEST_F(WordCheck, QuizOnTripleWordTripleLetterAndCentreScores132) {
+  t.lay("quiz", {{3, 0}, {3, 1}, {2, 2}, {3, 3}});
+  submit({{3, 0}, {3, 1}, {2, 2}, {3, 3}});
+  EXPECT_EQ(t.received(1, "CMD_madeword"),
+            Inbox{"CMD_madeword+1+QUIZ+132+132+132+0+3+0+3+1+2+2+3+3"});
+  EXPECT_EQ(t.server.player(1).score, 132);
+  for (const Cell c : {Cell{3, 0}, Cell{3, 1}, Cell{2, 2}, Cell{3, 3}})
+    EXPECT_EQ(t.server.board().at(c.a, c.b), kEmptyCell);
+}
+
+TEST_F(WordCheck, StormWithTripleWordDoubleWordAndDoubleLetterScores60) {
+  // S on a triple-word square, R on a double-word square, M on a double-letter corner.
+  t.lay("storm", {{3, 0}, {2, 0}, {1, 0}, {1, 1}, {0, 0}});
+  submit({{3, 0}, {2, 0}, {1, 0}, {1, 1}, {0, 0}});
+  ASSERT_EQ(t.received(1, "CMD_madeword").size(), 1u);
+  EXPECT_EQ(t.received(1, "CMD_madeword")[0].substr(0, 26), "CMD_madeword+1+STORM+60+60");
+}
+
+TEST_F(WordCheck, TwoDoubleWordTilesQuadruple) {
+  t.lay("trees", {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}});
+  submit({{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}});
+  EXPECT_EQ(t.server.player(1).score, 20);
+}
+
+TEST_F(WordCheck, APlainSevenLetterWordScores27AndEarnsTheBonus) {
+  const std::initializer_list<Cell> path{{0, 1}, {0, 2}, {1, 2}, {1, 3}, {1, 4}, {0, 4}, {0, 5}};
+  t.lay("retinas", path);
+  submit(path);
+  EXPECT_EQ(t.server.player(1).score, 27);
+  EXPECT_EQ(t.received(1, "CMD_bonus"), Inbox{"CMD_bonus+1+20+"});
+  // The bonus follows the word.
+  const auto& inbox = t.inbox(1);
+  ASSERT_GE(inbox.size(), 2u);
+  EXPECT_EQ(inbox[inbox.size() - 2].substr(0, 13), "CMD_madeword+");
+}
+
+TEST_F(WordCheck, APathAcrossAnEmptyCellCarriesAStarAndIsRejected) {
+  t.lay("cat", {{4, 0}, {4, 1}, {5, 0}});
+  t.server.boardForTest().set(4, 1, kEmptyCell);
+  submit({{4, 0}, {4, 1}, {5, 0}});
+  EXPECT_EQ(t.checker.asked.back(), "C*T");
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_notvalid+1+C*T+"});
+  EXPECT_EQ(t.server.game().current, 1);  // the turn goes on
+}
+
+TEST_F(WordCheck, AWordNotInTheDictionaryIsToldToItsMakerOnly) {
+  t.join("Bo");
+  t.clearInboxes();
+  t.lay("zq", {{6, 5}, {6, 4}});
+  submit({{6, 5}, {6, 4}});
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_notvalid+1+ZQ+"});
+  EXPECT_TRUE(t.inbox(2).empty());
+}
+
+TEST_F(WordCheck, ATileTwiceIsDroppedWithOneNoticeToTheHost) {
+  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
+  submit({{4, 0}, {4, 1}, {4, 0}});
+  EXPECT_TRUE(t.inbox(1).empty());
+  EXPECT_EQ(t.shell.hostNotices, Inbox{"stopping here - twice"});
+  EXPECT_TRUE(t.checker.asked.empty());
+}
+
+TEST_F(WordCheck, TilesThatDoNotTouchAreDroppedSilently) {
+  t.lay("cat", {{4, 0}, {4, 1}, {4, 3}});
+  submit({{4, 0}, {4, 1}, {4, 3}});
+  EXPECT_TRUE(t.inbox(1).empty());
+  EXPECT_TRUE(t.checker.asked.empty());
+  EXPECT_EQ(t.server.game().current, 1);
+}
+
+TEST_F(WordCheck, IndexesMustCountUpFromOne) {
+  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
+  t.deliver(1, "CMD_playerdone+1+1+4+0+2+4+1+1+4+2\xFF");  // index 1 again: spells CAT, scores two
+  t.deliver(1, "CMD_playerdone+1+2+4+0+3+4+1\xFF");
+  t.deliver(1, "CMD_playerdone+1+\xFF");
+  EXPECT_TRUE(t.checker.asked.empty());
+  EXPECT_TRUE(t.inbox(1).empty());
+}
+
+TEST_F(WordCheck, AfterAValidWordTheTurnIsOverForFurtherWords) {
+  t.lay("cat", {{5, 2}, {5, 3}, {5, 4}});
+  submit({{5, 2}, {5, 3}, {5, 4}});
+  EXPECT_EQ(t.server.game().current, 0);
+  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
+  submit({{4, 0}, {4, 1}, {4, 2}});
+  EXPECT_EQ(t.received(1, "CMD_madeword").size(), 1u);
+  EXPECT_EQ(t.server.player(1).score, 5);
+}
+
+TEST_F(WordCheck, TeamTotalsGrowInAnIndividualGameToo) {
+  t.lay("cat", {{5, 2}, {5, 3}, {5, 4}});
+  submit({{5, 2}, {5, 3}, {5, 4}});
+  EXPECT_EQ(t.server.game().teamTotals[0], 5);
+  EXPECT_EQ(t.received(1, "CMD_madeword")[0], "CMD_madeword+1+CAT+5+5+5+0+5+2+5+3+5+4");
+}
+
+TEST(Board, TablesOfWorthBonusAndLetters) {
+  EXPECT_EQ(letterworth(1), 1);
+  EXPECT_EQ(letterworth(17), 10);  // q
+  EXPECT_EQ(letterworth(22), 7);   // v
+  EXPECT_EQ(letterworth(kEmptyCell), 1);
+  EXPECT_EQ(anybonus(3, 3, 5), 20);
+  EXPECT_EQ(anybonus(6, 0, 5), 5);
+  EXPECT_EQ(anybonus(4, 2, 5), 10);
+  EXPECT_EQ(anybonus(5, 1, 5), kDoubleWord);
+  EXPECT_EQ(anybonus(6, 3, 5), kTripleWord);
+  EXPECT_EQ(anybonus(3, 1, 5), 0);
+  EXPECT_EQ(convertoletter(26), 'z');
+  EXPECT_EQ(convertoletter(kEmptyCell), '*');
+  EXPECT_EQ(convertoletter(0), 't');
+}
+
+TEST(Board, TheLetterSupplyCoversEveryDrawWithTheTablesChances) {
+  std::array<int, 27> count{};
+  for (int r = 1; r <= 98; ++r) ++count[static_cast<std::size_t>(letterFromDraw(r))];
+  EXPECT_EQ(count[1], 9);   // a
+  EXPECT_EQ(count[5], 12);  // e
+  EXPECT_EQ(count[17], 1);  // q
+  EXPECT_EQ(count[22], 2);  // v
+  EXPECT_EQ(count[26], 1);  // z
+  EXPECT_EQ(count[0], 0);
+  EXPECT_EQ(letterFromDraw(98), 26);
+}
+
+// Builds a board from 7 column strings (top to bottom), "." for an empty cell.
+Board boardOf(const std::array<const char*, 7>& columns) {
+  Board board;
+  for (int a = 0; a < 7; ++a)
+    for (int b = 0; b < 7; ++b)
+      board.set(a, b, columns[a][b] == '.' ? kEmptyCell : columns[a][b] - 'a' + 1);
+  return board;
+}
+std::string column(const Board& board, int a) {
+  std::string out;
+  for (int b = 0; b < 7; ++b)
+    out += board.at(a, b) == kEmptyCell ? '.' : convertoletter(board.at(a, b));
+  return out;
+}
+std::string row(const Board& board, int b) {
+  std::string out;
+  for (int a = 0; a < 7; ++a)
+    out += board.at(a, b) == kEmptyCell ? '.' : convertoletter(board.at(a, b));
+  return out;
+}
+
+TEST(Board, TilesFallInEachDirectionKeepingTheirOrder) {
+  Board board =
+      boardOf({"x..y...", "abcdefg", ".......", "a.b.c.d", "abcdefg", "abcdefg", "abcdefg"});
+  board.movedown();
+  EXPECT_EQ(column(board, 0), ".....xy");
+  EXPECT_EQ(column(board, 3), "...abcd");
+  board.moveup();
+  EXPECT_EQ(column(board, 0), "xy.....");
+  EXPECT_EQ(column(board, 1), "abcdefg");
+  board.moveright();
+  EXPECT_EQ(row(board, 0), ".xaaaaa");
+  EXPECT_EQ(row(board, 6), "...gggg");
+  board.moveleft();
+  EXPECT_EQ(row(board, 0), "xaaaaa.");
+  EXPECT_EQ(row(board, 4), "eeee...");
+  board.fall(99);  // anything else falls down
+  EXPECT_EQ(column(board, 5), ".....ab");
+}
+
+}  // namespace
+}  // namespace zp::server::testing

@@ -1,0 +1,239 @@
+// Connections, login, relays, watching and departures, with an in-memory world.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/server/table_harness.h"
+
+namespace zp::server::testing {
+namespace {
+
+using Inbox = std::vector<std::string>;
+
+TEST(Accepting, NineRecordsLowestFirstThenTheTenthIsRefused) {
+  Table t;
+  for (int n = 1; n <= 9; ++n) {
+    EXPECT_EQ(t.connect(), n);
+    ASSERT_FALSE(t.inbox(n).empty());
+    EXPECT_EQ(t.inbox(n).front(), "CMD_sendlogininfo+" + std::to_string(n));
+  }
+  EXPECT_EQ(t.connect(), kFullRecord);
+  EXPECT_EQ(t.inbox(kFullRecord), Inbox{"CMD_full+"});
+  EXPECT_EQ(t.shell.closed, std::vector<int>{kFullRecord});
+  EXPECT_FALSE(t.server.player(kFullRecord).connected);
+  for (int n = 1; n <= 9; ++n) EXPECT_TRUE(t.server.player(n).connected);
+}
+
+TEST(Accepting, AFreedRecordIsReusedBeforeANewOne) {
+  Table t;
+  for (int i = 0; i < 4; ++i) t.join("p" + std::to_string(i + 1));
+  t.leave(3);
+  EXPECT_EQ(t.connect(), 3);
+  EXPECT_EQ(t.server.recordsInUse(), 4);
+  EXPECT_EQ(t.connect(), 5);
+}
+
+TEST(Login, AnnouncesToAllThenIntroducesTheConnectedOthers) {
+  Table t;
+  t.join("Ann");
+  t.connect();  // 2, never logs in: stays in the table without a name
+  t.join("Cy");
+  t.leave(2);
+  t.clearInboxes();
+  const int n = t.join("Dee");
+  EXPECT_EQ(n, 2);
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_newplayerinfo+2+Dee"});
+  EXPECT_EQ(t.inbox(3), Inbox{"CMD_newplayerinfo+2+Dee"});
+  EXPECT_EQ(t.inbox(2), (Inbox{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Dee",
+                               "CMD_existingplayers+1+Ann", "CMD_existingplayers+3+Cy"}));
+  EXPECT_EQ(t.server.player(2).name, "Dee");
+}
+
+TEST(Login, ADifferentVersionIsToldToBothSidesAndThePlayerStays) {
+  Table t;
+  t.join("Ann");
+  t.clearInboxes();
+  t.join("Bo", "1.0.14");
+  EXPECT_EQ(t.received(1, "CMD_havewrongversion"), Inbox{"CMD_havewrongversion+Bo"});
+  EXPECT_EQ(t.received(2, "CMD_wrongversion"), Inbox{"CMD_wrongversion+"});
+  EXPECT_EQ(t.inbox(2).back(), "CMD_wrongversion+");
+  EXPECT_TRUE(t.server.player(2).connected);
+}
+
+TEST(Login, TheExtraTerminatorAndAPlusInTheNameMakeOneLogin) {
+  Table t;
+  t.connect();
+  t.deliver(1, net::to_server::logininfo(1, "1.0.15", "A+B"));
+  EXPECT_EQ(t.server.player(1).name, "A+B");
+  EXPECT_EQ(t.received(1, "CMD_newplayerinfo"), Inbox{"CMD_newplayerinfo+1+A+B"});
+}
+
+TEST(Relays, ChatActionAndSoundGoToEveryoneWithTheSendersName) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.clearInboxes();
+  t.deliver(2, net::to_server::chat(2, "1+1=2|clNavy"));
+  t.deliver(2, net::to_server::action(2, "waves|clRed"));
+  t.deliver(2, net::to_server::playasound(2, "wave5"));
+  const Inbox expected{"CMD_chat+2+Bo chats: 1+1=2|clNavy", "CMD_action+2+Bo waves|clRed",
+                       "CMD_playasound+2+wave5+"};
+  EXPECT_EQ(t.inbox(1), expected);
+  EXPECT_EQ(t.inbox(2), expected);
+}
+
+TEST(Watching, ModeOneNeedsARunningGameModeTwoIsAlwaysRelayed) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.clearInboxes();
+  t.deliver(2, net::to_server::justwatch(2, 1));
+  EXPECT_TRUE(t.inbox(1).empty());
+  EXPECT_FALSE(t.server.player(2).watching);
+  t.deliver(2, net::to_server::justwatch(2, 2));
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_justwatching+2+2"});
+  t.start();
+  t.clearInboxes();
+  t.deliver(2, net::to_server::justwatch(2, 1));
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_justwatching+2+1"});
+  EXPECT_TRUE(t.server.player(2).watching);
+}
+
+TEST(Watching, TheHostMaySwitchAnySeatOthersOnlyTheirOwnWatchersNone) {
+  Table t;
+  for (const char* name : {"Ann", "Bo", "Cy", "Dee", "Spy"}) t.join(name);
+  t.start();
+  t.deliver(1, net::to_server::justwatch(3, 1));
+  EXPECT_TRUE(t.server.player(3).watching);
+  t.deliver(2, net::to_server::justwatch(4, 1));
+  EXPECT_FALSE(t.server.player(4).watching);
+  t.clearInboxes();
+  t.deliver(5, net::to_server::justwatch(5, 1));
+  EXPECT_TRUE(t.inbox(1).empty());
+}
+
+TEST(Watching, TheTurnHoldersSwitchHandsTheTurnToTheComputer) {
+  Table t;
+  t.join("Ann");
+  t.start();
+  ASSERT_EQ(t.server.game().current, 1);
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::computertimer));
+  t.deliver(1, net::to_server::justwatch(1, 1));
+  EXPECT_TRUE(t.shell.isRunning(ServerTimer::computertimer));
+  EXPECT_EQ(t.server.game().computerCountdown, 5);
+}
+
+TEST(Removal, OnlyTheHostRemovesAndOthersHearItOnce) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.join("Cy");
+  t.clearInboxes();
+  t.deliver(2, net::to_server::kickhim(2, 3));
+  EXPECT_TRUE(t.server.player(3).connected);
+  EXPECT_TRUE(t.shell.closed.empty());
+  t.deliver(1, net::to_server::kickhim(1, 3));
+  EXPECT_EQ(t.shell.closed, std::vector<int>{3});
+  EXPECT_FALSE(t.server.player(3).connected);
+  // The socket reports its close afterwards too.
+  t.leave(3);
+  EXPECT_EQ(t.received(1, "CMD_playerdisconnected"), Inbox{"CMD_playerdisconnected+3+Cy"});
+  EXPECT_EQ(t.received(2, "CMD_playerdisconnected"), Inbox{"CMD_playerdisconnected+3+Cy"});
+  EXPECT_TRUE(t.inbox(3).empty());
+}
+
+TEST(Departure, ReportedTwiceIsAnnouncedOnceAndClearsTheRecord) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  t.deliver(1, net::to_server::justwatch(2, 1));
+  t.clearInboxes();
+  t.leave(2);
+  t.leave(2);
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_playerdisconnected+2+Bo"});
+  EXPECT_EQ(t.server.player(2).name, "");
+  EXPECT_FALSE(t.server.player(2).watching);
+}
+
+TEST(Departure, WhatALeaverLeftWaitingIsNotTakenForTheNextOccupant) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.clearInboxes();
+  t.server.bytesReceived(2, net::to_server::chat(2, "old"));
+  t.server.bytesReceived(2, "CMD_chat+2+half");
+  t.leave(2);
+  t.connect();  // record 2 again
+  t.deliver(2, "|clNavy\xFF");
+  t.pump();
+  EXPECT_TRUE(t.received(1, "CMD_chat").empty());
+}
+
+TEST(Spoofing, AMessageInAnothersNameIsIgnored) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  t.clearInboxes();
+  t.deliver(2, net::to_server::chat(1, "I am Ann"));
+  t.deliver(2, net::to_server::logininfo(1, "1.0.15", "Mallory"));
+  t.deliver(2, net::to_server::startgame({"Bo", 100, 30, false, 0}));
+  t.deliver(2, net::to_server::kickhim(1, 1));
+  t.deliver(2, net::to_server::justwatch(1, 1));
+  t.deliver(2, net::to_server::shuffle(1));
+  t.deliver(2, net::to_server::selectclear(1));
+  EXPECT_TRUE(t.inbox(1).empty());
+  EXPECT_TRUE(t.inbox(2).empty());
+  EXPECT_EQ(t.server.player(1).name, "Ann");
+  EXPECT_TRUE(t.shell.closed.empty());
+  EXPECT_FALSE(t.server.player(1).watching);
+}
+
+TEST(BadInput, OutOfRangeOrNonNumericFieldsDropTheMessageOnly) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  const Board before = t.server.board();
+  t.clearInboxes();
+  for (const char* bad :
+       {"CMD_justwatch+11+1\xFF", "CMD_justwatch+0+1\xFF", "CMD_chat+x+hi\xFF",
+        "CMD_selectletter+1+8+0+0+\xFF", "CMD_selectletter+1+1+7+0+\xFF",
+        "CMD_selectletter+1+1+0+-1+\xFF", "CMD_playerdone+1+1+9+9\xFF",
+        "CMD_playerdone+1+0+3+3\xFF", "CMD_playerdone+1+1+3\xFF", "CMD_direction+1+5+\xFF",
+        "CMD_kickhim+1+99+\xFF", "CMD_startgame+Ann+-5+x+t+1+\xFF", "CMD_clearletter+1+0+\xFF",
+        "CMD_logininfo+\xFF", "CMD_\xFF", "+\xFF", "CMD_nosuch+1\xFF"}) {
+    t.deliver(1, bad);
+  }
+  EXPECT_TRUE(t.inbox(1).empty());
+  EXPECT_TRUE(t.inbox(2).empty());
+  EXPECT_EQ(t.server.board().codes()[0], before.codes()[0]);
+  EXPECT_EQ(t.server.game().current, 1);
+  // Still serving.
+  t.deliver(2, net::to_server::chat(2, "still here"));
+  EXPECT_EQ(t.received(1, "CMD_chat"), Inbox{"CMD_chat+2+Bo chats: still here"});
+}
+
+TEST(BadInput, AFloodIsBoundedAndDoesNotStarveTheOthers) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.clearInboxes();
+  const std::string garbage(64 * 1024, 'g');
+  for (int i = 0; i < 100; ++i) t.server.bytesReceived(2, garbage);
+  EXPECT_LE(t.server.pendingBytes(2), net::kMaxMessageBytes);
+  std::string flood;
+  for (int i = 0; i < 1000; ++i) flood += net::to_server::chat(2, "spam");
+  t.server.bytesReceived(2, flood);
+  EXPECT_LE(t.server.waitingMessages(2), 32u);
+  t.server.bytesReceived(1, net::to_server::chat(1, "hello"));
+  // The host's line is handled within two ticks, not after the whole flood.
+  t.server.socktimerTimer();
+  t.server.socktimerTimer();
+  const auto lines = t.received(2, "CMD_chat");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "CMD_chat+1+Ann chats: hello"), lines.end());
+}
+
+}  // namespace
+}  // namespace zp::server::testing

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/catalogue.h"
+#include "server/table_server.h"
+
+namespace zp::server::testing {
+
+// Everything the table asked of the world, kept for the test to look at.
+class FakeShell : public ServerShell {
+ public:
+  void send(int record, std::string_view message) override {
+    // Messages go out whole: strip the terminator to keep expectations readable.
+    std::string text(message);
+    if (!text.empty() && text.back() == '\xFF') text.pop_back();
+    inbox[record].push_back(text);
+    log.push_back({record, text});
+  }
+  void close(int record) override { closed.push_back(record); }
+  void startTimer(ServerTimer timer) override { running.insert(timer); }
+  void stopTimer(ServerTimer timer) override { running.erase(timer); }
+  void tellHost(std::string_view text) override { hostNotices.emplace_back(text); }
+
+  bool isRunning(ServerTimer timer) const { return running.count(timer) > 0; }
+
+  struct Sent {
+    int record;
+    std::string text;
+  };
+  std::map<int, std::vector<std::string>> inbox;
+  std::vector<Sent> log;
+  std::vector<int> closed;
+  std::set<ServerTimer> running;
+  std::vector<std::string> hostNotices;
+};
+
+// Answers from a handful of words.
+class SetChecker : public words::WordChecker {
+ public:
+  explicit SetChecker(std::set<std::string> words) : words_(std::move(words)) {}
+  bool checkword(std::string_view word) override {
+    asked.emplace_back(word);
+    return words_.count(std::string(word)) > 0;
+  }
+  std::vector<std::string> asked;
+
+ private:
+  std::set<std::string> words_;
+};
+
+// A table with its fake world: connect players, send their messages, let time pass.
+class Table {
+ public:
+  explicit Table(std::set<std::string> words = {}, std::vector<std::string> candidates = {},
+                 std::uint64_t seed = 1)
+      : checker(std::move(words)),
+        candidates_(std::move(candidates)),
+        server(shell, checker, candidates_, seed) {}
+
+  int connect() {
+    const int n = server.chooseRecord();
+    server.connectionAccepted(n);
+    return n;
+  }
+  // Delivers raw bytes from a record and dispatches everything that is waiting.
+  void deliver(int record, std::string_view bytes) {
+    server.bytesReceived(record, bytes);
+    pump();
+  }
+  void pump() {
+    while (server.hasWaitingMessages()) server.socktimerTimer();
+  }
+  int join(const std::string& name, std::string_view version = net::kGameVersion) {
+    const int n = connect();
+    deliver(n, net::to_server::logininfo(n, version, name));
+    return n;
+  }
+  void leave(int record) { server.connectionClosed(record); }
+  // One second: each running timer ticks once, the turn timer first.
+  void second() {
+    const bool turn = shell.isRunning(ServerTimer::Timer1);
+    const bool computer = shell.isRunning(ServerTimer::computertimer);
+    if (turn) server.Timer1Timer();
+    if (computer && shell.isRunning(ServerTimer::computertimer)) server.computertimerTimer();
+  }
+  void seconds(int count) {
+    for (int i = 0; i < count; ++i) second();
+  }
+  void start(int playTo = 100, int secondsPerTurn = 60, bool team = false, int shuffles = 2) {
+    deliver(1, net::to_server::startgame(
+                   {server.player(1).name, playTo, secondsPerTurn, team, shuffles}));
+  }
+  std::vector<std::string>& inbox(int record) { return shell.inbox[record]; }
+  void clearInboxes() {
+    shell.inbox.clear();
+    shell.log.clear();
+  }
+  // Messages of one command word that a record received, in order.
+  std::vector<std::string> received(int record, std::string_view command) {
+    std::vector<std::string> out;
+    for (const auto& m : shell.inbox[record])
+      if (m.rfind(std::string(command) + "+", 0) == 0) out.push_back(m);
+    return out;
+  }
+  // Lays a word's letters on the given cells ("a" = 1 ... "z" = 26).
+  void lay(std::string_view letters, std::initializer_list<Cell> cells) {
+    std::size_t i = 0;
+    for (const Cell& c : cells) server.boardForTest().set(c.a, c.b, letters[i++] - 'a' + 1);
+  }
+
+  FakeShell shell;
+  SetChecker checker;
+
+ private:
+  std::vector<std::string> candidates_;
+
+ public:
+  TableServer server;
+};
+
+}  // namespace zp::server::testing
