@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/framing.h"
+
+namespace zp::server::testing {
+
+// Runs the event loop until `done` holds or `ms` pass; true when it held.
+inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// A player over real TCP: keeps every message it receives.
+class LoopbackClient {
+ public:
+  explicit LoopbackClient(quint16 port) {
+    QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
+      const QByteArray bytes = socket.readAll();
+      reader.feed(std::string_view(bytes.constData(), bytes.size()),
+                  [this](std::string&& m) { inbox.push_back(std::move(m)); });
+    });
+    QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+    socket.connectToHost("127.0.0.1", port);
+  }
+  void write(std::string_view bytes) {
+    socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket.flush();
+  }
+  bool has(const std::string& message) const {
+    for (const auto& m : inbox)
+      if (m == message) return true;
+    return false;
+  }
+  bool waitFor(const std::string& message, int ms = 5000) {
+    return waitUntil([&] { return has(message); }, ms);
+  }
+
+  QTcpSocket socket;
+  net::MessageReader reader;
+  std::vector<std::string> inbox;
+  bool closed = false;
+};
+
+}  // namespace zp::server::testing

@@ -1,0 +1,85 @@
+// TServer over real loopback TCP, on a free port.
+#include "server/TServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "net/catalogue.h"
+#include "tests/server/loopback_client.h"
+
+namespace zp::server::testing {
+namespace {
+
+class Loopback : public ::testing::Test {
+ protected:
+  Loopback() {
+    TServer::Options options;
+    options.dictionaryFile = (dir.path() + "/English").toStdString();
+    options.seed = 7;
+    server = std::make_unique<TServer>(options);
+    EXPECT_TRUE(server->listen(0));
+  }
+  std::unique_ptr<LoopbackClient> client() {
+    return std::make_unique<LoopbackClient>(server->port());
+  }
+  QTemporaryDir dir;
+  std::unique_ptr<TServer> server;
+};
+
+TEST_F(Loopback, TenSocketsTheTenthIsToldTheTableIsFullAndClosed) {
+  std::vector<std::unique_ptr<LoopbackClient>> players;
+  for (int n = 1; n <= 9; ++n) {
+    players.push_back(client());
+    ASSERT_TRUE(players.back()->waitFor("CMD_sendlogininfo+" + std::to_string(n)));
+  }
+  auto tenth = client();
+  ASSERT_TRUE(tenth->waitFor("CMD_full+"));
+  EXPECT_TRUE(waitUntil([&] { return tenth->closed; }));
+  for (const auto& p : players) EXPECT_FALSE(p->closed);
+  // The nine are still served.
+  players[8]->write(net::to_server::logininfo(9, "1.0.15", "Nine"));
+  EXPECT_TRUE(players[0]->waitFor("CMD_newplayerinfo+9+Nine"));
+}
+
+TEST_F(Loopback, AMessageSplitAcrossTwoWritesStillArrives) {
+  auto ann = client();
+  ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
+  const std::string login = net::to_server::logininfo(1, "1.0.15", "Ann");
+  ann->write(login.substr(0, 9));
+  waitUntil([] { return false; }, 50);
+  ann->write(login.substr(9));
+  EXPECT_TRUE(ann->waitFor("CMD_newplayerinfo+1+Ann"));
+}
+
+TEST_F(Loopback, TwoMessagesInOneWriteArriveAsTwo) {
+  auto ann = client();
+  ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
+  ann->write(net::to_server::chat(1, "one") + net::to_server::chat(1, "two+three"));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+1+ chats: two+three"));
+  EXPECT_TRUE(ann->has("CMD_chat+1+ chats: one"));
+}
+
+TEST_F(Loopback, AKickedPlayerIsClosedAndTheOthersAreTold) {
+  auto ann = client();
+  auto bo = client();
+  ASSERT_TRUE(bo->waitFor("CMD_sendlogininfo+2"));
+  bo->write(net::to_server::logininfo(2, "1.0.15", "Bo"));
+  ASSERT_TRUE(ann->waitFor("CMD_newplayerinfo+2+Bo"));
+  ann->write(net::to_server::kickhim(1, 2));
+  EXPECT_TRUE(waitUntil([&] { return bo->closed; }));
+  EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Bo"));
+  // The freed record goes to the next comer.
+  auto cy = client();
+  EXPECT_TRUE(cy->waitFor("CMD_sendlogininfo+2"));
+}
+
+}  // namespace
+}  // namespace zp::server::testing
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
