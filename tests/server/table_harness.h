@@ -60,6 +60,9 @@ class Table {
       : checker(std::move(words)),
         candidates_(std::move(candidates)),
         server(shell, checker, candidates_, seed) {}
+  // A table that asks another dictionary and plays other candidates.
+  Table(words::WordChecker& spell, std::span<const std::string> candidates, std::uint64_t seed)
+      : checker({}), server(shell, spell, candidates, seed) {}
 
   int connect() {
     const int n = server.chooseRecord();
