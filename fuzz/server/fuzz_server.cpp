@@ -1,0 +1,135 @@
+// Feeds the table's logic random traffic from up to ten connections that connect, send
+// and disconnect at random, with the timers ticking in between.
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/catalogue.h"
+#include "server/table_server.h"
+
+namespace {
+
+using namespace zp::server;
+
+class NullShell : public ServerShell {
+ public:
+  void send(int record, std::string_view message) override {
+    if (record < 1 || record > kFullRecord || message.empty() || message.back() != '\xFF')
+      __builtin_trap();
+    bytes += message.size();
+  }
+  void close(int record) override {
+    if (record < 1 || record > kFullRecord) __builtin_trap();
+  }
+  void startTimer(ServerTimer timer) override { running.insert(timer); }
+  void stopTimer(ServerTimer timer) override { running.erase(timer); }
+  void tellHost(std::string_view) override {}
+  std::set<ServerTimer> running;
+  std::size_t bytes = 0;
+};
+
+// Accepts words of even length, so both answers happen.
+class EvenChecker : public zp::words::WordChecker {
+ public:
+  bool checkword(std::string_view word) override { return word.size() % 2 == 0; }
+};
+
+const std::vector<std::string> kCandidates = {"ab",   "area", "earth", "eats", "idea",
+                                              "neat", "rate", "seat",  "tear", "tree"};
+
+class Reader {
+ public:
+  Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool more() const { return pos_ < size_; }
+  std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+  std::string bytes(std::size_t n) {
+    n = std::min(n, size_ - pos_);
+    std::string out(reinterpret_cast<const char*>(data_ + pos_), n);
+    pos_ += n;
+    return out;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  NullShell shell;
+  EvenChecker checker;
+  Reader in(data, size);
+  TableServer table(shell, checker, kCandidates, in.byte());
+
+  while (in.more()) {
+    const std::uint8_t op = in.byte();
+    const int record = 1 + in.byte() % 10;
+    switch (op % 9) {
+      case 0:
+        table.connectionAccepted(table.chooseRecord());
+        break;
+      case 1:
+        table.connectionClosed(record);
+        break;
+      case 2:
+        table.bytesReceived(record, in.bytes(in.byte()));
+        break;
+      case 3:  // well-formed traffic, to reach deep into games
+        switch (in.byte() % 6) {
+          case 0:
+            table.bytesReceived(record, zp::net::to_server::logininfo(record, "1.0.15", "p"));
+            break;
+          case 1:
+            table.bytesReceived(
+                1, zp::net::to_server::startgame({"h", 1 + in.byte(), 1 + in.byte() % 8,
+                                                  (in.byte() & 1) != 0, in.byte() % 3}));
+            break;
+          case 2: {
+            std::vector<zp::net::CellRef> path;
+            const int length = 1 + in.byte() % 7;
+            int a = in.byte() % 7, b = in.byte() % 7;
+            for (int i = 0; i < length; ++i) {
+              path.push_back({a, b});
+              a = std::clamp(a + in.byte() % 3 - 1, 0, 6);
+              b = std::clamp(b + in.byte() % 3 - 1, 0, 6);
+            }
+            table.bytesReceived(record, zp::net::to_server::playerdone(record, path));
+            break;
+          }
+          case 3:
+            table.bytesReceived(record, zp::net::to_server::justwatch(record, 1 + in.byte() % 2));
+            break;
+          case 4:
+            table.bytesReceived(record, zp::net::to_server::direction(record, in.byte() % 6));
+            break;
+          default:
+            table.bytesReceived(record, zp::net::to_server::shuffle(record));
+            break;
+        }
+        break;
+      case 4:
+      case 5:
+        table.socktimerTimer();
+        break;
+      case 6:
+        if (shell.running.count(ServerTimer::Timer1)) table.Timer1Timer();
+        break;
+      case 7:
+        if (shell.running.count(ServerTimer::computertimer)) table.computertimerTimer();
+        break;
+      default:
+        for (int i = 0; i < 8 && table.hasWaitingMessages(); ++i) table.socktimerTimer();
+        break;
+    }
+    // What the table holds stays bounded whatever arrives.
+    for (int r = 1; r <= kMaxRecords; ++r)
+      if (table.pendingBytes(r) > zp::net::kMaxMessageBytes || table.waitingMessages(r) > 32)
+        __builtin_trap();
+    if (table.game().current < 0 || table.game().current > kSeats) __builtin_trap();
+  }
+  return 0;
+}
