@@ -1,6 +1,7 @@
 #include "lzrw1kh.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace zp::records {
@@ -64,8 +65,27 @@ std::size_t TLZR::Compress(const std::uint8_t* src, std::size_t n, std::uint8_t*
       if (p != -1 && x - static_cast<std::size_t>(p) < kWindow) {
         const std::uint8_t* a = src + x;
         const std::uint8_t* b = src + p;
-        const std::size_t limit = std::min(kMaxMatch, n - x);
-        while (length < limit && a[length] == b[length]) ++length;
+        if (n - x >= kMaxMatch) {
+          // Eight bytes at a time; the reads stay within the data and its spare bytes.
+          for (;;) {
+            std::uint64_t wa;
+            std::uint64_t wb;
+            std::memcpy(&wa, a + length, 8);
+            std::memcpy(&wb, b + length, 8);
+            if (const std::uint64_t diff = wa ^ wb; diff != 0) {
+              const int bit = std::endian::native == std::endian::little ? std::countr_zero(diff)
+                                                                         : std::countl_zero(diff);
+              length += static_cast<std::size_t>(bit) / 8;
+              break;
+            }
+            length += 8;
+            if (length >= kMaxMatch) break;
+          }
+          length = std::min(length, kMaxMatch);
+        } else {
+          const std::size_t limit = n - x;
+          while (length < limit && a[length] == b[length]) ++length;
+        }
       }
       hash_[h] = static_cast<std::int16_t>(x);
       if (length >= kMinMatch) {

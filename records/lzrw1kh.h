@@ -28,7 +28,8 @@ class TLZR {
   TLZR();
 
   // Compresses src[0..n) (n <= kBlockSize) into dst and returns the block length. src must
-  // stay readable for two bytes past n and dst must hold kBufferSize bytes.
+  // stay readable for 8 bytes past n (the spare bytes of an I/O buffer) and dst must hold
+  // kBlockSize + 8 bytes. What the spare bytes hold never changes the output.
   std::size_t Compress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst);
 
   // Restores a block of `length` bytes into dst (kBlockSize bytes) and returns the number

@@ -19,6 +19,7 @@ namespace zp::records {
 namespace {
 
 const std::string kEmpty;
+const std::string kZero = "0";
 constexpr std::string_view kWaiting = "<Waiting>";
 
 // A cell's number; empty or unreadable cells count as 0, so one bad cell never stops counting.
@@ -109,9 +110,9 @@ std::string TallyFileName(std::string_view game_key) {
 
 TallyTable::TallyTable() {
   rows_.resize(1);
-  rows_[0].fill("0");
-  mylabels_.fill("0");
-  labels_.fill("0");
+  rows_[0].fill(kZero);
+  mylabels_.fill(kZero);
+  labels_.fill(kZero);
 }
 
 const std::string& TallyTable::Cell(int column, int row) const {
@@ -151,7 +152,7 @@ void TallyTable::checklistClick(int index) {
   entry.checked = !entry.checked;
   if (TalliedIndex(entry.name) >= 0) return;
   Row row;
-  row.fill("0");
+  row.fill(kZero);
   row[0] = entry.name;
   rows_.push_back(std::move(row));
 }
@@ -221,7 +222,7 @@ void TallyTable::addgame(std::string_view winner) {
     if (index < 0) continue;
     const int row = index + 1;
     for (int c = 1; c <= 8; ++c) {
-      if (Cell(c, row).empty()) SetCell(c, row, "0");
+      if (Cell(c, row).empty()) SetCell(c, row, kZero);
     }
     addit(1, row);
     addit(5, row);
@@ -261,17 +262,17 @@ void TallyTable::untally(int index) {
 }
 
 void TallyTable::reset() {
-  for (int c = 1; c <= 5; ++c) rows_[0][static_cast<std::size_t>(c)] = "0";
-  mylabels_.fill("0");
+  for (int c = 1; c <= 5; ++c) rows_[0][static_cast<std::size_t>(c)] = kZero;
+  mylabels_.fill(kZero);
   if (rows_.size() > 1) {
     for (auto& row : rows_) {
       row[0].clear();
-      for (int c = 1; c <= 8; ++c) row[static_cast<std::size_t>(c)] = "0";
+      for (int c = 1; c <= 8; ++c) row[static_cast<std::size_t>(c)] = kZero;
     }
   }
   rows_.resize(1);
   selected_ = -1;
-  labels_.fill("0");
+  labels_.fill(kZero);
 }
 
 std::string TallyTable::savegrid() const {
@@ -329,7 +330,7 @@ void TallyTable::loadtally() {
   for (int c = 1; c <= 3; ++c) mylabels_[static_cast<std::size_t>(c - 1)] = Cell(c, 0);
   if (!Cell(5, 0).empty()) mylabels_[3] = Cell(4, 0) + " (" + Cell(5, 0) + ")";
   for (std::size_t i = 1; i < rows_.size(); ++i) {
-    for (std::size_t c = 5; c <= 8; ++c) rows_[i][c] = "0";
+    for (std::size_t c = 5; c <= 8; ++c) rows_[i][c] = kZero;
   }
 }
 
