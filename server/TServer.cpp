@@ -19,6 +19,7 @@ constexpr qint64 kReadChunk = 32768;
 
 TServer::TServer(const Options& options, QObject* parent)
     : QObject(parent), spell(options.dictionaryFile, words::carriedWordList()) {
+  words::releaseCarriedWordList();
   logic_ = std::make_unique<TableServer>(static_cast<ServerShell&>(*this), spell,
                                          words::carriedCandidateWords(),
                                          options.seed != 0 ? options.seed : clockSeed());
@@ -54,6 +55,9 @@ void TServer::Sock1Accept() {
     if (QTcpSocket* old = detach(record)) old->deleteLater();
     sockets_[static_cast<std::size_t>(record)] = socket;
     socket->setParent(this);
+    // Qt takes no more from the system than this before we read it, so a flooding peer is
+    // held back by TCP instead of filling our memory.
+    socket->setReadBufferSize(kReadChunk * 2);
     connect(socket, &QTcpSocket::readyRead, this,
             [this, record, socket] { Sock1Read(record, socket); });
     connect(socket, &QTcpSocket::disconnected, this,

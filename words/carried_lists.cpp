@@ -1,6 +1,10 @@
+#include <sys/mman.h>
+#include <unistd.h>
 #include <QResource>
 #include <QString>
 #include <mutex>
+
+#include <cstdint>
 
 #include "words/tdictn.h"
 
@@ -30,6 +34,18 @@ std::string_view resource(const char* name) {
 
 std::string_view carriedWordList() {
   return resource(":/words/English");
+}
+
+void releaseCarriedWordList() {
+  // The list lies read-only in the program file: its pages are dropped from memory here
+  // and read back from the file should anything look at them again.
+  const std::string_view list = carriedWordList();
+  if (list.empty()) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(list.data());
+  const std::uintptr_t first = (begin + page - 1) / page * page;
+  const std::uintptr_t last = (begin + list.size()) / page * page;
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 std::string_view carriedWordListCopyright() {

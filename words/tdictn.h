@@ -44,6 +44,8 @@ class TDictn final : public WordChecker {
 
 // The word list compiled into the program; empty if the resource is missing.
 std::string_view carriedWordList();
+// Lets the memory of the carried list go once the dictionary file is written.
+void releaseCarriedWordList();
 // The computer player's candidate words, lower-case and sorted, entry 0 first.
 const std::vector<std::string>& carriedCandidateWords();
 // SCOWL's copyright notice, which must travel with the word list.
