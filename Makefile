@@ -32,7 +32,8 @@ release: deps $(RELEASE)/build.ninja
 asan: deps $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 
-run: release
+run: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix-server
 	@echo "Starting the table server on port 7772 (Ctrl+C stops it); the game's windows come later."
 	$(RELEASE)/app/zandupelix-server $(RUN_ARGS)
 
