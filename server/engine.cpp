@@ -12,13 +12,13 @@ void TableServer::createmaze() {
   sendToAll(net::to_players::theboard(board_.codes()));
 }
 
-TableServer::Submission TableServer::playerdone(std::string_view args, bool byComputer) {
+void TableServer::playerdone(std::string_view args, bool byComputer) {
   Fields fields(args);
   const auto n = fields.nextInt(1, kSeats);
-  if (!n || game_.current == 0 || *n != game_.current) return Submission::Ignored;
+  if (!n || game_.current == 0 || *n != game_.current) return;
   tplayer& p = players_[*n];
   p.path.fill(Cell{});
-  if (fields.atEnd() || fields.rest().empty()) return Submission::Ignored;
+  if (fields.atEnd() || fields.rest().empty()) return;
 
   // Read the whole path before acting on it. Tile i must carry index i: a path whose
   // indexes skip or repeat would spell one word and score other tiles.
@@ -29,7 +29,7 @@ TableServer::Submission TableServer::playerdone(std::string_view args, bool byCo
     const auto a = fields.nextInt(0, kBoardSize - 1);
     const auto b = fields.nextInt(0, kBoardSize - 1);
     if (!index || !a || !b || length == kPathLength || *index != static_cast<int>(length) + 1)
-      return Submission::Ignored;
+      return;
     path[length++] = Cell{*a, *b};
   }
 
@@ -40,13 +40,13 @@ TableServer::Submission TableServer::playerdone(std::string_view args, bool byCo
       for (std::size_t j = 0; j < i; ++j) {
         if (path[j] == path[i]) {
           shell_.tellHost("stopping here - twice");
-          return Submission::Twice;
+          return;
         }
       }
       if (!touching(path[i], path[i - 1])) {
         // A computer turn that lost its way tries another word at once.
         if (!byComputer && (!p.connected || p.watching)) computerplay();
-        return Submission::NotTouching;
+        return;
       }
     }
     const char letter = convertoletter(board_.at(path[i].a, path[i].b));
@@ -55,7 +55,7 @@ TableServer::Submission TableServer::playerdone(std::string_view args, bool byCo
 
   if (!spell_.checkword(word)) {
     sendTo(*n, net::to_players::notvalid(*n, word));
-    return Submission::NotValid;
+    return;
   }
 
   game_.fallDirection = random_.between(1, 4);
@@ -85,11 +85,10 @@ TableServer::Submission TableServer::playerdone(std::string_view args, bool byCo
   sendToAll(net::to_players::madeword(*n, word, sum, p.score, game_.teamTotals[0],
                                       game_.teamTotals[1], std::span(tiles).first(length)));
   if (sevenLetters) sendToAll(net::to_players::bonus(*n, 20));
-  if (checkforwin(*n)) return Submission::Valid;
+  if (checkforwin(*n)) return;
 
   // The computer's words move on faster; a human gets time to pick the fall direction.
   startTurnTimer(kWordMade, p.connected && !p.watching ? 5 : 2);
-  return Submission::Valid;
 }
 
 void TableServer::catchUp(int record) {

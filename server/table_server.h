@@ -89,8 +89,8 @@ class TableServer {
   void action(std::string_view args);
   void startgame(std::string_view args);
   void justwatch(std::string_view args);
-  enum class Submission { Ignored, Twice, NotTouching, NotValid, Valid };
-  Submission playerdone(std::string_view args, bool byComputer = false);
+  // `byComputer`: the computer's own submission, which must not start another search.
+  void playerdone(std::string_view args, bool byComputer = false);
   void direction(std::string_view args);
   void selectletter(std::string_view args);
   void selectclear(std::string_view args);
