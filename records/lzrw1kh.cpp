@@ -115,6 +115,11 @@ std::size_t TLZR::Compress(const std::uint8_t* src, std::size_t n, std::uint8_t*
   return y;
 }
 
+namespace {
+// A copy item restores at most this many bytes.
+constexpr std::size_t kLongestCopy = 15 + kMinMatch;
+}  // namespace
+
 std::size_t TLZR::Decompress(const std::uint8_t* block, std::size_t length, std::uint8_t* dst) {
   if (length > kMaxBlockLength) throw CorruptBlock("block longer than 32,769 bytes");
   if (length <= 1) return 0;
@@ -156,7 +161,11 @@ std::size_t TLZR::Decompress(const std::uint8_t* block, std::size_t length, std:
         if (count > kBlockSize - y) throw CorruptBlock("block restores more than 32,768 bytes");
         std::uint8_t* out = dst + y;
         const std::uint8_t* from = out - offset;
-        if (offset >= count) {
+        if (offset >= kLongestCopy && kBlockSize - y >= kLongestCopy) {
+          // A fixed-size copy compiles to a few moves; the bytes past `count` are rewritten
+          // by the items that follow, and nothing past the block is touched.
+          std::memcpy(out, from, kLongestCopy);
+        } else if (offset >= count) {
           std::memcpy(out, from, count);
         } else {
           // Overlapping copy: each byte may be one this copy has just written.
