@@ -75,6 +75,21 @@ TEST_F(Loopback, AKickedPlayerIsClosedAndTheOthersAreTold) {
   EXPECT_TRUE(cy->waitFor("CMD_sendlogininfo+2"));
 }
 
+TEST_F(Loopback, AFloodingPeerDoesNotStopTheOthers) {
+  auto ann = client();
+  auto flooder = client();
+  ASSERT_TRUE(flooder->waitFor("CMD_sendlogininfo+2"));
+  const std::string garbage(1 << 20, 'g');
+  std::string spam;
+  for (int i = 0; i < 20000; ++i) spam += net::to_server::chat(2, "spam");
+  for (int i = 0; i < 4; ++i) flooder->write(garbage);
+  flooder->write(spam);
+  ann->write(net::to_server::chat(1, "still here"));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+1+ chats: still here", 10000));
+  EXPECT_LE(server->table().pendingBytes(2), net::kMaxMessageBytes);
+  EXPECT_LE(server->table().waitingMessages(2), 32u);
+}
+
 }  // namespace
 }  // namespace zp::server::testing
 
