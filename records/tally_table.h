@@ -26,9 +26,11 @@ std::string TallyFileName(std::string_view game_key);
 // and finished games.
 //
 //   TallyTable tally;
-//   if (auto failure = tally.LoadFile(dir / TallyFileName("ZanduPelix")))
-//   ShowBox(failure->message); tally.anotherword(3); tally.addgame("addtomine"); tally.SaveFile(dir
-//   / TallyFileName("ZanduPelix"));
+//   const auto file = folder / TallyFileName("ZanduPelix");
+//   if (auto failure = tally.LoadFile(file)) showMessage(failure->message);
+//   tally.anotherword(3);
+//   tally.addgame(TallyTable::kMine);
+//   tally.SaveFile(file);
 class TallyTable {
  public:
   static constexpr int kColumns = 9;
