@@ -14,6 +14,8 @@ std::uint64_t clockSeed() {
 }
 
 constexpr qint64 kReadChunk = 32768;
+// Far more than a player is ever sent in the time it takes to read it.
+constexpr qint64 kMaxUnsentBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -43,7 +45,7 @@ TServer::~TServer() {
 }
 
 bool TServer::listen(quint16 port) {
-  Sock1.setMaxPendingConnections(5);
+  Sock1.setListenBacklogSize(5);
   if (Sock1.listen(QHostAddress::Any, port)) return true;
   error_ = QStringLiteral("Listen - Error Binding Socket");
   return false;
@@ -96,8 +98,19 @@ QTcpSocket* TServer::detach(int record) {
 
 void TServer::send(int record, std::string_view message) {
   if (record < 1 || record > kFullRecord) return;
-  if (QTcpSocket* socket = sockets_[static_cast<std::size_t>(record)])
-    socket->write(message.data(), static_cast<qint64>(message.size()));
+  QTcpSocket* socket = sockets_[static_cast<std::size_t>(record)];
+  if (!socket) return;
+  // A peer that stops reading would have everything sent to it pile up here. Past the cap it
+  // is let go like a player who left; the table hears of it once the current handler is done.
+  if (socket->bytesToWrite() > kMaxUnsentBytes) {
+    detach(record);
+    socket->abort();
+    socket->deleteLater();
+    QMetaObject::invokeMethod(
+        this, [this, record] { logic_->connectionClosed(record); }, Qt::QueuedConnection);
+    return;
+  }
+  socket->write(message.data(), static_cast<qint64>(message.size()));
 }
 
 void TServer::close(int record) {

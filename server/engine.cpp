@@ -39,7 +39,9 @@ void TableServer::playerdone(std::string_view args, bool byComputer) {
     if (i > 0) {
       for (std::size_t j = 0; j < i; ++j) {
         if (path[j] == path[i]) {
-          shell_.tellHost("stopping here - twice");
+          // Once a turn is enough for the host to hear of it, however often it is sent.
+          if (!game_.twiceNoticed) shell_.tellHost("stopping here - twice");
+          game_.twiceNoticed = true;
           return;
         }
       }

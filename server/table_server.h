@@ -36,6 +36,7 @@ struct GameState {
   int fallDirection = kDown;
   int computerCountdown = 0;
   int shufflesPerPlayer = 0;
+  bool twiceNoticed = false;  // the host was told of a tile used twice this turn
 };
 
 // The name the computer plays under when seat 2 has nobody.
@@ -78,6 +79,7 @@ class TableServer {
   // Direct access for tests that set up a position.
   Board& boardForTest() { return board_; }
   tplayer& playerForTest(int record) { return players_.at(static_cast<std::size_t>(record)); }
+  GameState& gameForTest() { return game_; }
 
  private:
   using Fields = net::FieldReader;

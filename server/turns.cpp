@@ -1,4 +1,6 @@
 // A game through time: its start, whose turn it is, the turn timer, shuffles and the end.
+#include <algorithm>
+
 #include "net/fields.h"
 #include "server/table_server.h"
 
@@ -83,6 +85,7 @@ void TableServer::startTurnTimer(int phase, int countdown) {
 void TableServer::findplayer() {
   game_.current = seatAfter(game_.lastMover);
   game_.lastMover = 0;
+  game_.twiceNoticed = false;
   tplayer& p = players_[game_.current];
   p.path.fill(Cell{});
   sendToAll(net::to_players::nextplayer(game_.current, p.shufflesLeft));
@@ -158,9 +161,11 @@ void TableServer::direction(std::string_view args) {
   Fields fields(args);
   const auto n = fields.nextInt(1, kSeats);
   const auto direction = fields.nextInt(1, 4);
-  if (!n || !direction || *n != game_.lastMover) return;
+  // Only while the word's tiles wait to fall; and a choice only ever hastens the fall,
+  // so a maker sending directions again and again cannot hold the table up.
+  if (!n || !direction || *n != game_.lastMover || game_.phase != kWordMade) return;
   game_.fallDirection = *direction;
-  game_.countdown = 2;
+  game_.countdown = std::min(game_.countdown, 2);
 }
 
 void TableServer::selectletter(std::string_view args) {

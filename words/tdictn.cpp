@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <system_error>
 
@@ -16,24 +17,25 @@ namespace {
 constexpr std::size_t kQueryLimit = 255;
 constexpr std::size_t kWordWidth = 15;  // both sides of a comparison are padded to this
 
-// Writes through a side file and renames it into place, so an interrupted or failed write
-// (disk full) never leaves a truncated list under the dictionary's name for a later run to
-// reuse.
+// Writes through a side file of its own and renames it into place, so an interrupted or
+// failed write (disk full) never leaves a truncated list under the dictionary's name for a
+// later run to reuse, and two copies starting in one folder never write the same file.
 void writeList(const std::filesystem::path& file, std::string_view carried) {
-  std::filesystem::path part = file;
-  part += ".part";
-  std::error_code ec;
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(carried.data(), static_cast<std::streamsize>(carried.size()));
-    out.close();
-    if (!out) {
-      std::filesystem::remove(part, ec);
-      return;
-    }
+  std::string part = file.string() + ".XXXXXX";
+  const int fd = ::mkstemp(part.data());
+  if (fd < 0) return;
+  bool ok = true;
+  for (std::string_view rest = carried; ok && !rest.empty();) {
+    const ssize_t n = ::write(fd, rest.data(), rest.size());
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) rest.remove_prefix(static_cast<std::size_t>(n));
   }
-  std::filesystem::rename(part, file, ec);
-  if (ec) std::filesystem::remove(part, ec);
+  ok = ::fchmod(fd, 0644) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  std::error_code ec;
+  if (ok) std::filesystem::rename(part, file, ec);
+  if (!ok || ec) std::filesystem::remove(part, ec);
 }
 
 char upper(char c) {

@@ -53,6 +53,15 @@ TEST_F(Computer, NeverStepsIntoColumnZeroAfterTheFirstLetter) {
   EXPECT_EQ(t.received(1, "CMD_timeup"), Inbox{"CMD_timeup+"});
 }
 
+TEST_F(Computer, AMatchDownColumnZeroFromTheStartCountsAsNone) {
+  // From (0,2) the a below is found first; it lies in column 0, so the trace gives up
+  // although the a at (1,2) would have led on.
+  t.lay("cart", {{0, 2}, {1, 2}, {1, 3}, {1, 4}});
+  t.lay("a", {{0, 3}});
+  t.seconds(5);
+  EXPECT_TRUE(t.checker.asked.empty());
+}
+
 TEST_F(Computer, StandsDownWhenAHumanTakesTheSeat) {
   t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
   t.seconds(3);
@@ -103,6 +112,18 @@ TEST(ComputerForAWatcher, PlaysTheTurnsOfAPlayerWhoJustWatches) {
   t.seconds(5);
   EXPECT_EQ(t.received(2, "CMD_madeword"), Inbox{"CMD_madeword+2+CART+6+6+0+6+1+2+1+3+1+4+2+5"});
   EXPECT_EQ(t.server.player(2).score, 6);
+}
+
+TEST(ComputerForAWatcher, TriesAnotherWordAtOnceWhenAWatchersTilesDoNotTouch) {
+  Table t({"CART"}, {"zzzz", "cart"});
+  t.join("Ann");
+  t.start(/*playTo=*/1000, /*seconds=*/30);
+  t.deliver(1, net::to_server::justwatch(1, 1));
+  blank(t);
+  t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
+  t.clearInboxes();
+  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{1, 2}, {3, 3}}));
+  EXPECT_EQ(t.received(1, "CMD_madeword"), Inbox{"CMD_madeword+1+CART+6+6+6+0+1+2+1+3+1+4+2+5"});
 }
 
 }  // namespace

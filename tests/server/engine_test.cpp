@@ -60,6 +60,31 @@ TEST_F(WordCheck, APlainSevenLetterWordScores27AndEarnsTheBonus) {
   EXPECT_EQ(inbox[inbox.size() - 2].substr(0, 13), "CMD_madeword+");
 }
 
+TEST_F(WordCheck, TheSevenLetterBonusIsNotMultiplied) {
+  const std::initializer_list<Cell> path{{1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {0, 4}, {0, 5}};
+  t.lay("retinas", path);
+  submit(path);
+  EXPECT_EQ(t.server.player(1).score, 7 * 2 + 20);
+}
+
+TEST_F(WordCheck, AWatchingPlayersOwnWordFallsAfterTwoTicks) {
+  t.deliver(1, net::to_server::justwatch(1, 1));
+  t.lay("cat", {{5, 2}, {5, 3}, {5, 4}});
+  submit({{5, 2}, {5, 3}, {5, 4}});
+  EXPECT_EQ(t.server.game().phase, kWordMade);
+  EXPECT_EQ(t.server.game().countdown, 2);
+}
+
+TEST_F(WordCheck, TheHostHearsOfATileUsedTwiceOnceATurn) {
+  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
+  for (int i = 0; i < 50; ++i) submit({{4, 0}, {4, 1}, {4, 0}});
+  EXPECT_EQ(t.shell.hostNotices.size(), 1u);
+  t.seconds(64 + 4 + 64 + 4);  // Ann's turn comes round again
+  ASSERT_EQ(t.server.game().current, 1);
+  submit({{4, 0}, {4, 1}, {4, 0}});
+  EXPECT_EQ(t.shell.hostNotices.size(), 2u);
+}
+
 TEST_F(WordCheck, APathAcrossAnEmptyCellCarriesAStarAndIsRejected) {
   t.lay("cat", {{4, 0}, {4, 1}, {5, 0}});
   t.server.boardForTest().set(4, 1, kEmptyCell);

@@ -88,6 +88,8 @@ TEST_P(WholeGame, TheComputerPlaysEverySeatUntilAWinnerIsDeclared) {
     ++ticks;
   }
   EXPECT_FALSE(t.server.game().running);
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::computertimer));
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::Timer1));
   EXPECT_TRUE(referee.winner == "Ann" || referee.winner == "Tobo") << referee.winner;
   EXPECT_GT(referee.words, 3);
   const int best = std::max(referee.sums[1], referee.sums[2]);

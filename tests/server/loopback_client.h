@@ -25,15 +25,24 @@ inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
 // A player over real TCP: keeps every message it receives.
 class LoopbackClient {
  public:
-  explicit LoopbackClient(quint16 port) {
+  // `readBuffer` > 0 makes a client that takes no more than that from the network: with
+  // inbox never read, it stands for a peer that stops reading.
+  explicit LoopbackClient(quint16 port, qint64 readBuffer = 0) {
+    if (readBuffer > 0) {
+      socket.setReadBufferSize(readBuffer);
+      socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+      connectToHost(port);
+      return;
+    }
     QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
       const QByteArray bytes = socket.readAll();
       reader.feed(std::string_view(bytes.constData(), bytes.size()),
                   [this](std::string&& m) { inbox.push_back(std::move(m)); });
     });
     QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
-    socket.connectToHost("127.0.0.1", port);
+    connectToHost(port);
   }
+  void connectToHost(quint16 port) { socket.connectToHost("127.0.0.1", port); }
   void write(std::string_view bytes) {
     socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
     socket.flush();

@@ -208,8 +208,13 @@ TEST(BadInput, OutOfRangeOrNonNumericFieldsDropTheMessageOnly) {
   }
   EXPECT_TRUE(t.inbox(1).empty());
   EXPECT_TRUE(t.inbox(2).empty());
-  EXPECT_EQ(t.server.board().codes()[0], before.codes()[0]);
+  EXPECT_TRUE(
+      std::equal(before.codes().begin(), before.codes().end(), t.server.board().codes().begin()));
+  EXPECT_TRUE(t.checker.asked.empty());
   EXPECT_EQ(t.server.game().current, 1);
+  EXPECT_EQ(t.server.game().countdown, 64);
+  EXPECT_EQ(t.server.game().fallDirection, kDown);
+  EXPECT_EQ(t.server.game().playTo, 100);
   // Still serving.
   t.deliver(2, net::to_server::chat(2, "still here"));
   EXPECT_EQ(t.received(1, "CMD_chat"), Inbox{"CMD_chat+2+Bo chats: still here"});

@@ -90,6 +90,26 @@ TEST_F(Loopback, AFloodingPeerDoesNotStopTheOthers) {
   EXPECT_LE(server->table().waitingMessages(2), 32u);
 }
 
+TEST_F(Loopback, APeerThatStopsReadingIsLetGo) {
+  auto ann = client();
+  auto sleeper = std::make_unique<LoopbackClient>(server->port(), /*readBuffer=*/1024);
+  ASSERT_TRUE(
+      waitUntil([&] { return sleeper->socket.state() == QAbstractSocket::ConnectedState; }));
+  ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
+  ann->write(net::to_server::logininfo(1, "1.0.15", "Ann"));
+  const std::string line = net::to_server::chat(1, std::string(7000, 'z'));
+  // Ann keeps talking; everything goes to the sleeper too, who never reads.
+  const bool letGo = waitUntil(
+      [&] {
+        if (ann->has("CMD_playerdisconnected+2+")) return true;
+        if (server->table().waitingMessages(1) < 8) ann->write(line);
+        return false;
+      },
+      60000);
+  EXPECT_TRUE(letGo);
+  EXPECT_FALSE(server->table().player(2).connected);
+}
+
 }  // namespace
 }  // namespace zp::server::testing
 

@@ -72,7 +72,6 @@ TEST(Turns, AValidWordFallsAfterFiveTicksAndTheNextTurnFollowsFourLater) {
   t.start();
   t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
   t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{4, 0}, {4, 1}, {4, 2}}));
-  const int above = t.server.board().at(5, 0);
   t.clearInboxes();
   t.seconds(4);
   EXPECT_TRUE(t.inbox(1).empty());
@@ -80,7 +79,6 @@ TEST(Turns, AValidWordFallsAfterFiveTicksAndTheNextTurnFollowsFourLater) {
   ASSERT_EQ(t.inbox(1).size(), 1u);
   const int direction = t.server.game().fallDirection;
   EXPECT_EQ(t.inbox(1)[0], "CMD_moving+" + std::to_string(direction) + "+");
-  (void)above;
   t.seconds(4);
   EXPECT_EQ(t.received(1, "CMD_nextplayer"), Inbox{"CMD_nextplayer+2+2+"});
   for (const int code : t.server.board().codes()) EXPECT_TRUE(code >= 1 && code <= 26);
@@ -228,6 +226,83 @@ TEST(GameEnd, ATeamGameNamesTheTeamAndLeavesNoTurnOpen) {
   EXPECT_EQ(t.server.player(1).score, 132);
   t.seconds(20);
   EXPECT_EQ(t.received(1, "CMD_nextplayer").size(), 2u);
+}
+
+TEST(Turns, RepeatedDirectionsCannotHoldTheTableUp) {
+  Table t({"CAT"});
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  t.lay("cat", {{5, 2}, {5, 3}, {5, 4}});
+  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{5, 2}, {5, 3}, {5, 4}}));
+  t.clearInboxes();
+  t.deliver(1, net::to_server::direction(1, kLeft));
+  t.second();
+  t.deliver(1, net::to_server::direction(1, kUp));  // may change the way, not the time
+  t.second();
+  EXPECT_EQ(t.received(1, "CMD_moving"), Inbox{"CMD_moving+3+"});
+  t.deliver(1, net::to_server::direction(1, kRight));  // the tiles have fallen: too late
+  EXPECT_EQ(t.server.game().countdown, 4);
+  t.seconds(4);
+  EXPECT_EQ(t.received(1, "CMD_nextplayer"), Inbox{"CMD_nextplayer+2+2+"});
+}
+
+TEST(Turns, ADirectionAfterATimeOutChangesNothing) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start(100, 30);
+  t.seconds(34);
+  ASSERT_EQ(t.received(1, "CMD_timeup").size(), 1u);
+  t.deliver(1, net::to_server::direction(1, kLeft));
+  EXPECT_EQ(t.server.game().countdown, 4);
+  EXPECT_EQ(t.server.game().fallDirection, kDown);
+}
+
+TEST(Turns, AHumanInSeatFourBringsSeatThreeIntoATeamGame) {
+  Table t;
+  for (const char* name : {"Ann", "Bo", "Cy", "Dee"}) t.join(name);
+  t.leave(2);
+  t.leave(3);
+  t.start(100, 30, true);
+  t.seconds(4 * 38);
+  EXPECT_EQ(turnOrder(t), (std::vector<int>{1, 2, 3, 4, 1}));
+}
+
+TEST(Turns, ATurnHoldersDepartureHandsTheTurnToTheComputer) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start(100, 30);
+  t.seconds(38);
+  ASSERT_EQ(t.server.game().current, 2);
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::computertimer));
+  t.leave(2);
+  EXPECT_TRUE(t.shell.isRunning(ServerTimer::computertimer));
+  EXPECT_EQ(t.server.game().computerCountdown, 5);
+}
+
+TEST(Turns, AGameStartEndsEveryonesWatching) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  t.deliver(2, net::to_server::justwatch(2, 1));
+  ASSERT_TRUE(t.server.player(2).watching);
+  t.start();
+  EXPECT_FALSE(t.server.player(2).watching);
+}
+
+TEST(GameEnd, EqualTeamTotalsPlayOn) {
+  Table t;
+  t.join("Ann");
+  t.start(/*playTo=*/100, 30, true);
+  t.server.gameForTest().teamTotals = {150, 150};
+  t.seconds(2 * 38);
+  EXPECT_TRUE(t.received(1, "CMD_winner").empty());
+  t.server.gameForTest().teamTotals = {150, 151};
+  t.seconds(2 * 38);
+  EXPECT_EQ(t.received(1, "CMD_winner"), Inbox{"CMD_winner+Team B+"});
 }
 
 }  // namespace
