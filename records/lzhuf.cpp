@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -57,7 +58,8 @@ static_assert(kCodes.d_len[0xFF] == 8 && kCodes.d_code[0x1F] == 0 && kCodes.d_co
 }  // namespace
 
 struct TLZH::Tables {
-  std::uint8_t text_buf[N + F - 1];
+  // Eight spare bytes: the match search reads whole words past the last look-ahead byte.
+  std::uint8_t text_buf[N + F - 1 + 8];
   std::int16_t lson[N + 1];
   std::int16_t rson[N + 257];
   std::int16_t dad[N + 1];
@@ -169,6 +171,35 @@ void TLZH::Tables::InitTree() {
   for (int i = 0; i < N; ++i) dad[i] = NIL;
 }
 
+namespace {
+
+// Length of the common run of key[1..F) and other[1..F) (F when all are equal), and in `cmp`
+// the difference of the first unequal pair (0 when none). Both may be read 8 bytes past F.
+int CommonPrefix(const std::uint8_t* key, const std::uint8_t* other, int& cmp) {
+  cmp = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (int i = 1; i < F; i += 8) {
+      std::uint64_t a, b;
+      std::memcpy(&a, key + i, 8);
+      std::memcpy(&b, other + i, 8);
+      if (a != b) {
+        i += std::countr_zero(a ^ b) / 8;
+        if (i >= F) return F;
+        cmp = key[i] - other[i];
+        return i;
+      }
+    }
+    return F;
+  } else {
+    int i = 1;
+    for (; i < F; ++i)
+      if ((cmp = key[i] - other[i]) != 0) break;
+    return i;
+  }
+}
+
+}  // namespace
+
 void TLZH::Tables::InsertNode(int r) {
   int cmp = 1;
   const std::uint8_t* key = &text_buf[r];
@@ -194,10 +225,7 @@ void TLZH::Tables::InsertNode(int r) {
         return;
       }
     }
-    const std::uint8_t* other = &text_buf[p];
-    for (i = 1; i < F; ++i) {
-      if ((cmp = key[i] - other[i]) != 0) break;
-    }
+    i = CommonPrefix(key, &text_buf[p], cmp);
     if (i > THRESHOLD) {
       const int distance = ((r - p) & (N - 1)) - 1;
       if (i > match_length) {
