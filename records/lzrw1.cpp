@@ -446,6 +446,11 @@ void Tlzrw1::DecompressFast(Input& in, Output& out, Buffers& buffers, std::int32
       throw ELzrw1Exception(std::string("Lzrw1 (decompression LZRW1/KH) : corrupt block, ") +
                             e.what() + " !");
     }
+    // A container restoring more than its header says stops here, not gigabytes later.
+    if (size < 0 || bytes_out_ + static_cast<std::int64_t>(last) > size) {
+      throw ELzrw1Exception(
+          "Lzrw1 (decompression LZRW1/KH) : Original and compressed sizes do not match !");
+    }
     WriteChecked(out, buffers.out.get(), last);
     Show("(LZRW1/KH) Bytes in : " + std::to_string(bytes_in_) +
          " Bytes out : " + std::to_string(bytes_out_));
@@ -466,8 +471,9 @@ void Tlzrw1::DecompressGood(Input& in, Output& out, Buffers& buffers, std::int32
     case TLZH::DecodeResult::kTruncated:
       throw ELzrw1Exception(ReadErrorText());
     case TLZH::DecodeResult::kOvershoot:
+      // The decoder stopped at the stated size: what it restored differs from it.
       throw ELzrw1Exception(
-          "Lzrw1 (LZH decompression) : the last copy runs past the original size !");
+          "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !");
   }
   if (bytes_out_ != size) {
     throw ELzrw1Exception(

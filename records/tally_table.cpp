@@ -367,11 +367,21 @@ std::optional<TallyTable::LoadFailure> TallyTable::LoadFile(const std::filesyste
   } catch (const std::exception& e) {
     if (fd >= 0) ::unlink(scratch.c_str());
     Clear();
+    // A scratch file that could not be made or written says nothing about the tally file:
+    // it stays where it is, and this run will not save over what it could not read.
+    const std::string scratchFailed = "Lzrw1 : Error writing to output file : " + scratch;
+    if (fd < 0 || e.what() == scratchFailed) {
+      unread_ = file;
+      return LoadFailure{e.what(), {}};
+    }
     return LoadFailure{e.what(), KeepBadFile(file)};
   }
 }
 
 std::optional<std::string> TallyTable::SaveFile(const std::filesystem::path& file) const {
+  if (!unread_.empty() && file == unread_) {
+    return "The tally file " + file.string() + " could not be read and is left as it was.";
+  }
   try {
     std::istringstream text(savegrid());
     std::stringstream packed;

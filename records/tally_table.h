@@ -105,6 +105,7 @@ class TallyTable {
   std::optional<LoadFailure> LoadFile(const std::filesystem::path& file);
   // Writes a new file beside `file` and puts it in place only once it is complete, so a
   // failure never loses the last good tally. Returns an error text, or nothing on success.
+  // A file that LoadFile could not read (no scratch space) is never saved over.
   std::optional<std::string> SaveFile(const std::filesystem::path& file) const;
 
  private:
@@ -119,6 +120,8 @@ class TallyTable {
   std::array<std::string, 4> mylabels_;
   std::array<std::string, 8> labels_;
   int selected_ = -1;
+  // A tally file that could not be read for want of a scratch file: never saved over.
+  std::filesystem::path unread_;
 };
 
 }  // namespace zp::records

@@ -231,6 +231,35 @@ class FailingBuffer : public std::streambuf {
   std::size_t written_ = 0;
 };
 
+TEST(ContainerFailure, AHeaderThatUnderstatesTheSizeStopsBeforeWriting) {
+  // Many full blocks under a header that promises ten bytes: nothing is written.
+  std::istringstream text(std::string(200000, 'a'));
+  std::stringstream packed;
+  Tlzrw1 doit;
+  doit.UseStream = true;
+  doit.CompressMode = TCompressMode::Fast;
+  doit.InputStream = &text;
+  doit.OutputStream = &packed;
+  doit.Compress();
+  std::string bytes = packed.str();
+  bytes[4] = 10;
+  bytes[5] = bytes[6] = bytes[7] = 0;
+  std::istringstream in(bytes);
+  std::ostringstream out;
+  Tlzrw1 undo;
+  undo.UseStream = true;
+  undo.InputStream = &in;
+  undo.OutputStream = &out;
+  try {
+    undo.Decompress();
+    FAIL() << "no exception";
+  } catch (const ELzrw1Exception& e) {
+    EXPECT_STREQ(e.what(),
+                 "Lzrw1 (decompression LZRW1/KH) : Original and compressed sizes do not match !");
+  }
+  EXPECT_TRUE(out.str().empty());
+}
+
 TEST(ContainerFailure, AShortWriteIsReported) {
   for (const auto mode : {TCompressMode::Fast, TCompressMode::Good}) {
     const Bytes data = test::RandomBytes(100000);
@@ -314,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
         CorruptCase{"negative_size.zpk", kFastSizes}, CorruptCase{"missing_final_block.zpk", kCut},
         CorruptCase{"lzh_cut_stream.zpk", kCut}, CorruptCase{"lzh_lying_size_2gb.zpk", kCut},
         CorruptCase{"lzh_last_copy_overshoots.zpk",
-                    "Lzrw1 (LZH decompression) : the last copy runs past the original size !"},
+                    "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !"},
         CorruptCase{"lzh_negative_size.zpk",
                     "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !"}),
     [](const testing::TestParamInfo<CorruptCase>& param_info) {

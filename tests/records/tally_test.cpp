@@ -25,7 +25,6 @@ TallyTable TableWithAAndB() {
   tally.checklistClick(0);
   tally.checklistClick(1);
   EXPECT_EQ(tally.TalliedPlayers(), (std::vector<std::string>{"A", "B"}));
-  tally.OnLoadChecklist = [&tally] { tally.loadchecklist({"A", "B"}); };
   return tally;
 }
 
@@ -255,6 +254,27 @@ TEST(TallyFile, ACorruptFileIsKeptAsideAndTheTallyStartsEmpty) {
   ASSERT_TRUE(second);
   EXPECT_EQ(second->kept_as, dir.path() / "ZanduPelixtally.tld.bad2");
   EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(TallyFile, NoScratchSpaceLeavesAGoodFileAloneAndUnsaved) {
+  TempDir dir;
+  const auto file = dir.path() / "ZanduPelixtally.tld";
+  TallyTable tally = TableWithAAndB();
+  ASSERT_FALSE(tally.SaveFile(file));
+  const Bytes saved = ReadFile(file);
+
+  const char* old = std::getenv("TMPDIR");
+  const std::string kept = old ? old : "";
+  ::setenv("TMPDIR", "/proc/self", 1);  // no scratch file can be made there
+  TallyTable restarted;
+  const auto failure = restarted.LoadFile(file);
+  old ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
+
+  ASSERT_TRUE(failure);
+  EXPECT_TRUE(failure->kept_as.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "ZanduPelixtally.tld.bad"));
+  EXPECT_TRUE(restarted.SaveFile(file).has_value());
+  EXPECT_EQ(ReadFile(file), saved);
 }
 
 TEST(TallyFile, ASaveThatFailsMidwayKeepsTheOldFile) {
