@@ -56,6 +56,7 @@ void TServer::Sock1Accept() {
     const int record = logic_->chooseRecord();
     if (QTcpSocket* old = detach(record)) old->deleteLater();
     sockets_[static_cast<std::size_t>(record)] = socket;
+    ++attachments_[static_cast<std::size_t>(record)];
     socket->setParent(this);
     // Qt takes no more from the system than this before we read it, so a flooding peer is
     // held back by TCP instead of filling our memory.
@@ -106,8 +107,15 @@ void TServer::send(int record, std::string_view message) {
     detach(record);
     socket->abort();
     socket->deleteLater();
+    // Unless the record has been freed and handed to a newcomer in the meantime.
+    const quint64 attached = attachments_[static_cast<std::size_t>(record)];
     QMetaObject::invokeMethod(
-        this, [this, record] { logic_->connectionClosed(record); }, Qt::QueuedConnection);
+        this,
+        [this, record, attached] {
+          if (attachments_[static_cast<std::size_t>(record)] == attached)
+            logic_->connectionClosed(record);
+        },
+        Qt::QueuedConnection);
     return;
   }
   socket->write(message.data(), static_cast<qint64>(message.size()));

@@ -58,6 +58,7 @@ class TServer : public QObject, private ServerShell {
 
   QTcpServer Sock1;
   std::array<QTcpSocket*, kFullRecord + 1> sockets_{};
+  std::array<quint64, kFullRecord + 1> attachments_{};  // sockets each record has had
   QTimer socktimer;
   QTimer Timer1;
   QTimer computertimer;
