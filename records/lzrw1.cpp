@@ -260,6 +260,47 @@ std::int64_t FileSize(const std::string& path) {
 
 }  // namespace
 
+struct Tlzrw1::Ends {
+  std::unique_ptr<Input> in;
+  std::unique_ptr<FileOutput> file_out;  // deletes a partial file unless closed
+  std::unique_ptr<Output> stream_out;
+  Output* out = nullptr;
+};
+
+Tlzrw1::Ends Tlzrw1::OpenEnds() {
+  Ends ends;
+  if (UseStream) {
+    if (!InputStream || InputStream->tellg() == std::istream::pos_type(-1)) {
+      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to initialize input stream !");
+    }
+    if (!OutputStream || OutputStream->tellp() == std::ostream::pos_type(-1)) {
+      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to initialize output stream !");
+    }
+    ends.in = std::make_unique<StreamInput>(*InputStream);
+    ends.stream_out = std::make_unique<StreamOutput>(*OutputStream);
+    ends.out = ends.stream_out.get();
+    return ends;
+  }
+  auto file_in = std::make_unique<FileInput>(InputFile);
+  if (!file_in->IsOpen()) {
+    throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open input file : " + InputFile);
+  }
+  ends.in = std::move(file_in);
+  ends.file_out = std::make_unique<FileOutput>(OutputFile, InputFile);
+  if (!ends.file_out->IsOpen()) {
+    throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + OutputFile);
+  }
+  ends.out = ends.file_out.get();
+  return ends;
+}
+
+void Tlzrw1::CloseEnds(Ends& ends) {
+  if (ends.file_out && !ends.file_out->Close()) {
+    if (ends.file_out->Regular()) std::remove(OutputFile.c_str());
+    throw ELzrw1Exception(WriteErrorText());
+  }
+}
+
 std::int64_t Tlzrw1::Compress() {
   const TCompressMode mode = CompressMode == TCompressMode::Auto ? Advise() : CompressMode;
   BusyGuard busy(busy_);
@@ -283,31 +324,11 @@ std::int64_t Tlzrw1::Compress() {
     }
   }
 
-  std::unique_ptr<Input> in;
-  std::unique_ptr<FileOutput> file_out;
-  std::unique_ptr<Output> stream_out;
-  Output* out;
-  if (UseStream) {
-    if (!OutputStream || OutputStream->tellp() == std::ostream::pos_type(-1)) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to initialize output stream !");
-    }
-    in = std::make_unique<StreamInput>(*InputStream);
-    stream_out = std::make_unique<StreamOutput>(*OutputStream);
-    out = stream_out.get();
-  } else {
-    auto file_in = std::make_unique<FileInput>(InputFile);
-    if (!file_in->IsOpen()) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open input file : " + InputFile);
-    }
-    in = std::move(file_in);
-    file_out = std::make_unique<FileOutput>(OutputFile, InputFile);
-    if (!file_out->IsOpen()) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + OutputFile);
-    }
-    out = file_out.get();
-  }
+  Ends ends = OpenEnds();
+  Input* in = ends.in.get();
+  Output* out = ends.out;
 
-  // On any failure from here on, file_out's destructor deletes the partial file.
+  // On any failure from here on, the file output's destructor deletes the partial file.
   std::uint8_t header[8];
   std::copy(fast ? kSignatureFast : kSignatureGood, (fast ? kSignatureFast : kSignatureGood) + 4,
             header);
@@ -320,10 +341,7 @@ std::int64_t Tlzrw1::Compress() {
   } else {
     CompressGood(*in, *out, buffers);
   }
-  if (file_out && !file_out->Close()) {
-    if (file_out->Regular()) std::remove(OutputFile.c_str());
-    throw ELzrw1Exception(WriteErrorText());
-  }
+  CloseEnds(ends);
   if (UseStream) {
     Show("Lzrw1 : inputstream successfully compressed at " + Percent(bytes_out_, bytes_in_) + "%");
   } else {
@@ -369,34 +387,11 @@ std::int64_t Tlzrw1::Decompress() {
     throw ELzrw1Exception("Lzrw1 (de)compression : Failed to get memory for I/O buffers !");
   }
 
-  std::unique_ptr<Input> in;
-  std::unique_ptr<FileOutput> file_out;
-  std::unique_ptr<Output> stream_out;
-  Output* out;
-  if (UseStream) {
-    if (!InputStream || InputStream->tellg() == std::istream::pos_type(-1)) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to initialize input stream !");
-    }
-    if (!OutputStream || OutputStream->tellp() == std::ostream::pos_type(-1)) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to initialize output stream !");
-    }
-    in = std::make_unique<StreamInput>(*InputStream);
-    stream_out = std::make_unique<StreamOutput>(*OutputStream);
-    out = stream_out.get();
-  } else {
-    auto file_in = std::make_unique<FileInput>(InputFile);
-    if (!file_in->IsOpen()) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open input file : " + InputFile);
-    }
-    in = std::move(file_in);
-    file_out = std::make_unique<FileOutput>(OutputFile, InputFile);
-    if (!file_out->IsOpen()) {
-      throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + OutputFile);
-    }
-    out = file_out.get();
-  }
+  Ends ends = OpenEnds();
+  Input* in = ends.in.get();
+  Output* out = ends.out;
 
-  // On any failure from here on, file_out's destructor deletes the partial file.
+  // On any failure from here on, the file output's destructor deletes the partial file.
   bytes_in_ = 0;
   bytes_out_ = 0;
   std::uint8_t header[4];
@@ -416,10 +411,7 @@ std::int64_t Tlzrw1::Decompress() {
   } else {
     DecompressGood(*in, *out, buffers, size);
   }
-  if (file_out && !file_out->Close()) {
-    if (file_out->Regular()) std::remove(OutputFile.c_str());
-    throw ELzrw1Exception(WriteErrorText());
-  }
+  CloseEnds(ends);
   if (UseStream) {
     Show("LZrw1 : inputstream successfully decompressed at " + Percent(bytes_out_, bytes_in_) +
          "%");

@@ -75,6 +75,11 @@ class Tlzrw1 {
   class LzhReader;
   class LzhWriter;
   struct Buffers;
+  struct Ends;  // the input and output of one operation
+  // Checks and opens them, raising the text of whichever fails.
+  Ends OpenEnds();
+  // A file output that cannot be closed is deleted and reported.
+  void CloseEnds(Ends& ends);
 
   void Show(const std::string& text);
   void Pump();
