@@ -292,6 +292,11 @@ struct CorruptCase {
   std::string message;  // %s stands for the input file's name
 };
 
+// Names the case in test listings by its file, not by a dump of its bytes.
+void PrintTo(const CorruptCase& c, std::ostream* out) {
+  *out << c.file;
+}
+
 class CorruptContainer : public testing::TestWithParam<CorruptCase> {};
 
 std::string Expand(std::string text, const std::string& name) {
