@@ -3,10 +3,11 @@
 # Usage: scripts/install-deps.sh [--tools]   (--tools adds what the data generators in tools/ need)
 set -euo pipefail
 
+# Build (g++ and Qt), tests and benchmarks, and the fuzz build (clang with libFuzzer).
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
-  qt6-base-dev qt6-multimedia-dev fonts-liberation
-  libgtest-dev libgmock-dev libbenchmark-dev
+  cmake ninja-build g++ qt6-base-dev
+  libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--tools" ]]; then
   packages+=(scowl nodejs npm)
