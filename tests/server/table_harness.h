@@ -109,6 +109,13 @@ class Table {
       if (m.rfind(std::string(command) + "+", 0) == 0) out.push_back(m);
     return out;
   }
+  // Lays a word's letters on the cells and submits them in `record`'s name.
+  void playWord(int record, std::string_view letters, std::initializer_list<Cell> cells) {
+    lay(letters, cells);
+    std::vector<net::CellRef> path;
+    for (const Cell& c : cells) path.push_back({c.a, c.b});
+    deliver(record, net::to_server::playerdone(record, path));
+  }
   // Lays a word's letters on the given cells ("a" = 1 ... "z" = 26).
   void lay(std::string_view letters, std::initializer_list<Cell> cells) {
     std::size_t i = 0;

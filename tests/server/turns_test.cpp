@@ -70,8 +70,7 @@ TEST(Turns, AValidWordFallsAfterFiveTicksAndTheNextTurnFollowsFourLater) {
   t.join("Ann");
   t.join("Bo");
   t.start();
-  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
-  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{4, 0}, {4, 1}, {4, 2}}));
+  t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
   t.clearInboxes();
   t.seconds(4);
   EXPECT_TRUE(t.inbox(1).empty());
@@ -89,8 +88,7 @@ TEST(Turns, TheRefillTouchesOnlyTheEmptiedCells) {
   t.join("Ann");
   t.join("Bo");
   t.start();
-  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
-  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{4, 0}, {4, 1}, {4, 2}}));
+  t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
   t.deliver(1, net::to_server::direction(1, kDown));
   t.seconds(2);  // the fall
   const Board fallen = t.server.board();
@@ -110,8 +108,7 @@ TEST(Turns, OnlyTheWordsMakerChoosesTheDirection) {
   t.join("Ann");
   t.join("Bo");
   t.start();
-  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
-  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{4, 0}, {4, 1}, {4, 2}}));
+  t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
   const int chosen = t.server.game().fallDirection;
   const int other = chosen % 4 + 1;
   t.deliver(2, net::to_server::direction(2, other));
@@ -221,8 +218,7 @@ TEST(GameEnd, ATeamGameNamesTheTeamAndLeavesNoTurnOpen) {
   EXPECT_EQ(t.received(1, "CMD_winner"), Inbox{"CMD_winner+Team A+"});
   EXPECT_EQ(t.server.game().current, 0);
   // A word sent after the end neither scores nor starts another round.
-  t.lay("cat", {{4, 0}, {4, 1}, {4, 2}});
-  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{4, 0}, {4, 1}, {4, 2}}));
+  t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
   EXPECT_EQ(t.server.player(1).score, 132);
   t.seconds(20);
   EXPECT_EQ(t.received(1, "CMD_nextplayer").size(), 2u);
@@ -233,8 +229,7 @@ TEST(Turns, RepeatedDirectionsCannotHoldTheTableUp) {
   t.join("Ann");
   t.join("Bo");
   t.start();
-  t.lay("cat", {{5, 2}, {5, 3}, {5, 4}});
-  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{5, 2}, {5, 3}, {5, 4}}));
+  t.playWord(1, "cat", {{5, 2}, {5, 3}, {5, 4}});
   t.clearInboxes();
   t.deliver(1, net::to_server::direction(1, kLeft));
   t.second();
