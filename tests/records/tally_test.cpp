@@ -240,15 +240,7 @@ TEST(TallyFile, ACorruptFileIsKeptAsideAndTheTallyStartsEmpty) {
   EXPECT_TRUE(std::filesystem::exists(failure->kept_as));
 
   // A good container of bad text is kept aside too; a second bad file gets its own name.
-  std::istringstream text("9\r\nlots\r\n");
-  std::stringstream packed;
-  Tlzrw1 doit;
-  doit.UseStream = true;
-  doit.CompressMode = TCompressMode::Fast;
-  doit.InputStream = &text;
-  doit.OutputStream = &packed;
-  doit.Compress();
-  const std::string bytes = packed.str();
+  const std::string bytes = test::PackFast("9\r\nlots\r\n");
   test::WriteFile(file, Bytes(bytes.begin(), bytes.end()));
   const auto second = tally.LoadFile(file);
   ASSERT_TRUE(second);

@@ -8,8 +8,11 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "lzrw1.h"
 
 namespace zp::records::test {
 
@@ -34,6 +37,19 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// `text` packed into a Fast container, through the component's stream mode.
+inline std::string PackFast(const std::string& text) {
+  std::istringstream in(text);
+  std::stringstream packed;
+  Tlzrw1 doit;
+  doit.UseStream = true;
+  doit.CompressMode = TCompressMode::Fast;
+  doit.InputStream = &in;
+  doit.OutputStream = &packed;
+  doit.Compress();
+  return packed.str();
+}
 
 inline Bytes ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
