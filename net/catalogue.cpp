@@ -1,9 +1,12 @@
 #include "net/catalogue.h"
 
+#include "net/fields.h"
 #include "net/framing.h"
 
 namespace zp::net {
 namespace {
+
+// ---- building
 
 // Builds "command+field+field...": each argument is appended after a "+".
 class Message {
@@ -17,6 +20,7 @@ class Message {
   Message& operator<<(int field) { return *this << std::string_view(std::to_string(field)); }
   Message& operator<<(bool flag) { return *this << std::string_view(flag ? "t" : "f"); }
   Message& operator<<(const char* field) { return *this << std::string_view(field); }
+  Message& operator<<(Cell cell) { return *this << cell.a << cell.b; }
   // Ends the message with an empty last field, as most messages do.
   std::string endEmpty() { return std::move(*this << "").done(); }
   std::string done() {
@@ -33,154 +37,473 @@ std::string startgameMessage(const GameOptions& o) {
                                   << o.shuffles)
       .endEmpty();
 }
+std::string chatMessage(std::string_view command, const ChatLine& m) {
+  return (Message(command) << m.n << std::string_view(m.text)).done();
+}
+std::string selectletterMessage(const SelectLetter& m) {
+  return (Message(cmd::selectletter) << m.n << m.index << m.cell).endEmpty();
+}
+std::string clearletterMessage(const ClearLetter& m) {
+  return (Message(cmd::clearletter) << m.n << m.index).endEmpty();
+}
+std::string playasoundMessage(const PlayASound& m) {
+  return (Message(cmd::playasound) << m.n << std::string_view(m.sound)).endEmpty();
+}
+std::string playerMessage(std::string_view command, const PlayerNumber& m) {
+  return (Message(command) << m.n).endEmpty();
+}
+std::string playerInfoMessage(std::string_view command, const PlayerInfo& m) {
+  return (Message(command) << m.n << std::string_view(m.name)).done();
+}
+
+// ---- reading
+
+// Reads fields front to back and remembers whether every one read. What follows the last
+// field a reader asks for is ignored, as receivers always have.
+class Reader {
+ public:
+  explicit Reader(std::string_view args) : fields_(args) {}
+
+  bool ok() const { return ok_; }
+  int number(int lo, int hi) {
+    const auto value = fields_.nextInt(lo, hi);
+    ok_ = ok_ && value.has_value();
+    return value.value_or(0);
+  }
+  int player() { return number(1, kMaxPlayer); }
+  int seat() { return number(1, kSeatCount); }
+  int score() { return number(-kMaxScore, kMaxScore); }
+  int slot() { return number(1, board::kMaxPath); }
+  int direction() { return number(board::kDown, board::kRight); }
+  Cell cell() {
+    const int a = number(0, board::kBoardSize - 1);
+    const int b = number(0, board::kBoardSize - 1);
+    return Cell{a, b};
+  }
+  bool flag() {
+    const auto field = fields_.next();
+    ok_ = ok_ && (field == "t" || field == "f");
+    return field == "t";
+  }
+  // A field that ends at the next "+".
+  std::string text() {
+    const auto field = fields_.next();
+    ok_ = ok_ && field.has_value();
+    return std::string(field.value_or(""));
+  }
+  // The last field: everything not read yet, "+" included.
+  std::string rest() {
+    ok_ = ok_ && !fields_.atEnd();
+    return std::string(fields_.rest());
+  }
+  bool atEnd() const { return fields_.atEnd(); }
+  // Nothing follows but, at most, one empty field.
+  bool finished() {
+    if (fields_.atEnd()) return true;
+    const auto field = fields_.next();
+    return field && field->empty() && fields_.atEnd();
+  }
+
+ private:
+  FieldReader fields_;
+  bool ok_ = true;
+};
+
+template <typename T>
+std::optional<T> result(const Reader& r, T value) {
+  if (!r.ok()) return std::nullopt;
+  return value;
+}
+
+std::optional<GameOptions> readStartGame(std::string_view args) {
+  Reader r(args);
+  GameOptions m;
+  m.hostName = r.text();
+  m.playTo = r.number(0, kMaxPlayTo);
+  m.seconds = r.number(1, kMaxSeconds);
+  m.team = r.flag();
+  m.shuffles = r.number(0, kMaxShuffles);
+  return result(r, std::move(m));
+}
+std::optional<ChatLine> readChat(std::string_view args) {
+  Reader r(args);
+  ChatLine m;
+  m.n = r.player();
+  m.text = r.rest();
+  return result(r, std::move(m));
+}
+std::optional<SelectLetter> readSelectLetter(std::string_view args) {
+  Reader r(args);
+  SelectLetter m;
+  m.n = r.player();
+  m.index = r.slot();
+  m.cell = r.cell();
+  return result(r, m);
+}
+std::optional<ClearLetter> readClearLetter(std::string_view args) {
+  Reader r(args);
+  ClearLetter m;
+  m.n = r.player();
+  m.index = r.slot();
+  return result(r, m);
+}
+std::optional<PlayerNumber> readPlayer(std::string_view args) {
+  Reader r(args);
+  PlayerNumber m;
+  m.n = r.player();
+  return result(r, m);
+}
+std::optional<PlayASound> readPlayASound(std::string_view args) {
+  Reader r(args);
+  PlayASound m;
+  m.n = r.player();
+  m.sound = r.text();
+  return result(r, std::move(m));
+}
+std::optional<WatchMode> readWatchMode(std::string_view args) {
+  Reader r(args);
+  WatchMode m;
+  m.n = r.player();
+  m.mode = r.number(kStartWatching, kStopWatching);
+  return result(r, m);
+}
 
 }  // namespace
 
+// ---- client to server
+
 namespace to_server {
 
-std::string logininfo(int n, std::string_view version, std::string_view name) {
-  return (Message(cmd::logininfo) << n << version << name).done() + kTerminator;
+std::string logininfo(const LoginInfo& m) {
+  return (Message(cmd::logininfo) << m.n << std::string_view(m.version) << std::string_view(m.name))
+             .done() +
+         kTerminator;
 }
-std::string kickhim(int requester, int target) {
-  return (Message(cmd::kickhim) << requester << target).endEmpty();
+std::string kickhim(const KickHim& m) {
+  return (Message(cmd::kickhim) << m.requester << m.target).endEmpty();
 }
-std::string chat(int n, std::string_view text) {
-  return (Message(cmd::chat) << n << text).done();
+std::string chat(const ChatLine& m) {
+  return chatMessage(cmd::chat, m);
 }
-std::string action(int n, std::string_view text) {
-  return (Message(cmd::action) << n << text).done();
+std::string action(const ChatLine& m) {
+  return chatMessage(cmd::action, m);
 }
-std::string startgame(const GameOptions& options) {
-  return startgameMessage(options);
+std::string startgame(const GameOptions& m) {
+  return startgameMessage(m);
 }
-std::string justwatch(int player, int mode) {
-  return (Message(cmd::justwatch) << player << mode).done();
+std::string justwatch(const WatchMode& m) {
+  return (Message(cmd::justwatch) << m.n << m.mode).done();
 }
-std::string playerdone(int n, std::span<const CellRef> path) {
-  Message m(cmd::playerdone);
-  m << n;
+std::string playerdone(const PlayerDone& m) {
+  Message message(cmd::playerdone);
+  message << m.n;
   int index = 0;
-  for (const CellRef& cell : path) m << ++index << cell.a << cell.b;
-  return m.done();
+  for (const Cell& cell : m.path) message << ++index << cell;
+  return message.done();
 }
-std::string direction(int n, int direction) {
-  return (Message(cmd::direction) << n << direction).endEmpty();
+std::string direction(const DirectionChoice& m) {
+  return (Message(cmd::direction) << m.n << m.direction).endEmpty();
 }
-std::string selectletter(int n, int index, int a, int b) {
-  return (Message(cmd::selectletter) << n << index << a << b).endEmpty();
+std::string selectletter(const SelectLetter& m) {
+  return selectletterMessage(m);
 }
-std::string selectclear(int n) {
-  return (Message(cmd::selectclear) << n).endEmpty();
+std::string selectclear(const PlayerNumber& m) {
+  return playerMessage(cmd::selectclear, m);
 }
-std::string clearletter(int n, int index) {
-  return (Message(cmd::clearletter) << n << index).endEmpty();
+std::string clearletter(const ClearLetter& m) {
+  return clearletterMessage(m);
 }
-std::string shuffle(int n) {
-  return (Message(cmd::shuffle) << n).endEmpty();
+std::string shuffle(const PlayerNumber& m) {
+  return playerMessage(cmd::shuffle, m);
 }
-std::string playasound(int n, std::string_view sound) {
-  return (Message(cmd::playasound) << n << sound).endEmpty();
+std::string playasound(const PlayASound& m) {
+  return playasoundMessage(m);
+}
+
+std::optional<LoginInfo> parseLoginInfo(std::string_view args) {
+  Reader r(args);
+  LoginInfo m;
+  m.n = r.player();
+  m.version = r.text();
+  // A name may be empty here; the table decides what to make of it.
+  if (!r.atEnd()) m.name = r.rest();
+  return result(r, std::move(m));
+}
+std::optional<KickHim> parseKickHim(std::string_view args) {
+  Reader r(args);
+  KickHim m;
+  m.requester = r.player();
+  m.target = r.player();
+  return result(r, m);
+}
+std::optional<ChatLine> parseChat(std::string_view args) {
+  return readChat(args);
+}
+std::optional<GameOptions> parseStartGame(std::string_view args) {
+  return readStartGame(args);
+}
+std::optional<WatchMode> parseJustWatch(std::string_view args) {
+  return readWatchMode(args);
+}
+std::optional<PlayerDone> parsePlayerDone(std::string_view args) {
+  Reader r(args);
+  PlayerDone m;
+  m.n = r.player();
+  // Tile i must carry index i: a path whose indexes skip or repeat is not a path.
+  while (r.ok() && !r.atEnd()) {
+    const int index = r.slot();
+    const Cell cell = r.cell();
+    if (index != static_cast<int>(m.path.size()) + 1) return std::nullopt;
+    m.path.push_back(cell);
+  }
+  return result(r, std::move(m));
+}
+std::optional<DirectionChoice> parseDirection(std::string_view args) {
+  Reader r(args);
+  DirectionChoice m;
+  m.n = r.player();
+  m.direction = r.direction();
+  return result(r, m);
+}
+std::optional<SelectLetter> parseSelectLetter(std::string_view args) {
+  return readSelectLetter(args);
+}
+std::optional<PlayerNumber> parseSelectClear(std::string_view args) {
+  return readPlayer(args);
+}
+std::optional<ClearLetter> parseClearLetter(std::string_view args) {
+  return readClearLetter(args);
+}
+std::optional<PlayerNumber> parseShuffle(std::string_view args) {
+  return readPlayer(args);
+}
+std::optional<PlayASound> parsePlayASound(std::string_view args) {
+  return readPlayASound(args);
 }
 
 }  // namespace to_server
 
+// ---- server to players
+
 namespace to_players {
 
-std::string sendlogininfo(int n) {
-  return (Message(cmd::sendlogininfo) << n).done();
+std::string sendlogininfo(const PlayerNumber& m) {
+  return (Message(cmd::sendlogininfo) << m.n).done();
 }
-std::string chat(int n, std::string_view name, std::string_view text) {
-  std::string line(name);
-  line += " chats: ";
-  line += text;
-  return (Message(cmd::chat) << n << line).done();
+std::string chat(const ChatLine& m) {
+  return chatMessage(cmd::chat, m);
 }
-std::string action(int n, std::string_view name, std::string_view text) {
-  std::string line(name);
-  line += ' ';
-  line += text;
-  return (Message(cmd::action) << n << line).done();
+std::string action(const ChatLine& m) {
+  return chatMessage(cmd::action, m);
 }
-std::string newplayerinfo(int n, std::string_view name) {
-  return (Message(cmd::newplayerinfo) << n << name).done();
+std::string newplayerinfo(const PlayerInfo& m) {
+  return playerInfoMessage(cmd::newplayerinfo, m);
 }
-std::string havewrongversion(std::string_view name) {
-  return (Message(cmd::havewrongversion) << name).done();
+std::string havewrongversion(const NameOnly& m) {
+  return (Message(cmd::havewrongversion) << std::string_view(m.name)).done();
 }
 std::string wrongversion() {
   return Message(cmd::wrongversion).endEmpty();
 }
-std::string existingplayers(int k, std::string_view name) {
-  return (Message(cmd::existingplayers) << k << name).done();
+std::string existingplayers(const PlayerInfo& m) {
+  return playerInfoMessage(cmd::existingplayers, m);
 }
-std::string playerdisconnected(int n, std::string_view name) {
-  return (Message(cmd::playerdisconnected) << n << name).done();
+std::string playerdisconnected(const PlayerInfo& m) {
+  return playerInfoMessage(cmd::playerdisconnected, m);
 }
-std::string startgame(const GameOptions& options) {
-  return startgameMessage(options);
+std::string startgame(const GameOptions& m) {
+  return startgameMessage(m);
 }
-std::string nextplayer(int n, int shufflesLeft) {
-  return (Message(cmd::nextplayer) << n << shufflesLeft).endEmpty();
+std::string nextplayer(const NextPlayer& m) {
+  return (Message(cmd::nextplayer) << m.n << m.shufflesLeft).endEmpty();
 }
-std::string winner(std::string_view name) {
-  return (Message(cmd::winner) << name).endEmpty();
+std::string winner(const NameOnly& m) {
+  return (Message(cmd::winner) << std::string_view(m.name)).endEmpty();
 }
 std::string full() {
   return Message(cmd::full).endEmpty();
 }
-std::string justwatching(int n, int mode) {
-  return (Message(cmd::justwatching) << n << mode).done();
+std::string justwatching(const WatchMode& m) {
+  return (Message(cmd::justwatching) << m.n << m.mode).done();
 }
-std::string theboard(std::span<const int, 49> codes) {
-  Message m(cmd::theboard);
-  for (int a = 0; a < 7; ++a)
-    for (int b = 0; b < 7; ++b) m << a << b << codes[static_cast<std::size_t>(a * 7 + b)];
-  return m.done();
+std::string theboard(const TheBoard& m) {
+  Message message(cmd::theboard);
+  for (int a = 0; a < board::kBoardSize; ++a)
+    for (int b = 0; b < board::kBoardSize; ++b)
+      message << a << b << m.codes[board::cellIndex(a, b)];
+  return message.done();
 }
-std::string notvalid(int n, std::string_view word) {
-  return (Message(cmd::notvalid) << n << word).endEmpty();
+std::string notvalid(const NotValid& m) {
+  return (Message(cmd::notvalid) << m.n << std::string_view(m.word)).endEmpty();
 }
-std::string madeword(int n, std::string_view word, int points, int total, int teamA, int teamB,
-                     std::span<const CellRef> path) {
-  Message m(cmd::madeword);
-  m << n << word << points << total << teamA << teamB;
-  for (const CellRef& cell : path) m << cell.a << cell.b;
-  return m.done();
+std::string madeword(const MadeWord& m) {
+  Message message(cmd::madeword);
+  message << m.n << std::string_view(m.word) << m.points << m.total << m.teamA << m.teamB;
+  for (const Cell& cell : m.path) message << cell;
+  return message.done();
 }
 std::string timeup() {
   return Message(cmd::timeup).endEmpty();
 }
-std::string gamestats(const GameStats& s) {
-  Message m(cmd::gamestats);
-  m << s.current << s.playTo << s.seconds << s.countdown << s.team;
-  for (const int score : s.scores) m << score;
-  return (m << s.teamA << s.teamB).endEmpty();
+std::string gamestats(const GameStats& m) {
+  Message message(cmd::gamestats);
+  message << m.current << m.playTo << m.seconds << m.countdown << m.team;
+  for (const int score : m.scores) message << score;
+  return (message << m.teamA << m.teamB).endEmpty();
 }
-std::string selectletter(int n, int index, int a, int b) {
-  return (Message(cmd::selectletter) << n << index << a << b).endEmpty();
+std::string selectletter(const SelectLetter& m) {
+  return selectletterMessage(m);
 }
-std::string selectclear(int n) {
-  return (Message(cmd::selectclear) << n).endEmpty();
+std::string selectclear(const PlayerNumber& m) {
+  return playerMessage(cmd::selectclear, m);
 }
-std::string moving(int direction) {
-  return (Message(cmd::moving) << direction).endEmpty();
+std::string moving(const Moving& m) {
+  return (Message(cmd::moving) << m.direction).endEmpty();
 }
-std::string clearletter(int n, int index) {
-  return (Message(cmd::clearletter) << n << index).endEmpty();
+std::string clearletter(const ClearLetter& m) {
+  return clearletterMessage(m);
 }
-std::string useshuffle(int n, int shufflesLeft, int countdown) {
-  return (Message(cmd::useshuffle) << n << shufflesLeft << countdown).endEmpty();
+std::string useshuffle(const UseShuffle& m) {
+  return (Message(cmd::useshuffle) << m.n << m.shufflesLeft << m.countdown).endEmpty();
 }
-std::string shufflesl(const int (&left)[4]) {
-  Message m(cmd::shufflesl);
-  for (const int l : left) m << l;
-  return m.endEmpty();
+std::string shufflesl(const ShufflesLeft& m) {
+  Message message(cmd::shufflesl);
+  for (const int left : m.left) message << left;
+  return message.endEmpty();
 }
-std::string bonus(int n, int bonus) {
-  return (Message(cmd::bonus) << n << bonus).endEmpty();
+std::string bonus(const Bonus& m) {
+  return (Message(cmd::bonus) << m.n << m.bonus).endEmpty();
 }
-std::string playasound(int n, std::string_view sound) {
-  return (Message(cmd::playasound) << n << sound).endEmpty();
+std::string playasound(const PlayASound& m) {
+  return playasoundMessage(m);
+}
+
+std::optional<PlayerNumber> parseSendLoginInfo(std::string_view args) {
+  return readPlayer(args);
+}
+std::optional<ChatLine> parseChat(std::string_view args) {
+  return readChat(args);
+}
+std::optional<PlayerInfo> parsePlayerInfo(std::string_view args) {
+  Reader r(args);
+  PlayerInfo m;
+  m.n = r.player();
+  m.name = r.rest();
+  return result(r, std::move(m));
+}
+std::optional<NameOnly> parseHaveWrongVersion(std::string_view args) {
+  return NameOnly{std::string(args)};
+}
+std::optional<NoFields> parseNoFields(std::string_view) {
+  return NoFields{};
+}
+std::optional<GameOptions> parseStartGame(std::string_view args) {
+  return readStartGame(args);
+}
+std::optional<NextPlayer> parseNextPlayer(std::string_view args) {
+  Reader r(args);
+  NextPlayer m;
+  m.n = r.seat();
+  m.shufflesLeft = r.number(0, kMaxShuffles);
+  return result(r, m);
+}
+std::optional<NameOnly> parseWinner(std::string_view args) {
+  Reader r(args);
+  NameOnly m;
+  m.name = r.text();
+  return result(r, std::move(m));
+}
+std::optional<WatchMode> parseJustWatching(std::string_view args) {
+  return readWatchMode(args);
+}
+std::optional<TheBoard> parseTheBoard(std::string_view args) {
+  // Exactly 49 groups, in the order every board is sent: a board with a cell missing,
+  // repeated or extra would leave the player's copy wrong for the rest of the turn.
+  Reader r(args);
+  TheBoard m;
+  for (int a = 0; a < board::kBoardSize; ++a) {
+    for (int b = 0; b < board::kBoardSize; ++b) {
+      const Cell cell = r.cell();
+      const int code = r.number(board::kFirstLetter, kEmptyCode);
+      if (!r.ok() || cell != Cell{a, b}) return std::nullopt;
+      m.codes[board::cellIndex(a, b)] = code;
+    }
+  }
+  if (!r.finished()) return std::nullopt;
+  return m;
+}
+std::optional<NotValid> parseNotValid(std::string_view args) {
+  Reader r(args);
+  NotValid m;
+  m.n = r.player();
+  m.word = r.text();
+  return result(r, std::move(m));
+}
+std::optional<MadeWord> parseMadeWord(std::string_view args) {
+  Reader r(args);
+  MadeWord m;
+  m.n = r.seat();
+  m.word = r.text();
+  m.points = r.score();
+  m.total = r.score();
+  m.teamA = r.score();
+  m.teamB = r.score();
+  while (r.ok() && !r.atEnd()) m.path.push_back(r.cell());
+  if (m.path.empty() || m.path.size() > static_cast<std::size_t>(board::kMaxPath))
+    return std::nullopt;
+  return result(r, std::move(m));
+}
+std::optional<GameStats> parseGameStats(std::string_view args) {
+  Reader r(args);
+  GameStats m;
+  m.current = r.number(0, kSeatCount);
+  m.playTo = r.number(0, kMaxPlayTo);
+  m.seconds = r.number(1, kMaxSeconds);
+  m.countdown = r.score();
+  m.team = r.flag();
+  for (int& score : m.scores) score = r.score();
+  m.teamA = r.score();
+  m.teamB = r.score();
+  return result(r, m);
+}
+std::optional<SelectLetter> parseSelectLetter(std::string_view args) {
+  return readSelectLetter(args);
+}
+std::optional<PlayerNumber> parseSelectClear(std::string_view args) {
+  return readPlayer(args);
+}
+std::optional<Moving> parseMoving(std::string_view args) {
+  Reader r(args);
+  Moving m;
+  m.direction = r.direction();
+  return result(r, m);
+}
+std::optional<ClearLetter> parseClearLetter(std::string_view args) {
+  return readClearLetter(args);
+}
+std::optional<UseShuffle> parseUseShuffle(std::string_view args) {
+  Reader r(args);
+  UseShuffle m;
+  m.n = r.seat();
+  m.shufflesLeft = r.number(0, kMaxShuffles);
+  m.countdown = r.score();
+  return result(r, m);
+}
+std::optional<ShufflesLeft> parseShufflesLeft(std::string_view args) {
+  Reader r(args);
+  ShufflesLeft m;
+  for (int& left : m.left) left = r.number(0, kMaxShuffles);
+  return result(r, m);
+}
+std::optional<Bonus> parseBonus(std::string_view args) {
+  Reader r(args);
+  Bonus m;
+  m.n = r.seat();
+  m.bonus = r.score();
+  return result(r, m);
+}
+std::optional<PlayASound> parsePlayASound(std::string_view args) {
+  return readPlayASound(args);
 }
 
 }  // namespace to_players

@@ -1,11 +1,22 @@
 #pragma once
 
-#include <span>
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// Every message of the game, built in one place. Each builder returns the whole message,
-// command word, fields and terminator, ready to be sent in one call.
+#include "board/rules.h"
+
+// Every message of the game, built in one place and read in one place. Per message there
+// is a plain struct, a builder that returns the whole message (command word, fields and
+// terminator) ready to be sent in one call, and a reader that takes the argument text
+// (everything after the command word's "+", terminator removed) and checks the form and
+// range of every field once. A reader answers nothing for a message that does not read:
+// no handler on either side cuts fields by hand or sees a value off its tables.
+//
+//   std::string bytes = to_players::nextplayer({.n = 2, .shufflesLeft = 1});
+//   if (auto next = to_players::parseNextPlayer(args)) turnStarts(next->n);
 namespace zp::net {
 
 // The command words, shared by both directions where the word is the same.
@@ -48,12 +59,45 @@ inline constexpr std::string_view bonus = "CMD_bonus";
 // The version string both sides send and compare at login.
 inline constexpr std::string_view kGameVersion = "1.0.15";
 
-// A board cell in a message: column a, row b.
-struct CellRef {
-  int a = -1;
-  int b = -1;
-};
+using board::Cell;
 
+// ---- ranges the readers hold every field to
+inline constexpr int kMaxPlayer = 9;  // records 1..4 play, 5..9 watch
+inline constexpr int kSeatCount = 4;
+inline constexpr int kMaxPlayTo = 1'000'000;  // wide enough for any table, far from overflow
+inline constexpr int kMaxSeconds = 3600;
+inline constexpr int kMaxShuffles = 100;
+inline constexpr int kMaxScore = 999'999'999;  // the most digits a number field may have
+inline constexpr int kEmptyCode = 27;          // a used tile not refilled yet
+inline constexpr int kBonusPoints = 20;        // for a seven-letter word
+
+// ---- the messages' contents
+struct NoFields {
+  bool operator==(const NoFields&) const = default;
+};
+// A player number alone: CMD_sendlogininfo, CMD_selectclear, CMD_shuffle.
+struct PlayerNumber {
+  int n = 0;
+  bool operator==(const PlayerNumber&) const = default;
+};
+struct LoginInfo {
+  int n = 0;
+  std::string version;
+  std::string name;  // everything after the second "+"
+  bool operator==(const LoginInfo&) const = default;
+};
+struct KickHim {
+  int requester = 0;
+  int target = 0;
+  bool operator==(const KickHim&) const = default;
+};
+// CMD_chat and CMD_action. To the server `text` is the typed text with its colour suffix;
+// from it, the sender's name and " chats: " (or a blank) come first.
+struct ChatLine {
+  int n = 0;
+  std::string text;  // the last field: may hold "+"
+  bool operator==(const ChatLine&) const = default;
+};
 // The options of a game, as the host sends them and the server echoes them.
 struct GameOptions {
   std::string hostName;
@@ -61,69 +105,191 @@ struct GameOptions {
   int seconds = 0;
   bool team = false;
   int shuffles = 0;
+  bool operator==(const GameOptions&) const = default;
 };
-
+inline constexpr int kStartWatching = 1;
+inline constexpr int kStopWatching = 2;
+// CMD_justwatch (the request) and CMD_justwatching (the announcement).
+struct WatchMode {
+  int n = 0;
+  int mode = kStartWatching;
+  bool operator==(const WatchMode&) const = default;
+};
+// The tiles of a word in selection order; on the wire each carries its index 1, 2, ...
+struct PlayerDone {
+  int n = 0;
+  std::vector<Cell> path;  // 1 to 7 tiles
+  bool operator==(const PlayerDone&) const = default;
+};
+struct DirectionChoice {
+  int n = 0;
+  int direction = board::kDown;
+  bool operator==(const DirectionChoice&) const = default;
+};
+struct SelectLetter {
+  int n = 0;
+  int index = 1;  // the rack slot, 1..7
+  Cell cell;
+  bool operator==(const SelectLetter&) const = default;
+};
+struct ClearLetter {
+  int n = 0;
+  int index = 1;
+  bool operator==(const ClearLetter&) const = default;
+};
+struct PlayASound {
+  int n = 0;
+  std::string sound;  // "wave" and a number, as the sender wrote it
+  bool operator==(const PlayASound&) const = default;
+};
+// CMD_newplayerinfo, CMD_existingplayers and CMD_playerdisconnected.
+struct PlayerInfo {
+  int n = 0;
+  std::string name;
+  bool operator==(const PlayerInfo&) const = default;
+};
+struct NameOnly {
+  std::string name;
+  bool operator==(const NameOnly&) const = default;
+};
+struct NextPlayer {
+  int n = 0;
+  int shufflesLeft = 0;
+  bool operator==(const NextPlayer&) const = default;
+};
+// The whole board in the server's letter codes: 1..26, kEmptyCode for a used tile.
+struct TheBoard {
+  board::Letters codes{};
+  bool operator==(const TheBoard&) const = default;
+};
+struct NotValid {
+  int n = 0;
+  std::string word;
+  bool operator==(const NotValid&) const = default;
+};
+struct MadeWord {
+  int n = 0;
+  std::string word;
+  int points = 0;
+  int total = 0;
+  int teamA = 0;
+  int teamB = 0;
+  std::vector<Cell> path;  // one cell per letter of the word
+  bool operator==(const MadeWord&) const = default;
+};
 // The eleven values a player who joins a running game is brought up to date with.
 struct GameStats {
-  int current = 0;
+  int current = 0;  // 0 between turns
   int playTo = 0;
   int seconds = 0;
   int countdown = 0;
   bool team = false;
-  int scores[4] = {};
+  std::array<int, 4> scores{};
   int teamA = 0;
   int teamB = 0;
+  bool operator==(const GameStats&) const = default;
+};
+struct Moving {
+  int direction = board::kDown;
+  bool operator==(const Moving&) const = default;
+};
+struct UseShuffle {
+  int n = 0;
+  int shufflesLeft = 0;
+  int countdown = 0;
+  bool operator==(const UseShuffle&) const = default;
+};
+struct ShufflesLeft {
+  std::array<int, 4> left{};
+  bool operator==(const ShufflesLeft&) const = default;
+};
+struct Bonus {
+  int n = 0;
+  int bonus = kBonusPoints;
+  bool operator==(const Bonus&) const = default;
 };
 
-// Client to server.
+// ---- client to server
 namespace to_server {
 // The name is followed by an extra terminator, as players have always sent it.
-std::string logininfo(int n, std::string_view version, std::string_view name);
-std::string kickhim(int requester, int target);
-std::string chat(int n, std::string_view text);
-std::string action(int n, std::string_view text);
-std::string startgame(const GameOptions& options);
-std::string justwatch(int player, int mode);
-// `path` holds the selected tiles in selection order; their indexes are 1, 2, ...
-std::string playerdone(int n, std::span<const CellRef> path);
-std::string direction(int n, int direction);
-std::string selectletter(int n, int index, int a, int b);
-std::string selectclear(int n);
-std::string clearletter(int n, int index);
-std::string shuffle(int n);
-std::string playasound(int n, std::string_view sound);
+std::string logininfo(const LoginInfo& m);
+std::string kickhim(const KickHim& m);
+std::string chat(const ChatLine& m);
+std::string action(const ChatLine& m);
+std::string startgame(const GameOptions& m);
+std::string justwatch(const WatchMode& m);
+std::string playerdone(const PlayerDone& m);
+std::string direction(const DirectionChoice& m);
+std::string selectletter(const SelectLetter& m);
+std::string selectclear(const PlayerNumber& m);
+std::string clearletter(const ClearLetter& m);
+std::string shuffle(const PlayerNumber& m);
+std::string playasound(const PlayASound& m);
+
+std::optional<LoginInfo> parseLoginInfo(std::string_view args);
+std::optional<KickHim> parseKickHim(std::string_view args);
+std::optional<ChatLine> parseChat(std::string_view args);  // CMD_chat and CMD_action
+std::optional<GameOptions> parseStartGame(std::string_view args);
+std::optional<WatchMode> parseJustWatch(std::string_view args);
+std::optional<PlayerDone> parsePlayerDone(std::string_view args);
+std::optional<DirectionChoice> parseDirection(std::string_view args);
+std::optional<SelectLetter> parseSelectLetter(std::string_view args);
+std::optional<PlayerNumber> parseSelectClear(std::string_view args);
+std::optional<ClearLetter> parseClearLetter(std::string_view args);
+std::optional<PlayerNumber> parseShuffle(std::string_view args);
+std::optional<PlayASound> parsePlayASound(std::string_view args);
 }  // namespace to_server
 
-// Server to players.
+// ---- server to players
 namespace to_players {
-std::string sendlogininfo(int n);
-std::string chat(int n, std::string_view name, std::string_view text);
-std::string action(int n, std::string_view name, std::string_view text);
-std::string newplayerinfo(int n, std::string_view name);
-std::string havewrongversion(std::string_view name);
+std::string sendlogininfo(const PlayerNumber& m);
+std::string chat(const ChatLine& m);    // m.text already holds "name chats: "
+std::string action(const ChatLine& m);  // m.text already holds "name "
+std::string newplayerinfo(const PlayerInfo& m);
+std::string havewrongversion(const NameOnly& m);
 std::string wrongversion();
-std::string existingplayers(int k, std::string_view name);
-std::string playerdisconnected(int n, std::string_view name);
-std::string startgame(const GameOptions& options);
-std::string nextplayer(int n, int shufflesLeft);
-std::string winner(std::string_view name);
+std::string existingplayers(const PlayerInfo& m);
+std::string playerdisconnected(const PlayerInfo& m);
+std::string startgame(const GameOptions& m);
+std::string nextplayer(const NextPlayer& m);
+std::string winner(const NameOnly& m);
 std::string full();
-std::string justwatching(int n, int mode);
-// `codes` holds the 49 letter codes, column by column: index a * 7 + b.
-std::string theboard(std::span<const int, 49> codes);
-std::string notvalid(int n, std::string_view word);
-std::string madeword(int n, std::string_view word, int points, int total, int teamA, int teamB,
-                     std::span<const CellRef> path);
+std::string justwatching(const WatchMode& m);
+std::string theboard(const TheBoard& m);
+std::string notvalid(const NotValid& m);
+std::string madeword(const MadeWord& m);
 std::string timeup();
-std::string gamestats(const GameStats& stats);
-std::string selectletter(int n, int index, int a, int b);
-std::string selectclear(int n);
-std::string moving(int direction);
-std::string clearletter(int n, int index);
-std::string useshuffle(int n, int shufflesLeft, int countdown);
-std::string shufflesl(const int (&left)[4]);
-std::string bonus(int n, int bonus);
-std::string playasound(int n, std::string_view sound);
+std::string gamestats(const GameStats& m);
+std::string selectletter(const SelectLetter& m);
+std::string selectclear(const PlayerNumber& m);
+std::string moving(const Moving& m);
+std::string clearletter(const ClearLetter& m);
+std::string useshuffle(const UseShuffle& m);
+std::string shufflesl(const ShufflesLeft& m);
+std::string bonus(const Bonus& m);
+std::string playasound(const PlayASound& m);
+
+std::optional<PlayerNumber> parseSendLoginInfo(std::string_view args);
+std::optional<ChatLine> parseChat(std::string_view args);          // CMD_chat and CMD_action
+std::optional<PlayerInfo> parsePlayerInfo(std::string_view args);  // the three roster messages
+std::optional<NameOnly> parseHaveWrongVersion(std::string_view args);
+std::optional<NoFields> parseNoFields(std::string_view args);  // wrongversion, full, timeup
+std::optional<GameOptions> parseStartGame(std::string_view args);
+std::optional<NextPlayer> parseNextPlayer(std::string_view args);
+std::optional<NameOnly> parseWinner(std::string_view args);
+std::optional<WatchMode> parseJustWatching(std::string_view args);
+std::optional<TheBoard> parseTheBoard(std::string_view args);
+std::optional<NotValid> parseNotValid(std::string_view args);
+std::optional<MadeWord> parseMadeWord(std::string_view args);
+std::optional<GameStats> parseGameStats(std::string_view args);
+std::optional<SelectLetter> parseSelectLetter(std::string_view args);
+std::optional<PlayerNumber> parseSelectClear(std::string_view args);
+std::optional<Moving> parseMoving(std::string_view args);
+std::optional<ClearLetter> parseClearLetter(std::string_view args);
+std::optional<UseShuffle> parseUseShuffle(std::string_view args);
+std::optional<ShufflesLeft> parseShufflesLeft(std::string_view args);
+std::optional<Bonus> parseBonus(std::string_view args);
+std::optional<PlayASound> parsePlayASound(std::string_view args);
 }  // namespace to_players
 
 }  // namespace zp::net

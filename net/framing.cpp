@@ -8,14 +8,48 @@ void MessageReader::reset() {
   discarding_ = false;
 }
 
-bool ReceiveQueue::push(int source, std::string text) {
+namespace {
+// What a waiting message costs besides its text, so a flood of empty messages counts too.
+std::size_t cost(const std::string& message) {
+  return message.size() + sizeof(std::string);
+}
+}  // namespace
+
+bool Inbox::feed(std::string_view bytes) {
+  if (overflowed_) return false;
+  reader_.feed(bytes, [&](std::string&& message) {
+    if (overflowed_ || messages_.size() >= limits_.maxMessages) return;
+    bytes_ += cost(message);
+    messages_.push_back(std::move(message));
+    if (bytes_ > limits_.maxBytes) overflowed_ = true;
+  });
+  return !overflowed_;
+}
+
+std::optional<std::string> Inbox::take() {
+  if (messages_.empty()) return std::nullopt;
+  std::string message = std::move(messages_.front());
+  messages_.pop_front();
+  bytes_ -= cost(message);
+  return message;
+}
+
+void Inbox::reset() {
+  reader_.reset();
+  messages_.clear();
+  messages_.shrink_to_fit();
+  bytes_ = 0;
+  overflowed_ = false;
+}
+
+bool ReceiveQueue::feed(int source, std::string_view bytes) {
   if (source < 0) return false;
   const auto slot = static_cast<std::size_t>(source);
-  if (slot >= bySource_.size()) bySource_.resize(slot + 1);
-  auto& queue = bySource_[slot];
-  if (queue.size() >= maxPerSource_) return false;
-  queue.push_back(std::move(text));
-  ++size_;
+  if (slot >= bySource_.size()) bySource_.resize(slot + 1, Inbox(limits_));
+  Inbox& inbox = bySource_[slot];
+  const std::size_t before = inbox.size();
+  inbox.feed(bytes);
+  size_ += inbox.size() - before;
   return true;
 }
 
@@ -23,28 +57,30 @@ std::optional<QueuedMessage> ReceiveQueue::take() {
   if (size_ == 0) return std::nullopt;
   for (std::size_t tried = 0; tried < bySource_.size(); ++tried) {
     const std::size_t slot = (next_ + tried) % bySource_.size();
-    auto& queue = bySource_[slot];
-    if (queue.empty()) continue;
-    QueuedMessage out{static_cast<int>(slot), std::move(queue.front())};
-    queue.pop_front();
-    --size_;
-    next_ = slot + 1;
-    return out;
+    if (auto text = bySource_[slot].take()) {
+      --size_;
+      next_ = slot + 1;
+      return QueuedMessage{static_cast<int>(slot), std::move(*text)};
+    }
   }
   return std::nullopt;
 }
 
 void ReceiveQueue::dropSource(int source) {
   if (source < 0 || static_cast<std::size_t>(source) >= bySource_.size()) return;
-  auto& queue = bySource_[static_cast<std::size_t>(source)];
-  size_ -= queue.size();
-  queue.clear();
-  queue.shrink_to_fit();
+  Inbox& inbox = bySource_[static_cast<std::size_t>(source)];
+  size_ -= inbox.size();
+  inbox.reset();
 }
 
 std::size_t ReceiveQueue::waiting(int source) const {
   if (source < 0 || static_cast<std::size_t>(source) >= bySource_.size()) return 0;
   return bySource_[static_cast<std::size_t>(source)].size();
+}
+
+std::size_t ReceiveQueue::pendingBytes(int source) const {
+  if (source < 0 || static_cast<std::size_t>(source) >= bySource_.size()) return 0;
+  return bySource_[static_cast<std::size_t>(source)].pendingBytes();
 }
 
 }  // namespace zp::net

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -55,33 +56,72 @@ class MessageReader {
   bool discarding_ = false;
 };
 
+// One connection's receive path: the reader that cuts its bytes into messages, and the
+// messages waiting for the dispatch timer, first in, first out.
+struct InboxLimits {
+  std::size_t maxMessages = SIZE_MAX;  // a message arriving past this many is dropped
+  std::size_t maxBytes = SIZE_MAX;     // waiting bytes past this overflow the inbox
+};
+
+class Inbox {
+ public:
+  explicit Inbox(InboxLimits limits = InboxLimits()) : limits_(limits) {}
+
+  // Queues every complete message in `bytes`. False once the inbox has overflowed: it then
+  // takes nothing more until reset(), and its owner lets the connection go.
+  bool feed(std::string_view bytes);
+  std::optional<std::string> take();
+  // Forgets the unfinished message and everything waiting (the connection closed).
+  void reset();
+
+  bool empty() const { return messages_.empty(); }
+  std::size_t size() const { return messages_.size(); }
+  std::size_t waitingBytes() const { return bytes_; }
+  std::size_t pendingBytes() const { return reader_.pendingBytes(); }
+  bool overflowed() const { return overflowed_; }
+
+ private:
+  InboxLimits limits_;
+  MessageReader reader_;
+  std::deque<std::string> messages_;
+  std::size_t bytes_ = 0;
+  bool overflowed_ = false;
+};
+
+// A table's player connection: a peer that floods it loses what is past its share, so it
+// neither grows the queue without bound nor delays everybody else's messages.
+inline constexpr InboxLimits kPlayerInboxLimits{32, SIZE_MAX};
+// The player window's one connection never loses a message (a lost board would leave the
+// board wrong for the rest of the turn); a server that sends this much faster than the
+// window reads is broken, and the window closes the connection instead.
+inline constexpr InboxLimits kWindowInboxLimits{SIZE_MAX, 4 * 1024 * 1024};
+
 struct QueuedMessage {
   int source = 0;  // the connection it came on (a player number on the server)
   std::string text;
 };
 
-// The receive queue: complete messages waiting for the dispatch timer, one per tick.
-// Each source keeps its own order, the sources take turns, and a source may have at most
-// `maxPerSource` messages waiting; more are dropped. So a peer that floods the table
-// neither grows the queue without bound nor delays everybody else's messages.
+// The server's receive path: one inbox per connection, served in turn, one message per
+// tick, each connection's messages in their own order.
 class ReceiveQueue {
  public:
-  explicit ReceiveQueue(std::size_t maxPerSource = 32) : maxPerSource_(maxPerSource) {}
+  explicit ReceiveQueue(InboxLimits limits = kPlayerInboxLimits) : limits_(limits) {}
 
-  // False when the message was dropped because the source already has its share waiting.
-  bool push(int source, std::string text);
+  // Bytes that arrived on `source`; false for a source that is not a connection.
+  bool feed(int source, std::string_view bytes);
   // The next message in turn, or nothing when every source is empty.
   std::optional<QueuedMessage> take();
-  // Drops what a closed connection left waiting, so it is never taken for a later one.
+  // Forgets what a closed connection left, so it is never taken for a later one.
   void dropSource(int source);
 
   bool empty() const { return size_ == 0; }
   std::size_t size() const { return size_; }
   std::size_t waiting(int source) const;
+  std::size_t pendingBytes(int source) const;
 
  private:
-  std::size_t maxPerSource_;
-  std::vector<std::deque<std::string>> bySource_;
+  InboxLimits limits_;
+  std::vector<Inbox> bySource_;
   std::size_t next_ = 0;  // the source whose turn is next
   std::size_t size_ = 0;
 };

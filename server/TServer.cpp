@@ -146,4 +146,8 @@ void TServer::tellHost(std::string_view text) {
   emit hostNotice(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+void TServer::news(std::string_view line) {
+  emit tableNews(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
 }  // namespace zp::server

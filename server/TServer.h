@@ -42,6 +42,8 @@ class TServer : public QObject, private ServerShell {
  signals:
   // Something for the host to see, such as a submission that used a tile twice.
   void hostNotice(const QString& text);
+  // One line per arrival, departure, game start and winner.
+  void tableNews(const QString& line);
 
  private:
   void send(int record, std::string_view message) override;
@@ -49,6 +51,7 @@ class TServer : public QObject, private ServerShell {
   void startTimer(ServerTimer timer) override;
   void stopTimer(ServerTimer timer) override;
   void tellHost(std::string_view text) override;
+  void news(std::string_view line) override;
 
   void Sock1Accept();
   void Sock1Read(int record, QTcpSocket* socket);

@@ -46,14 +46,9 @@ bool TableServer::getpoint(const std::string& word, int a, int b) {
     trace[s] = next;
   }
   // The whole trace goes in, start cell included, so a start in column 0 is submitted as
-  // traced and never turned away as not touching.
-  std::string submission = std::to_string(game_.current);
-  for (std::size_t s = 0; s < word.size(); ++s) {
-    submission += '+' + std::to_string(s + 1) + '+' + std::to_string(trace[s].a) + '+' +
-                  std::to_string(trace[s].b);
-  }
-  // Whatever the word check says, the computer's turn has had its word.
-  playerdone(submission, true);
+  // traced and never turned away as not touching. Whatever the word check says, the
+  // computer's turn has had its word.
+  playerdone({game_.current, std::vector<Cell>(trace.begin(), trace.begin() + word.size())}, true);
   return true;
 }
 

@@ -1,5 +1,4 @@
 // The board on the server: filling it, checking and scoring a submitted word.
-#include "net/fields.h"
 #include "server/table_server.h"
 
 namespace zp::server {
@@ -9,32 +8,43 @@ void TableServer::createmaze() {
     for (int b = 0; b < kBoardSize; ++b)
       if (const int code = board_.at(a, b); code == kNoTile || code == kEmptyCell)
         board_.set(a, b, letterFromDraw(random_.between(1, 98)));
-  sendToAll(net::to_players::theboard(board_.codes()));
+  sendToAll(net::to_players::theboard({board_.codes()}));
 }
 
-void TableServer::playerdone(std::string_view args, bool byComputer) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  if (!n || game_.current == 0 || *n != game_.current) return;
-  tplayer& p = players_[*n];
-  p.path.fill(Cell{});
-  if (fields.atEnd() || fields.rest().empty()) return;
+namespace {
 
-  // Read the whole path before acting on it. Tile i must carry index i: a path whose
-  // indexes skip or repeat would spell one word and score other tiles.
-  std::array<Cell, kPathLength> path{};
-  std::size_t length = 0;
-  while (!fields.atEnd()) {
-    const auto index = fields.nextInt(1, kPathLength);
-    const auto a = fields.nextInt(0, kBoardSize - 1);
-    const auto b = fields.nextInt(0, kBoardSize - 1);
-    if (!index || !a || !b || length == kPathLength || *index != static_cast<int>(length) + 1)
-      return;
-    path[length++] = Cell{*a, *b};
+// A tile's points on its square; the word squares count toward the word's multiplier.
+int tilePoints(Cell c, int value, int& doubles, int& triples) {
+  switch (board::squareAt(c)) {
+    case board::Square::kBonus:
+      return value + 20;
+    case board::Square::kDoubleLetter:
+      return 2 * value;
+    case board::Square::kTripleLetter:
+      return 3 * value;
+    case board::Square::kDoubleWord:
+      ++doubles;
+      return value;
+    case board::Square::kTripleWord:
+      ++triples;
+      return value;
+    case board::Square::kPlain:
+      break;
   }
+  return value;
+}
+
+}  // namespace
+
+void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
+  if (game_.current == 0 || m.n != game_.current) return;
+  tplayer& p = players_[m.n];
+  p.path.fill(Cell{});
+  const std::vector<Cell>& path = m.path;
+  if (path.empty()) return;
 
   std::string word;
-  for (std::size_t i = 0; i < length; ++i) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
     p.path[i] = path[i];
     if (i > 0) {
       for (std::size_t j = 0; j < i; ++j) {
@@ -56,7 +66,7 @@ void TableServer::playerdone(std::string_view args, bool byComputer) {
   }
 
   if (!spell_.checkword(word)) {
-    sendTo(*n, net::to_players::notvalid(*n, word));
+    sendTo(m.n, net::to_players::notvalid({m.n, word}));
     return;
   }
 
@@ -66,35 +76,28 @@ void TableServer::playerdone(std::string_view args, bool byComputer) {
   game_.current = 0;
 
   int sum = 0, doubles = 0, triples = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    const Cell c = path[i];
-    const int value = letterworth(board_.at(c.a, c.b));
-    int bonus = anybonus(c.a, c.b, value);
-    if (bonus == kTripleWord) ++triples, bonus = 0;
-    if (bonus == kDoubleWord) ++doubles, bonus = 0;
-    sum += value + bonus;
+  for (const Cell c : path) {
+    sum += tilePoints(c, board::letterworth(board_.at(c.a, c.b)), doubles, triples);
     board_.set(c.a, c.b, kEmptyCell);
   }
   for (int i = 0; i < doubles; ++i) sum *= 2;
   for (int i = 0; i < triples; ++i) sum *= 3;
-  const bool sevenLetters = length == kPathLength;
-  if (sevenLetters) sum += 20;
+  const bool sevenLetters = path.size() == static_cast<std::size_t>(kPathLength);
+  if (sevenLetters) sum += net::kBonusPoints;
   if (p.team == 1 || p.team == 2) game_.teamTotals[static_cast<std::size_t>(p.team - 1)] += sum;
   p.score += sum;
 
-  std::array<net::CellRef, kPathLength> tiles{};
-  for (std::size_t i = 0; i < length; ++i) tiles[i] = {path[i].a, path[i].b};
-  sendToAll(net::to_players::madeword(*n, word, sum, p.score, game_.teamTotals[0],
-                                      game_.teamTotals[1], std::span(tiles).first(length)));
-  if (sevenLetters) sendToAll(net::to_players::bonus(*n, 20));
-  if (checkforwin(*n)) return;
+  sendToAll(net::to_players::madeword(
+      {m.n, word, sum, p.score, game_.teamTotals[0], game_.teamTotals[1], path}));
+  if (sevenLetters) sendToAll(net::to_players::bonus({m.n, net::kBonusPoints}));
+  if (checkforwin(m.n)) return;
 
   // The computer's words move on faster; a human gets time to pick the fall direction.
   startTurnTimer(kWordMade, p.connected && !p.watching ? 5 : 2);
 }
 
 void TableServer::catchUp(int record) {
-  sendTo(record, net::to_players::theboard(board_.codes()));
+  sendTo(record, net::to_players::theboard({board_.codes()}));
   net::GameStats stats;
   stats.current = game_.current;
   stats.playTo = game_.playTo;
@@ -105,8 +108,8 @@ void TableServer::catchUp(int record) {
   stats.teamA = game_.teamTotals[0];
   stats.teamB = game_.teamTotals[1];
   sendTo(record, net::to_players::gamestats(stats));
-  int left[kSeats];
-  for (int seat = 1; seat <= kSeats; ++seat) left[seat - 1] = players_[seat].shufflesLeft;
+  net::ShufflesLeft left;
+  for (int seat = 1; seat <= kSeats; ++seat) left.left[seat - 1] = players_[seat].shufflesLeft;
   sendTo(record, net::to_players::shufflesl(left));
 }
 

@@ -25,6 +25,9 @@ class ServerShell {
   virtual void stopTimer(ServerTimer timer) = 0;
   // Something the host should see (the headless server prints it).
   virtual void tellHost(std::string_view text) = 0;
+  // One line of what happens at the table (arrivals, departures, game start, winner), for a
+  // person watching a headless host. The game program ignores it.
+  virtual void news(std::string_view /*line*/) {}
 };
 
 }  // namespace zp::server

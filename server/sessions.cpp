@@ -1,66 +1,54 @@
 // Connections, login, relays, watching and departures.
-#include "net/fields.h"
 #include "server/table_server.h"
 
 namespace zp::server {
-namespace {
-
-std::optional<int> firstNumber(std::string_view args) {
-  return net::parseInt(args.substr(0, args.find('+')));
-}
-
-}  // namespace
 
 TableServer::TableServer(ServerShell& shell, words::WordChecker& spell,
                          std::span<const std::string> candidateWords, std::uint64_t seed)
-    : shell_(shell), spell_(spell), listbox_words_(candidateWords), random_(seed), commands_{} {
+    : shell_(shell), spell_(spell), listbox_words_(candidateWords), random_(seed) {
   players_[1].team = players_[3].team = 1;
   players_[2].team = players_[4].team = 2;
 
-  using Handler = void (TableServer::*)(std::string_view);
   // A message speaks for the player named in its first field, and that must be the
   // connection it came on: nobody chats, plays or watches in another's name.
-  auto own = [this](Handler handler) {
-    return [this, handler](int record, std::string_view args) {
-      if (firstNumber(args) == record) (this->*handler)(args);
+  auto own = [this]<typename Message>(void (TableServer::*handler)(const Message&)) {
+    return [this, handler](int record, const Message& m) {
+      if (m.n == record) (this->*handler)(m);
     };
   };
-  // Starting games and removing players is the host's (record 1) alone.
-  auto host = [this](Handler handler) {
-    return [this, handler](int record, std::string_view args) {
-      if (record == 1) (this->*handler)(args);
-    };
-  };
-  commands_ = net::CommandTable<int>{
-      {net::cmd::logininfo, own(&TableServer::receivedlogininfo)},
-      {net::cmd::kickhim,
-       [this](int record, std::string_view args) {
-         if (record == 1 && firstNumber(args) == 1) kickhim(args);
-       }},
-      {net::cmd::chat, own(&TableServer::chat)},
-      {net::cmd::action, own(&TableServer::action)},
-      {net::cmd::startgame, host(&TableServer::startgame)},
+  using namespace net;
+  commands_
+      .on(cmd::logininfo, to_server::parseLoginInfo, own(&TableServer::receivedlogininfo))
+      // Removing players and starting games is the host's (record 1) alone.
+      .on(cmd::kickhim, to_server::parseKickHim,
+          [this](int record, const KickHim& m) {
+            if (record == 1 && m.requester == 1) kickhim(m);
+          })
+      .on(cmd::chat, to_server::parseChat, own(&TableServer::chat))
+      .on(cmd::action, to_server::parseChat, own(&TableServer::action))
+      .on(cmd::startgame, to_server::parseStartGame,
+          [this](int record, const GameOptions& m) {
+            if (record == 1) startgame(m);
+          })
       // The host's seat menu may switch any seat; everybody else only their own.
-      {net::cmd::justwatch,
-       [this](int record, std::string_view args) {
-         if (record == 1 || firstNumber(args) == record) justwatch(args);
-       }},
-      {net::cmd::playerdone,
-       [this](int record, std::string_view args) {
-         if (firstNumber(args) == record) playerdone(args);
-       }},
-      {net::cmd::direction, own(&TableServer::direction)},
-      {net::cmd::selectletter, own(&TableServer::selectletter)},
-      {net::cmd::selectclear, own(&TableServer::selectclear)},
-      {net::cmd::clearletter, own(&TableServer::clearletter)},
-      {net::cmd::shuffle, own(&TableServer::shuffle)},
-      {net::cmd::playasound, own(&TableServer::playasound)},
-  };
+      .on(cmd::justwatch, to_server::parseJustWatch,
+          [this](int record, const WatchMode& m) {
+            if (record == 1 || m.n == record) justwatch(m);
+          })
+      .on(cmd::playerdone, to_server::parsePlayerDone,
+          [this](int record, const PlayerDone& m) {
+            if (m.n == record) playerdone(m);
+          })
+      .on(cmd::direction, to_server::parseDirection, own(&TableServer::direction))
+      .on(cmd::selectletter, to_server::parseSelectLetter, own(&TableServer::selectletter))
+      .on(cmd::selectclear, to_server::parseSelectClear, own(&TableServer::selectclear))
+      .on(cmd::clearletter, to_server::parseClearLetter, own(&TableServer::clearletter))
+      .on(cmd::shuffle, to_server::parseShuffle, own(&TableServer::shuffle))
+      .on(cmd::playasound, to_server::parsePlayASound, own(&TableServer::playasound));
 }
 
 std::size_t TableServer::pendingBytes(int record) const {
-  if (record < 0 || record >= static_cast<int>(readers_.size())) return 0;
-  return readers_[static_cast<std::size_t>(record)].pendingBytes();
+  return receivedlist_.pendingBytes(record);
 }
 
 // ---- connections ----
@@ -81,26 +69,27 @@ void TableServer::connectionAccepted(int record) {
   if (record < 1 || record > kMaxRecords || players_[record].connected) return;
   recordsInUse_ = std::max(recordsInUse_, record);
   players_[record].connected = true;
-  readers_[record].reset();
   receivedlist_.dropSource(record);
-  sendTo(record, net::to_players::sendlogininfo(record));
+  sendTo(record, net::to_players::sendlogininfo({record}));
 }
 
 void TableServer::bytesReceived(int record, std::string_view bytes) {
   if (record < 1 || record > kMaxRecords || !players_[record].connected) return;
-  readers_[record].feed(
-      bytes, [&](std::string&& message) { receivedlist_.push(record, std::move(message)); });
+  receivedlist_.feed(record, bytes);
 }
 
 void TableServer::connectionClosed(int record) {
   if (record < 1 || record > kMaxRecords) return;
   tplayer& p = players_[record];
   // One close may be reported twice: announce only while the record still counts as here.
-  if (p.connected) sendToAll(net::to_players::playerdisconnected(record, p.name), record);
+  if (p.connected) {
+    sendToAll(net::to_players::playerdisconnected({record, p.name}), record);
+    shell_.news((p.name.empty() ? std::string("A connection") : p.name) + " left (record " +
+                std::to_string(record) + ")");
+  }
   p.connected = false;
   p.name.clear();
   p.watching = false;
-  readers_[record].reset();
   // What it left waiting must not be taken for whoever gets the record next.
   receivedlist_.dropSource(record);
   if (game_.running && game_.current == record && record != 1) handTurnToComputer();
@@ -129,67 +118,48 @@ void TableServer::sendToAll(std::string_view message, int except) {
 
 // ---- login and relays ----
 
-void TableServer::receivedlogininfo(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kMaxRecords);
-  const auto version = fields.next();
-  if (!n || !version) return;
-  const std::string name(fields.rest());
-  players_[*n].name = name;
-  players_[*n].connected = true;
+void TableServer::receivedlogininfo(const net::LoginInfo& m) {
+  const int n = m.n;
+  players_[n].name = m.name;
+  players_[n].connected = true;
 
-  sendToAll(net::to_players::newplayerinfo(*n, name));
+  sendToAll(net::to_players::newplayerinfo({n, m.name}));
+  shell_.news(m.name + " arrived (record " + std::to_string(n) + ")");
   for (int k = 1; k <= recordsInUse_; ++k)
-    if (k != *n && players_[k].connected)
-      sendTo(*n, net::to_players::existingplayers(k, players_[k].name));
-  if (*version != net::kGameVersion) {
-    sendTo(1, net::to_players::havewrongversion(name));
-    sendTo(*n, net::to_players::wrongversion());
+    if (k != n && players_[k].connected)
+      sendTo(n, net::to_players::existingplayers({k, players_[k].name}));
+  if (m.version != net::kGameVersion) {
+    sendTo(1, net::to_players::havewrongversion({m.name}));
+    sendTo(n, net::to_players::wrongversion());
   }
-  if (game_.running) catchUp(*n);
+  if (game_.running) catchUp(n);
 }
 
-void TableServer::kickhim(std::string_view args) {
-  Fields fields(args);
-  const auto requester = fields.nextInt(1, kMaxRecords);
-  const auto target = fields.nextInt(1, kMaxRecords);
-  if (requester == 1 && target) disconnectsock(*target);
+void TableServer::kickhim(const net::KickHim& m) {
+  disconnectsock(m.target);
 }
 
-void TableServer::chat(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kMaxRecords);
-  if (!n) return;
-  sendToAll(net::to_players::chat(*n, players_[*n].name, fields.rest()));
+void TableServer::chat(const net::ChatLine& m) {
+  sendToAll(net::to_players::chat({m.n, players_[m.n].name + " chats: " + m.text}));
 }
 
-void TableServer::action(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kMaxRecords);
-  if (!n) return;
-  sendToAll(net::to_players::action(*n, players_[*n].name, fields.rest()));
+void TableServer::action(const net::ChatLine& m) {
+  sendToAll(net::to_players::action({m.n, players_[m.n].name + " " + m.text}));
 }
 
-void TableServer::playasound(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kMaxRecords);
-  const auto sound = fields.next();
-  if (!n || !sound) return;
-  sendToAll(net::to_players::playasound(*n, *sound));
+void TableServer::playasound(const net::PlayASound& m) {
+  sendToAll(net::to_players::playasound(m));
 }
 
-void TableServer::justwatch(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  const auto mode = fields.next();
-  if (!n || !mode) return;
-  if (*mode == "2") {
-    players_[*n].watching = false;
-    sendToAll(net::to_players::justwatching(*n, 2));
-  } else if (*mode == "1" && game_.running) {
-    players_[*n].watching = true;
-    sendToAll(net::to_players::justwatching(*n, 1));
-    if (*n == game_.current) handTurnToComputer();
+void TableServer::justwatch(const net::WatchMode& m) {
+  if (m.n > kSeats) return;
+  if (m.mode == net::kStopWatching) {
+    players_[m.n].watching = false;
+    sendToAll(net::to_players::justwatching(m));
+  } else if (game_.running) {
+    players_[m.n].watching = true;
+    sendToAll(net::to_players::justwatching(m));
+    if (m.n == game_.current) handTurnToComputer();
   }
 }
 

@@ -9,7 +9,6 @@
 
 #include "net/catalogue.h"
 #include "net/dispatch.h"
-#include "net/fields.h"
 #include "net/framing.h"
 #include "server/board.h"
 #include "server/player_table.h"
@@ -33,7 +32,7 @@ struct GameState {
   int countdown = 0;  // ticks left in the turn timer's phase
   int phase = kNoPhase;
   std::array<int, 2> teamTotals{};  // team A, team B
-  int fallDirection = kDown;
+  int fallDirection = board::kDown;
   int computerCountdown = 0;
   int shufflesPerPlayer = 0;
   bool twiceNoticed = false;  // the host was told of a tile used twice this turn
@@ -82,23 +81,22 @@ class TableServer {
   GameState& gameForTest() { return game_; }
 
  private:
-  using Fields = net::FieldReader;
-
-  // Message handlers; each gets the argument text after the command word.
-  void receivedlogininfo(std::string_view args);
-  void kickhim(std::string_view args);
-  void chat(std::string_view args);
-  void action(std::string_view args);
-  void startgame(std::string_view args);
-  void justwatch(std::string_view args);
+  // Message handlers; each gets its message read and checked, and is reached only when the
+  // sender may send it (see the command table).
+  void receivedlogininfo(const net::LoginInfo& m);
+  void kickhim(const net::KickHim& m);
+  void chat(const net::ChatLine& m);
+  void action(const net::ChatLine& m);
+  void startgame(const net::GameOptions& m);
+  void justwatch(const net::WatchMode& m);
   // `byComputer`: the computer's own submission, which must not start another search.
-  void playerdone(std::string_view args, bool byComputer = false);
-  void direction(std::string_view args);
-  void selectletter(std::string_view args);
-  void selectclear(std::string_view args);
-  void clearletter(std::string_view args);
-  void shuffle(std::string_view args);
-  void playasound(std::string_view args);
+  void playerdone(const net::PlayerDone& m, bool byComputer = false);
+  void direction(const net::DirectionChoice& m);
+  void selectletter(const net::SelectLetter& m);
+  void selectclear(const net::PlayerNumber& m);
+  void clearletter(const net::ClearLetter& m);
+  void shuffle(const net::PlayerNumber& m);
+  void playasound(const net::PlayASound& m);
 
   // Sessions.
   void sendTo(int record, std::string_view message);
@@ -132,7 +130,6 @@ class TableServer {
   GameState game_;
   Board board_;
 
-  std::array<net::MessageReader, 12> readers_{};
   net::ReceiveQueue receivedlist_;
   net::CommandTable<int> commands_;
 };

@@ -1,49 +1,28 @@
 // A game through time: its start, whose turn it is, the turn timer, shuffles and the end.
 #include <algorithm>
 
-#include "net/fields.h"
 #include "server/table_server.h"
 
 namespace zp::server {
-namespace {
 
-// Bounds on the host's options: wide enough for any table, narrow enough that no count
-// or score can overflow.
-constexpr int kMaxPlayTo = 1'000'000;
-constexpr int kMaxSeconds = 3600;
-constexpr int kMaxShuffles = 100;
-
-}  // namespace
-
-void TableServer::startgame(std::string_view args) {
-  Fields fields(args);
-  net::GameOptions options;
-  const auto hostName = fields.next();
-  const auto playTo = fields.nextInt(0, kMaxPlayTo);
-  const auto seconds = fields.nextInt(1, kMaxSeconds);
-  const auto team = fields.next();
-  const auto shuffles = fields.nextInt(0, kMaxShuffles);
-  if (!hostName || !playTo || !seconds || !team || !shuffles) return;
-
+void TableServer::startgame(const net::GameOptions& m) {
   shell_.stopTimer(ServerTimer::Timer1);
   shell_.stopTimer(ServerTimer::computertimer);
   game_ = GameState{};
   game_.running = true;
-  game_.playTo = *playTo;
-  game_.seconds = *seconds;
-  game_.team = *team == "t";
-  game_.shufflesPerPlayer = *shuffles;
+  game_.playTo = m.playTo;
+  game_.seconds = m.seconds;
+  game_.team = m.team;
+  game_.shufflesPerPlayer = m.shuffles;
   for (int seat = 1; seat <= kSeats; ++seat) {
     players_[seat].score = 0;
     players_[seat].watching = false;
-    players_[seat].shufflesLeft = *shuffles;
+    players_[seat].shufflesLeft = m.shuffles;
   }
-  options.hostName = *hostName;
-  options.playTo = *playTo;
-  options.seconds = *seconds;
-  options.team = game_.team;
-  options.shuffles = *shuffles;
-  sendToAll(net::to_players::startgame(options));
+  sendToAll(net::to_players::startgame(m));
+  shell_.news("Game started by " + m.hostName + ": play to " + std::to_string(m.playTo) + ", " +
+              std::to_string(m.seconds) + " s a turn" + (m.team ? ", teams" : "") + ", " +
+              std::to_string(m.shuffles) + " shuffles each");
 
   board_.clear();
   createmaze();
@@ -88,7 +67,7 @@ void TableServer::findplayer() {
   game_.twiceNoticed = false;
   tplayer& p = players_[game_.current];
   p.path.fill(Cell{});
-  sendToAll(net::to_players::nextplayer(game_.current, p.shufflesLeft));
+  sendToAll(net::to_players::nextplayer({game_.current, p.shufflesLeft}));
   if (computerHasSeat(game_.current)) handTurnToComputer();
   startTurnTimer(kTurnRunning, game_.seconds + 4);
 }
@@ -104,7 +83,7 @@ void TableServer::Timer1Timer() {
       sendToAll(net::to_players::timeup());
       return;
     case kWordMade:
-      sendToAll(net::to_players::moving(game_.fallDirection));
+      sendToAll(net::to_players::moving({game_.fallDirection}));
       board_.fall(game_.fallDirection);
       startTurnTimer(kPause, 4);
       return;
@@ -119,11 +98,12 @@ void TableServer::Timer1Timer() {
 bool TableServer::checkforwin(int n) {
   // Only a full round can end the game, so every playing seat has had as many turns.
   if (n < 1 || n > kSeats || seatAfter(n) != 1) return false;
-  std::string winner;
+  std::string winner, who;
   if (game_.team) {
     const int a = game_.teamTotals[0], b = game_.teamTotals[1];
     if ((a < game_.playTo && b < game_.playTo) || a == b) return false;
     winner = a > b ? "Team A" : "Team B";
+    who = winner;
   } else {
     int leader = 1;
     for (int seat = 2; seat <= kSeats; ++seat)
@@ -133,6 +113,7 @@ bool TableServer::checkforwin(int n) {
       if (seat != leader && players_[seat].score == players_[leader].score) return false;
     winner = players_[leader].name;
     if (leader == 2 && winner.empty()) winner = kComputerName;
+    who = winner + " (record " + std::to_string(leader) + ")";
   }
   game_.running = false;
   shell_.stopTimer(ServerTimer::Timer1);
@@ -141,56 +122,40 @@ bool TableServer::checkforwin(int n) {
   // score or start another round.
   game_.current = 0;
   game_.phase = kNoPhase;
-  sendToAll(net::to_players::winner(winner));
+  sendToAll(net::to_players::winner({winner}));
+  shell_.news("Winner: " + who);
   return true;
 }
 
-void TableServer::shuffle(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  if (!n || *n != game_.current || players_[*n].shufflesLeft < 1) return;
-  tplayer& p = players_[*n];
+void TableServer::shuffle(const net::PlayerNumber& m) {
+  if (m.n != game_.current || m.n > kSeats || players_[m.n].shufflesLeft < 1) return;
+  tplayer& p = players_[m.n];
   --p.shufflesLeft;
   game_.countdown += game_.seconds / 2;
-  sendToAll(net::to_players::useshuffle(*n, p.shufflesLeft, game_.countdown));
+  sendToAll(net::to_players::useshuffle({m.n, p.shufflesLeft, game_.countdown}));
   board_.clear();
   createmaze();
 }
 
-void TableServer::direction(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  const auto direction = fields.nextInt(1, 4);
+void TableServer::direction(const net::DirectionChoice& m) {
   // Only while the word's tiles wait to fall; and a choice only ever hastens the fall,
   // so a maker sending directions again and again cannot hold the table up.
-  if (!n || !direction || *n != game_.lastMover || game_.phase != kWordMade) return;
-  game_.fallDirection = *direction;
+  if (m.n != game_.lastMover || game_.phase != kWordMade) return;
+  game_.fallDirection = m.direction;
   game_.countdown = std::min(game_.countdown, 2);
 }
 
-void TableServer::selectletter(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  const auto index = fields.nextInt(1, kPathLength);
-  const auto a = fields.nextInt(0, kBoardSize - 1);
-  const auto b = fields.nextInt(0, kBoardSize - 1);
-  if (!n || !index || !a || !b || *n != game_.current) return;
-  sendToAll(net::to_players::selectletter(*n, *index, *a, *b), *n);
+// The turn player's picks are shown to everybody else as they happen.
+void TableServer::selectletter(const net::SelectLetter& m) {
+  if (m.n == game_.current) sendToAll(net::to_players::selectletter(m), m.n);
 }
 
-void TableServer::selectclear(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  if (!n || *n != game_.current) return;
-  sendToAll(net::to_players::selectclear(*n), *n);
+void TableServer::selectclear(const net::PlayerNumber& m) {
+  if (m.n == game_.current) sendToAll(net::to_players::selectclear(m), m.n);
 }
 
-void TableServer::clearletter(std::string_view args) {
-  Fields fields(args);
-  const auto n = fields.nextInt(1, kSeats);
-  const auto index = fields.nextInt(1, kPathLength);
-  if (!n || !index || *n != game_.current) return;
-  sendToAll(net::to_players::clearletter(*n, *index), *n);
+void TableServer::clearletter(const net::ClearLetter& m) {
+  if (m.n == game_.current) sendToAll(net::to_players::clearletter(m), m.n);
 }
 
 }  // namespace zp::server

@@ -65,9 +65,9 @@ void BM_ComputerFullSearchNothingTraces(benchmark::State& state) {
   CountingChecker checker;
   TableServer table(shell, checker, zp::words::carriedCandidateWords(), 1);
   table.connectionAccepted(table.chooseRecord());
-  deliver(table, 1, zp::net::to_server::logininfo(1, "1.0.15", "Ann"));
+  deliver(table, 1, zp::net::to_server::logininfo({1, "1.0.15", "Ann"}));
   deliver(table, 1, zp::net::to_server::startgame({"Ann", 500, 60, false, 0}));
-  deliver(table, 1, zp::net::to_server::justwatch(1, 1));
+  deliver(table, 1, zp::net::to_server::justwatch({1, 1}));
   worstBoard(table.boardForTest());
   for (int i = 0; i < 5; ++i) table.computertimerTimer();  // the delay runs out: one search
   for (auto _ : state) table.computertimerTimer();         // each later tick searches again
@@ -86,9 +86,9 @@ void BM_WholeGameComputerInEverySeat(benchmark::State& state) {
     QuietShell shell;
     TableServer table(shell, dictionary.spell, zp::words::carriedCandidateWords(), seed++);
     table.connectionAccepted(table.chooseRecord());
-    deliver(table, 1, zp::net::to_server::logininfo(1, "1.0.15", "Ann"));
+    deliver(table, 1, zp::net::to_server::logininfo({1, "1.0.15", "Ann"}));
     deliver(table, 1, zp::net::to_server::startgame({"Ann", 500, 60, false, 1}));
-    deliver(table, 1, zp::net::to_server::justwatch(1, 1));
+    deliver(table, 1, zp::net::to_server::justwatch({1, 1}));
     // The computer never shuffles, so a board it finds nothing on lasts for ever.
     int gameTicks = 0;
     for (; table.game().running && gameTicks < kStallTicks; ++gameTicks) {

@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3:  // well-formed traffic, to reach deep into games
         switch (in.byte() % 6) {
           case 0:
-            table.bytesReceived(record, zp::net::to_server::logininfo(record, "1.0.15", "p"));
+            table.bytesReceived(record, zp::net::to_server::logininfo({record, "1.0.15", "p"}));
             break;
           case 1:
             table.bytesReceived(
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                   (in.byte() & 1) != 0, in.byte() % 3}));
             break;
           case 2: {
-            std::vector<zp::net::CellRef> path;
+            std::vector<zp::net::Cell> path;
             const int length = 1 + in.byte() % 7;
             int a = in.byte() % 7, b = in.byte() % 7;
             for (int i = 0; i < length; ++i) {
@@ -97,17 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               a = std::clamp(a + in.byte() % 3 - 1, 0, 6);
               b = std::clamp(b + in.byte() % 3 - 1, 0, 6);
             }
-            table.bytesReceived(record, zp::net::to_server::playerdone(record, path));
+            table.bytesReceived(record, zp::net::to_server::playerdone({record, path}));
             break;
           }
           case 3:
-            table.bytesReceived(record, zp::net::to_server::justwatch(record, 1 + in.byte() % 2));
+            table.bytesReceived(record, zp::net::to_server::justwatch({record, 1 + in.byte() % 2}));
             break;
           case 4:
-            table.bytesReceived(record, zp::net::to_server::direction(record, in.byte() % 6));
+            table.bytesReceived(record, zp::net::to_server::direction({record, in.byte() % 6}));
             break;
           default:
-            table.bytesReceived(record, zp::net::to_server::shuffle(record));
+            table.bytesReceived(record, zp::net::to_server::shuffle({record}));
             break;
         }
         break;

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <numeric>
 
 #include "net/dispatch.h"
-#include "net/fields.h"
+#include "net/framing.h"
 
 namespace zp::net {
 namespace {
@@ -16,76 +15,196 @@ std::string framed(std::string text) {
 }
 
 TEST(CatalogueToServer, BuildsEachRequestByteForByte) {
-  EXPECT_EQ(to_server::logininfo(3, "1.0.15", "Ann+Bo"),
+  EXPECT_EQ(to_server::logininfo({3, "1.0.15", "Ann+Bo"}),
             framed("CMD_logininfo+3+1.0.15+Ann+Bo") + '\xFF');
-  EXPECT_EQ(to_server::kickhim(1, 4), framed("CMD_kickhim+1+4+"));
-  EXPECT_EQ(to_server::chat(2, "hi + bye|clNavy"), framed("CMD_chat+2+hi + bye|clNavy"));
-  EXPECT_EQ(to_server::action(2, "says: hello|clRed"), framed("CMD_action+2+says: hello|clRed"));
+  EXPECT_EQ(to_server::kickhim({1, 4}), framed("CMD_kickhim+1+4+"));
+  EXPECT_EQ(to_server::chat({2, "hi + bye|clNavy"}), framed("CMD_chat+2+hi + bye|clNavy"));
+  EXPECT_EQ(to_server::action({2, "says: hello|clRed"}), framed("CMD_action+2+says: hello|clRed"));
   EXPECT_EQ(to_server::startgame({"Ann", 500, 60, true, 3}),
             framed("CMD_startgame+Ann+500+60+t+3+"));
-  EXPECT_EQ(to_server::justwatch(3, 1), framed("CMD_justwatch+3+1"));
-  const std::array<CellRef, 3> path{{{3, 0}, {3, 1}, {2, 2}}};
-  EXPECT_EQ(to_server::playerdone(1, path), framed("CMD_playerdone+1+1+3+0+2+3+1+3+2+2"));
-  EXPECT_EQ(to_server::direction(1, 4), framed("CMD_direction+1+4+"));
-  EXPECT_EQ(to_server::selectletter(1, 2, 6, 0), framed("CMD_selectletter+1+2+6+0+"));
-  EXPECT_EQ(to_server::selectclear(1), framed("CMD_selectclear+1+"));
-  EXPECT_EQ(to_server::clearletter(1, 2), framed("CMD_clearletter+1+2+"));
-  EXPECT_EQ(to_server::shuffle(4), framed("CMD_shuffle+4+"));
-  EXPECT_EQ(to_server::playasound(2, "wave5"), framed("CMD_playasound+2+wave5+"));
+  EXPECT_EQ(to_server::justwatch({3, 1}), framed("CMD_justwatch+3+1"));
+  EXPECT_EQ(to_server::playerdone({1, {{3, 0}, {3, 1}, {2, 2}}}),
+            framed("CMD_playerdone+1+1+3+0+2+3+1+3+2+2"));
+  EXPECT_EQ(to_server::direction({1, 4}), framed("CMD_direction+1+4+"));
+  EXPECT_EQ(to_server::selectletter({1, 2, {6, 0}}), framed("CMD_selectletter+1+2+6+0+"));
+  EXPECT_EQ(to_server::selectclear({1}), framed("CMD_selectclear+1+"));
+  EXPECT_EQ(to_server::clearletter({1, 2}), framed("CMD_clearletter+1+2+"));
+  EXPECT_EQ(to_server::shuffle({4}), framed("CMD_shuffle+4+"));
+  EXPECT_EQ(to_server::playasound({2, "wave5"}), framed("CMD_playasound+2+wave5+"));
 }
 
 TEST(CatalogueToPlayers, BuildsEachAnnouncementByteForByte) {
-  EXPECT_EQ(to_players::sendlogininfo(7), framed("CMD_sendlogininfo+7"));
-  EXPECT_EQ(to_players::chat(2, "Bo", "a+b|clBlack"), framed("CMD_chat+2+Bo chats: a+b|clBlack"));
-  EXPECT_EQ(to_players::action(2, "Bo", "waves|clBlack"), framed("CMD_action+2+Bo waves|clBlack"));
-  EXPECT_EQ(to_players::newplayerinfo(2, "Bo"), framed("CMD_newplayerinfo+2+Bo"));
-  EXPECT_EQ(to_players::havewrongversion("Bo"), framed("CMD_havewrongversion+Bo"));
+  EXPECT_EQ(to_players::sendlogininfo({7}), framed("CMD_sendlogininfo+7"));
+  EXPECT_EQ(to_players::chat({2, "Bo chats: a+b|clBlack"}),
+            framed("CMD_chat+2+Bo chats: a+b|clBlack"));
+  EXPECT_EQ(to_players::action({2, "Bo waves|clBlack"}), framed("CMD_action+2+Bo waves|clBlack"));
+  EXPECT_EQ(to_players::newplayerinfo({2, "Bo"}), framed("CMD_newplayerinfo+2+Bo"));
+  EXPECT_EQ(to_players::havewrongversion({"Bo"}), framed("CMD_havewrongversion+Bo"));
   EXPECT_EQ(to_players::wrongversion(), framed("CMD_wrongversion+"));
-  EXPECT_EQ(to_players::existingplayers(1, "Ann"), framed("CMD_existingplayers+1+Ann"));
-  EXPECT_EQ(to_players::playerdisconnected(3, "Cy"), framed("CMD_playerdisconnected+3+Cy"));
+  EXPECT_EQ(to_players::existingplayers({1, "Ann"}), framed("CMD_existingplayers+1+Ann"));
+  EXPECT_EQ(to_players::playerdisconnected({3, "Cy"}), framed("CMD_playerdisconnected+3+Cy"));
   EXPECT_EQ(to_players::startgame({"Ann", 100, 30, false, 0}),
             framed("CMD_startgame+Ann+100+30+f+0+"));
-  EXPECT_EQ(to_players::nextplayer(2, 1), framed("CMD_nextplayer+2+1+"));
-  EXPECT_EQ(to_players::winner("Team A"), framed("CMD_winner+Team A+"));
+  EXPECT_EQ(to_players::nextplayer({2, 1}), framed("CMD_nextplayer+2+1+"));
+  EXPECT_EQ(to_players::winner({"Team A"}), framed("CMD_winner+Team A+"));
   EXPECT_EQ(to_players::full(), framed("CMD_full+"));
-  EXPECT_EQ(to_players::justwatching(4, 2), framed("CMD_justwatching+4+2"));
-  EXPECT_EQ(to_players::notvalid(1, "QZX"), framed("CMD_notvalid+1+QZX+"));
-  const std::array<CellRef, 2> path{{{0, 6}, {1, 5}}};
-  EXPECT_EQ(to_players::madeword(1, "AT", 8, 20, 20, 5, path),
+  EXPECT_EQ(to_players::justwatching({4, 2}), framed("CMD_justwatching+4+2"));
+  EXPECT_EQ(to_players::notvalid({1, "QZX"}), framed("CMD_notvalid+1+QZX+"));
+  EXPECT_EQ(to_players::madeword({1, "AT", 8, 20, 20, 5, {{0, 6}, {1, 5}}}),
             framed("CMD_madeword+1+AT+8+20+20+5+0+6+1+5"));
   EXPECT_EQ(to_players::timeup(), framed("CMD_timeup+"));
-  GameStats stats{2, 300, 60, 17, true, {10, 20, 30, 40}, 40, 60};
-  EXPECT_EQ(to_players::gamestats(stats), framed("CMD_gamestats+2+300+60+17+t+10+20+30+40+40+60+"));
-  EXPECT_EQ(to_players::selectletter(1, 1, 3, 3), framed("CMD_selectletter+1+1+3+3+"));
-  EXPECT_EQ(to_players::selectclear(1), framed("CMD_selectclear+1+"));
-  EXPECT_EQ(to_players::moving(3), framed("CMD_moving+3+"));
-  EXPECT_EQ(to_players::clearletter(1, 3), framed("CMD_clearletter+1+3+"));
-  EXPECT_EQ(to_players::useshuffle(1, 0, 94), framed("CMD_useshuffle+1+0+94+"));
-  const int left[4] = {1, 0, 2, 3};
-  EXPECT_EQ(to_players::shufflesl(left), framed("CMD_shufflesl+1+0+2+3+"));
-  EXPECT_EQ(to_players::bonus(1, 20), framed("CMD_bonus+1+20+"));
-  EXPECT_EQ(to_players::playasound(3, "wave12"), framed("CMD_playasound+3+wave12+"));
+  EXPECT_EQ(to_players::gamestats({2, 300, 60, 17, true, {10, 20, 30, 40}, 40, 60}),
+            framed("CMD_gamestats+2+300+60+17+t+10+20+30+40+40+60+"));
+  EXPECT_EQ(to_players::selectletter({1, 1, {3, 3}}), framed("CMD_selectletter+1+1+3+3+"));
+  EXPECT_EQ(to_players::selectclear({1}), framed("CMD_selectclear+1+"));
+  EXPECT_EQ(to_players::moving({3}), framed("CMD_moving+3+"));
+  EXPECT_EQ(to_players::clearletter({1, 3}), framed("CMD_clearletter+1+3+"));
+  EXPECT_EQ(to_players::useshuffle({1, 0, 94}), framed("CMD_useshuffle+1+0+94+"));
+  EXPECT_EQ(to_players::shufflesl({{1, 0, 2, 3}}), framed("CMD_shufflesl+1+0+2+3+"));
+  EXPECT_EQ(to_players::bonus({1, 20}), framed("CMD_bonus+1+20+"));
+  EXPECT_EQ(to_players::playasound({3, "wave12"}), framed("CMD_playasound+3+wave12+"));
+}
+
+TheBoard countingBoard() {
+  TheBoard board;
+  for (std::size_t i = 0; i < board.codes.size(); ++i)
+    board.codes[i] = 1 + static_cast<int>(i % 27);
+  return board;
 }
 
 TEST(CatalogueToPlayers, TheBoardHolds49TriplesColumnByColumn) {
-  std::array<int, 49> codes;
-  std::iota(codes.begin(), codes.end(), 1);
-  const std::string message = to_players::theboard(codes);
-  ASSERT_EQ(message.back(), '\xFF');
-  ASSERT_EQ(message.rfind("CMD_theboard+0+0+1+0+1+2+", 0), 0u);
-  const SplitMessage split = splitMessage(std::string_view(message).substr(0, message.size() - 1));
-  FieldReader fields(split.args);
-  std::vector<int> numbers;
-  while (auto field = fields.next()) numbers.push_back(parseInt(*field).value_or(-99));
-  ASSERT_EQ(numbers.size(), 147u);
-  for (int a = 0; a < 7; ++a) {
-    for (int b = 0; b < 7; ++b) {
-      const auto at = static_cast<std::size_t>(3 * (a * 7 + b));
-      EXPECT_EQ(numbers[at], a);
-      EXPECT_EQ(numbers[at + 1], b);
-      EXPECT_EQ(numbers[at + 2], a * 7 + b + 1);
-    }
-  }
+  const std::string message = to_players::theboard(countingBoard());
+  EXPECT_EQ(message.rfind("CMD_theboard+0+0+1+0+1+2+0+2+3+", 0), 0u);
+  EXPECT_NE(message.find("+6+6+22\xFF"), std::string::npos);
+  EXPECT_EQ(std::count(message.begin(), message.end(), '+'), 147);
+}
+
+// The argument text of the first message in `bytes`, as the dispatcher hands it over.
+std::string argsOf(const std::string& bytes) {
+  return std::string(splitMessage(bytes.substr(0, bytes.find('\xFF'))).args);
+}
+
+template <typename Message>
+void expectRoundTrip(const std::string& bytes, std::optional<Message> (*read)(std::string_view),
+                     const Message& sent) {
+  const std::optional<Message> back = read(argsOf(bytes));
+  ASSERT_TRUE(back.has_value()) << bytes;
+  EXPECT_TRUE(*back == sent) << bytes;
+}
+
+TEST(CatalogueRoundTrip, EveryRequestReadsBackAsBuilt) {
+  using namespace to_server;
+  expectRoundTrip(logininfo({3, "1.0.15", "Ann+Bo"}), parseLoginInfo,
+                  LoginInfo{3, "1.0.15", "Ann+Bo"});
+  expectRoundTrip(kickhim({1, 9}), parseKickHim, KickHim{1, 9});
+  expectRoundTrip(chat({2, "a+b|clRed"}), parseChat, ChatLine{2, "a+b|clRed"});
+  expectRoundTrip(action({9, "waves|$00FF8000"}), parseChat, ChatLine{9, "waves|$00FF8000"});
+  expectRoundTrip(startgame({"Ann", 10000, 120, true, 5}), parseStartGame,
+                  GameOptions{"Ann", 10000, 120, true, 5});
+  expectRoundTrip(justwatch({4, 2}), parseJustWatch, WatchMode{4, 2});
+  const PlayerDone seven{1, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}}};
+  expectRoundTrip(playerdone(seven), parsePlayerDone, seven);
+  expectRoundTrip(playerdone({2, {{6, 0}}}), parsePlayerDone, PlayerDone{2, {{6, 0}}});
+  expectRoundTrip(direction({3, 4}), parseDirection, DirectionChoice{3, 4});
+  expectRoundTrip(selectletter({1, 7, {6, 6}}), parseSelectLetter, SelectLetter{1, 7, {6, 6}});
+  expectRoundTrip(selectclear({4}), parseSelectClear, PlayerNumber{4});
+  expectRoundTrip(clearletter({1, 1}), parseClearLetter, ClearLetter{1, 1});
+  expectRoundTrip(shuffle({2}), parseShuffle, PlayerNumber{2});
+  expectRoundTrip(playasound({3, "wave20"}), parsePlayASound, PlayASound{3, "wave20"});
+}
+
+TEST(CatalogueRoundTrip, EveryAnnouncementReadsBackAsBuilt) {
+  using namespace to_players;
+  expectRoundTrip(sendlogininfo({9}), parseSendLoginInfo, PlayerNumber{9});
+  expectRoundTrip(chat({3, "Ann chats: hi :)#12|clNavy"}), parseChat,
+                  ChatLine{3, "Ann chats: hi :)#12|clNavy"});
+  expectRoundTrip(action({1, "Ann waves"}), parseChat, ChatLine{1, "Ann waves"});
+  expectRoundTrip(newplayerinfo({6, "Bob+1"}), parsePlayerInfo, PlayerInfo{6, "Bob+1"});
+  expectRoundTrip(existingplayers({1, "Ann"}), parsePlayerInfo, PlayerInfo{1, "Ann"});
+  expectRoundTrip(playerdisconnected({2, "Tobo"}), parsePlayerInfo, PlayerInfo{2, "Tobo"});
+  expectRoundTrip(havewrongversion({"Cy"}), parseHaveWrongVersion, NameOnly{"Cy"});
+  expectRoundTrip(wrongversion(), parseNoFields, NoFields{});
+  expectRoundTrip(full(), parseNoFields, NoFields{});
+  expectRoundTrip(timeup(), parseNoFields, NoFields{});
+  expectRoundTrip(startgame({"Ann", 100, 30, false, 0}), parseStartGame,
+                  GameOptions{"Ann", 100, 30, false, 0});
+  expectRoundTrip(nextplayer({4, 3}), parseNextPlayer, NextPlayer{4, 3});
+  expectRoundTrip(winner({"Team B"}), parseWinner, NameOnly{"Team B"});
+  expectRoundTrip(justwatching({2, 1}), parseJustWatching, WatchMode{2, 1});
+  expectRoundTrip(theboard(countingBoard()), parseTheBoard, countingBoard());
+  expectRoundTrip(notvalid({1, "QZX"}), parseNotValid, NotValid{1, "QZX"});
+  const MadeWord made{2, "STORM", 15, 115, 40, 115, {{3, 0}, {3, 1}, {2, 2}, {3, 3}, {4, 4}}};
+  expectRoundTrip(madeword(made), parseMadeWord, made);
+  const GameStats stats{0, 300, 60, -1, true, {10, 20, 30, 40}, 40, 60};
+  expectRoundTrip(gamestats(stats), parseGameStats, stats);
+  expectRoundTrip(selectletter({2, 3, {0, 6}}), parseSelectLetter, SelectLetter{2, 3, {0, 6}});
+  expectRoundTrip(selectclear({3}), parseSelectClear, PlayerNumber{3});
+  expectRoundTrip(moving({2}), parseMoving, Moving{2});
+  expectRoundTrip(clearletter({1, 7}), parseClearLetter, ClearLetter{1, 7});
+  expectRoundTrip(useshuffle({1, 0, 94}), parseUseShuffle, UseShuffle{1, 0, 94});
+  expectRoundTrip(shufflesl({{5, 0, 2, 100}}), parseShufflesLeft, ShufflesLeft{{5, 0, 2, 100}});
+  expectRoundTrip(bonus({3, 20}), parseBonus, Bonus{3, 20});
+  expectRoundTrip(playasound({1, "wave7"}), parsePlayASound, PlayASound{1, "wave7"});
+}
+
+// Each of these would put a value from the network where no table has room for it.
+TEST(CatalogueReaders, RefuseFieldsOutOfFormOrRange) {
+  struct Case {
+    const char* what;
+    bool reads;
+  };
+  using namespace to_players;
+  const Case cases[] = {
+      {"player 0", parseSendLoginInfo("0").has_value()},
+      {"player 10", parsePlayerInfo("10+Ann").has_value()},
+      {"player with blank", parsePlayerInfo(" 3+Ann").has_value()},
+      {"nextplayer spectator", parseNextPlayer("5+1+").has_value()},
+      {"nextplayer no shuffles field", parseNextPlayer("1").has_value()},
+      {"slot 0", parseSelectLetter("1+0+3+3+").has_value()},
+      {"slot 8", parseClearLetter("1+8+").has_value()},
+      {"column 7", parseSelectLetter("1+1+7+3+").has_value()},
+      {"row -1", parseSelectLetter("1+1+3+-1+").has_value()},
+      {"direction 0", parseMoving("0+").has_value()},
+      {"direction 5", parseMoving("5+").has_value()},
+      {"flag x", parseStartGame("Ann+100+30+x+1+").has_value()},
+      {"madeword without tiles", parseMadeWord("1+A+1+1+1+0").has_value()},
+      {"madeword eight tiles",
+       parseMadeWord("1+A+1+1+1+0+0+0+0+1+0+2+0+3+0+4+0+5+0+6+1+0").has_value()},
+      {"madeword half a cell", parseMadeWord("1+A+1+1+1+0+3").has_value()},
+      {"gamestats turn of a spectator", parseGameStats("5+1+60+3+f+0+0+0+0+0+0+").has_value()},
+      {"shuffle counts three", parseShufflesLeft("1+1+1").has_value()},
+      {"request path index skips", to_server::parsePlayerDone("1+1+3+3+3+3+4").has_value()},
+      {"request path of eight",
+       to_server::parsePlayerDone("1+1+0+0+2+0+1+3+0+2+4+0+3+5+0+4+6+0+5+7+0+6+8+1+0").has_value()},
+      {"request watch mode 3", to_server::parseJustWatch("1+3").has_value()},
+      {"request seconds 0", to_server::parseStartGame("Ann+100+0+f+1+").has_value()},
+  };
+  for (const Case& c : cases) EXPECT_FALSE(c.reads) << c.what;
+}
+
+TEST(CatalogueReaders, TheBoardMustBeExactly49GroupsInOrder) {
+  const std::string good = argsOf(to_players::theboard(countingBoard()));
+  ASSERT_TRUE(to_players::parseTheBoard(good));
+  EXPECT_TRUE(to_players::parseTheBoard(good + "+")) << "one empty field after it is ignored";
+  EXPECT_FALSE(to_players::parseTheBoard(good + "+0+0+1")) << "a fiftieth group";
+  EXPECT_FALSE(to_players::parseTheBoard(good.substr(0, good.rfind("+6+6+")))) << "48 groups";
+  std::string swapped = good;
+  swapped.replace(0, 5, "0+1+1");  // the first group names the second cell
+  EXPECT_FALSE(to_players::parseTheBoard(swapped));
+  std::string blank = good;
+  blank.replace(4, 1, "0");  // letter code 0 is never sent
+  EXPECT_FALSE(to_players::parseTheBoard(blank));
+  std::string outOfRange = good;
+  outOfRange.replace(4, 1, "28");
+  EXPECT_FALSE(to_players::parseTheBoard(outOfRange));
+}
+
+TEST(CatalogueReaders, IgnoreWhatFollowsTheLastField) {
+  EXPECT_EQ(to_players::parseNextPlayer("2+1+whatever"), (NextPlayer{2, 1}));
+  EXPECT_EQ(to_players::parseWinner("Ann+"), NameOnly{"Ann"});
+  // The last field of a chat holds everything, "+" included.
+  EXPECT_EQ(to_players::parseChat("2+a+b+"), (ChatLine{2, "a+b+"}));
+  EXPECT_FALSE(to_players::parseChat("2")) << "no text field at all";
 }
 
 }  // namespace

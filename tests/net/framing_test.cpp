@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "net/catalogue.h"
 #include "net/dispatch.h"
 #include "net/fields.h"
 
@@ -57,10 +58,11 @@ TEST(MessageReader, DropsAnOverlongMessageUpToItsTerminatorOnly) {
 
 TEST(ReceiveQueue, SourcesTakeTurnsAndKeepTheirOwnOrder) {
   ReceiveQueue queue;
-  queue.push(1, "a1");
-  queue.push(1, "a2");
-  queue.push(1, "a3");
-  queue.push(2, "b1");
+  queue.feed(1,
+             "a1\xFF"
+             "a2\xFF"
+             "a3\xFF");
+  queue.feed(2, "b1\xFF");
   std::vector<std::string> order;
   while (auto m = queue.take()) order.push_back(m->text);
   EXPECT_EQ(order, (std::vector<std::string>{"a1", "b1", "a2", "a3"}));
@@ -69,16 +71,35 @@ TEST(ReceiveQueue, SourcesTakeTurnsAndKeepTheirOwnOrder) {
 }
 
 TEST(ReceiveQueue, BoundsEachSourceAndForgetsAClosedOne) {
-  ReceiveQueue queue(3);
-  for (int i = 0; i < 10; ++i) queue.push(4, "flood");
+  ReceiveQueue queue(InboxLimits{3});
+  for (int i = 0; i < 10; ++i) queue.feed(4, "flood\xFF");
+  queue.feed(4, "half");
   EXPECT_EQ(queue.waiting(4), 3u);
-  EXPECT_TRUE(queue.push(5, "polite"));
+  EXPECT_TRUE(queue.feed(5, "polite\xFF"));
   queue.dropSource(4);
   EXPECT_EQ(queue.size(), 1u);
+  EXPECT_EQ(queue.pendingBytes(4), 0u) << "the unfinished message goes too";
   auto m = queue.take();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->source, 5);
-  EXPECT_FALSE(queue.push(-1, "nobody"));
+  EXPECT_FALSE(queue.feed(-1, "nobody\xFF"));
+}
+
+TEST(Inbox, AWindowsInboxKeepsEveryMessageUpToItsByteBound) {
+  Inbox inbox(InboxLimits{SIZE_MAX, 1000});
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(inbox.feed("CMD_theboard+\xFF"));
+  EXPECT_EQ(inbox.size(), 10u);
+  EXPECT_EQ(inbox.take(), "CMD_theboard+");
+  // Empty messages cost room too: a flood of terminators cannot grow it for free.
+  bool ok = true;
+  for (int i = 0; i < 1000 && ok; ++i) ok = inbox.feed("\xFF");
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(inbox.overflowed());
+  EXPECT_FALSE(inbox.feed("CMD_timeup+\xFF")) << "an overflowed inbox takes nothing more";
+  inbox.reset();
+  EXPECT_TRUE(inbox.empty());
+  EXPECT_EQ(inbox.waitingBytes(), 0u);
+  EXPECT_TRUE(inbox.feed("CMD_timeup+\xFF"));
 }
 
 TEST(FieldReader, CutsAtPlusAndLeavesTheLastFieldWhole) {
@@ -102,20 +123,19 @@ TEST(FieldReader, RejectsWhatIsNotANumberInRange) {
   EXPECT_EQ(parseInt("-999999999"), -999999999);
 }
 
-TEST(CommandTable, CallsTheHandlerOfTheCommandWordOnly) {
+TEST(CommandTable, HandsTheReadMessageToTheHandlerOfItsCommandWordOnly) {
   std::vector<std::string> calls;
-  CommandTable<int> table{
-      {"CMD_chat",
-       [&](int from, std::string_view args) {
-         calls.push_back(std::to_string(from) + ":" + std::string(args));
-       }},
-  };
-  EXPECT_TRUE(table.dispatch("CMD_chat+1+a+b", 7));
-  EXPECT_FALSE(table.dispatch("CMD_chat", 7));      // no "+": no command word
-  EXPECT_FALSE(table.dispatch("", 7));              // an empty entry does nothing
-  EXPECT_FALSE(table.dispatch("CMD_Chat+1+x", 7));  // case matters
-  EXPECT_FALSE(table.dispatch("CMD_chatter+1", 7));
-  EXPECT_EQ(calls, (std::vector<std::string>{"7:1+a+b"}));
+  CommandTable<int> table;
+  table.on(cmd::chat, to_server::parseChat, [&](int from, const ChatLine& line) {
+    calls.push_back(std::to_string(from) + ":" + std::to_string(line.n) + ":" + line.text);
+  });
+  EXPECT_EQ(table.dispatch("CMD_chat+1+a+b", 7), Dispatched::kHandled);
+  EXPECT_EQ(table.dispatch("CMD_chat+x+a", 7), Dispatched::kUnreadable);
+  EXPECT_EQ(table.dispatch("CMD_chat", 7), Dispatched::kNothing);      // no "+": no command word
+  EXPECT_EQ(table.dispatch("", 7), Dispatched::kNothing);              // an empty entry
+  EXPECT_EQ(table.dispatch("CMD_Chat+1+x", 7), Dispatched::kUnknown);  // case matters
+  EXPECT_EQ(table.dispatch("CMD_chatter+1", 7), Dispatched::kUnknown);
+  EXPECT_EQ(calls, (std::vector<std::string>{"7:1:a+b"}));
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST(ComputerForAWatcher, PlaysTheTurnsOfAPlayerWhoJustWatches) {
   t.join("Ann");
   t.join("Bo");
   t.start(/*playTo=*/1000, /*seconds=*/30);
-  t.deliver(2, net::to_server::justwatch(2, 1));
+  t.deliver(2, net::to_server::justwatch({2, 1}));
   t.seconds(34 + 4);
   ASSERT_EQ(t.server.game().current, 2);
   blank(t);
@@ -118,11 +118,11 @@ TEST(ComputerForAWatcher, TriesAnotherWordAtOnceWhenAWatchersTilesDoNotTouch) {
   Table t({"CART"}, {"zzzz", "cart"});
   t.join("Ann");
   t.start(/*playTo=*/1000, /*seconds=*/30);
-  t.deliver(1, net::to_server::justwatch(1, 1));
+  t.deliver(1, net::to_server::justwatch({1, 1}));
   blank(t);
   t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
   t.clearInboxes();
-  t.deliver(1, net::to_server::playerdone(1, std::vector<net::CellRef>{{1, 2}, {3, 3}}));
+  t.deliver(1, net::to_server::playerdone({1, std::vector<net::Cell>{{1, 2}, {3, 3}}}));
   EXPECT_EQ(t.received(1, "CMD_madeword"), Inbox{"CMD_madeword+1+CART+6+6+6+0+1+2+1+3+1+4+2+5"});
 }
 

@@ -21,7 +21,7 @@ using Grid = std::array<std::array<char, 7>, 7>;  // [a][b], lower-case letters
 
 // Depth-first search for `word` through touching tiles, each tile once.
 bool trace(const Grid& grid, const std::string& word, std::size_t at, int a, int b,
-           std::vector<net::CellRef>& path) {
+           std::vector<net::Cell>& path) {
   if (a < 0 || a > 6 || b < 0 || b > 6 || grid[a][b] != word[at]) return false;
   for (const auto& c : path)
     if (c.a == a && c.b == b) return false;
@@ -47,7 +47,7 @@ class ScriptedPlayer : public LoopbackClient {
       net::FieldReader f(split.args);
       if (split.command == net::cmd::sendlogininfo) {
         me = *f.nextInt(1, 9);
-        write(net::to_server::logininfo(me, net::kGameVersion, name_));
+        write(net::to_server::logininfo({me, std::string(net::kGameVersion), name_}));
       } else if (split.command == net::cmd::theboard) {
         while (auto a = f.nextInt(0, 6)) {
           const int b = *f.nextInt(0, 6);
@@ -81,23 +81,23 @@ class ScriptedPlayer : public LoopbackClient {
 
  private:
   void takeTurn() {
-    std::vector<net::CellRef> best;
+    std::vector<net::Cell> best;
     for (const std::string& word : words::carriedCandidateWords()) {
       if (word.size() < 3 || word.size() <= best.size()) continue;
       for (int a = 0; a < 7; ++a) {
         for (int b = 0; b < 7; ++b) {
-          std::vector<net::CellRef> path;
+          std::vector<net::Cell> path;
           if (trace(grid, word, 0, a, b, path) && path.size() > best.size()) best = path;
         }
       }
     }
     if (best.empty()) {
-      write(net::to_server::shuffle(me));
+      write(net::to_server::shuffle({me}));
       return;
     }
     for (std::size_t i = 0; i < best.size(); ++i)
-      write(net::to_server::selectletter(me, static_cast<int>(i) + 1, best[i].a, best[i].b));
-    write(net::to_server::playerdone(me, best));
+      write(net::to_server::selectletter({me, static_cast<int>(i) + 1, best[i].a, best[i].b}));
+    write(net::to_server::playerdone({me, best}));
   }
 
   std::string name_;

@@ -17,9 +17,9 @@ class WordCheck : public ::testing::Test {
     t.clearInboxes();
   }
   void submit(std::initializer_list<Cell> cells) {
-    std::vector<net::CellRef> path;
+    std::vector<net::Cell> path;
     for (const Cell& c : cells) path.push_back({c.a, c.b});
-    t.deliver(1, net::to_server::playerdone(1, path));
+    t.deliver(1, net::to_server::playerdone({1, path}));
   }
   Table t;
 };
@@ -68,7 +68,7 @@ TEST_F(WordCheck, TheSevenLetterBonusIsNotMultiplied) {
 }
 
 TEST_F(WordCheck, AWatchingPlayersOwnWordFallsAfterTwoTicks) {
-  t.deliver(1, net::to_server::justwatch(1, 1));
+  t.deliver(1, net::to_server::justwatch({1, 1}));
   t.lay("cat", {{5, 2}, {5, 3}, {5, 4}});
   submit({{5, 2}, {5, 3}, {5, 4}});
   EXPECT_EQ(t.server.game().phase, kWordMade);
@@ -145,17 +145,7 @@ TEST_F(WordCheck, TeamTotalsGrowInAnIndividualGameToo) {
   EXPECT_EQ(t.received(1, "CMD_madeword")[0], "CMD_madeword+1+CAT+5+5+5+0+5+2+5+3+5+4");
 }
 
-TEST(Board, TablesOfWorthBonusAndLetters) {
-  EXPECT_EQ(letterworth(1), 1);
-  EXPECT_EQ(letterworth(17), 10);  // q
-  EXPECT_EQ(letterworth(22), 7);   // v
-  EXPECT_EQ(letterworth(kEmptyCell), 1);
-  EXPECT_EQ(anybonus(3, 3, 5), 20);
-  EXPECT_EQ(anybonus(6, 0, 5), 5);
-  EXPECT_EQ(anybonus(4, 2, 5), 10);
-  EXPECT_EQ(anybonus(5, 1, 5), kDoubleWord);
-  EXPECT_EQ(anybonus(6, 3, 5), kTripleWord);
-  EXPECT_EQ(anybonus(3, 1, 5), 0);
+TEST(Board, LettersOfCodes) {
   EXPECT_EQ(convertoletter(26), 'z');
   EXPECT_EQ(convertoletter(kEmptyCell), '*');
   EXPECT_EQ(convertoletter(0), 't');
@@ -171,46 +161,6 @@ TEST(Board, TheLetterSupplyCoversEveryDrawWithTheTablesChances) {
   EXPECT_EQ(count[26], 1);  // z
   EXPECT_EQ(count[0], 0);
   EXPECT_EQ(letterFromDraw(98), 26);
-}
-
-// Builds a board from 7 column strings (top to bottom), "." for an empty cell.
-Board boardOf(const std::array<const char*, 7>& columns) {
-  Board board;
-  for (int a = 0; a < 7; ++a)
-    for (int b = 0; b < 7; ++b)
-      board.set(a, b, columns[a][b] == '.' ? kEmptyCell : columns[a][b] - 'a' + 1);
-  return board;
-}
-std::string column(const Board& board, int a) {
-  std::string out;
-  for (int b = 0; b < 7; ++b)
-    out += board.at(a, b) == kEmptyCell ? '.' : convertoletter(board.at(a, b));
-  return out;
-}
-std::string row(const Board& board, int b) {
-  std::string out;
-  for (int a = 0; a < 7; ++a)
-    out += board.at(a, b) == kEmptyCell ? '.' : convertoletter(board.at(a, b));
-  return out;
-}
-
-TEST(Board, TilesFallInEachDirectionKeepingTheirOrder) {
-  Board board =
-      boardOf({"x..y...", "abcdefg", ".......", "a.b.c.d", "abcdefg", "abcdefg", "abcdefg"});
-  board.movedown();
-  EXPECT_EQ(column(board, 0), ".....xy");
-  EXPECT_EQ(column(board, 3), "...abcd");
-  board.moveup();
-  EXPECT_EQ(column(board, 0), "xy.....");
-  EXPECT_EQ(column(board, 1), "abcdefg");
-  board.moveright();
-  EXPECT_EQ(row(board, 0), ".xaaaaa");
-  EXPECT_EQ(row(board, 6), "...gggg");
-  board.moveleft();
-  EXPECT_EQ(row(board, 0), "xaaaaa.");
-  EXPECT_EQ(row(board, 4), "eeee...");
-  board.fall(99);  // anything else falls down
-  EXPECT_EQ(column(board, 5), ".....ab");
 }
 
 }  // namespace

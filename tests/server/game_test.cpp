@@ -76,7 +76,7 @@ TEST_P(WholeGame, TheComputerPlaysEverySeatUntilAWinnerIsDeclared) {
   Table t(dictionary, words::carriedCandidateWords(), GetParam());
   t.join("Ann");
   t.start(/*playTo=*/200, /*seconds=*/30, /*team=*/false, /*shuffles=*/1);
-  t.deliver(1, net::to_server::justwatch(1, 1));
+  t.deliver(1, net::to_server::justwatch({1, 1}));
 
   Referee referee(t);
   int ticks = 0;

@@ -63,7 +63,7 @@ TEST(Login, ADifferentVersionIsToldToBothSidesAndThePlayerStays) {
 TEST(Login, TheExtraTerminatorAndAPlusInTheNameMakeOneLogin) {
   Table t;
   t.connect();
-  t.deliver(1, net::to_server::logininfo(1, "1.0.15", "A+B"));
+  t.deliver(1, net::to_server::logininfo({1, "1.0.15", "A+B"}));
   EXPECT_EQ(t.server.player(1).name, "A+B");
   EXPECT_EQ(t.received(1, "CMD_newplayerinfo"), Inbox{"CMD_newplayerinfo+1+A+B"});
 }
@@ -73,9 +73,9 @@ TEST(Relays, ChatActionAndSoundGoToEveryoneWithTheSendersName) {
   t.join("Ann");
   t.join("Bo");
   t.clearInboxes();
-  t.deliver(2, net::to_server::chat(2, "1+1=2|clNavy"));
-  t.deliver(2, net::to_server::action(2, "waves|clRed"));
-  t.deliver(2, net::to_server::playasound(2, "wave5"));
+  t.deliver(2, net::to_server::chat({2, "1+1=2|clNavy"}));
+  t.deliver(2, net::to_server::action({2, "waves|clRed"}));
+  t.deliver(2, net::to_server::playasound({2, "wave5"}));
   const Inbox expected{"CMD_chat+2+Bo chats: 1+1=2|clNavy", "CMD_action+2+Bo waves|clRed",
                        "CMD_playasound+2+wave5+"};
   EXPECT_EQ(t.inbox(1), expected);
@@ -87,14 +87,14 @@ TEST(Watching, ModeOneNeedsARunningGameModeTwoIsAlwaysRelayed) {
   t.join("Ann");
   t.join("Bo");
   t.clearInboxes();
-  t.deliver(2, net::to_server::justwatch(2, 1));
+  t.deliver(2, net::to_server::justwatch({2, 1}));
   EXPECT_TRUE(t.inbox(1).empty());
   EXPECT_FALSE(t.server.player(2).watching);
-  t.deliver(2, net::to_server::justwatch(2, 2));
+  t.deliver(2, net::to_server::justwatch({2, 2}));
   EXPECT_EQ(t.inbox(1), Inbox{"CMD_justwatching+2+2"});
   t.start();
   t.clearInboxes();
-  t.deliver(2, net::to_server::justwatch(2, 1));
+  t.deliver(2, net::to_server::justwatch({2, 1}));
   EXPECT_EQ(t.inbox(1), Inbox{"CMD_justwatching+2+1"});
   EXPECT_TRUE(t.server.player(2).watching);
 }
@@ -103,12 +103,12 @@ TEST(Watching, TheHostMaySwitchAnySeatOthersOnlyTheirOwnWatchersNone) {
   Table t;
   for (const char* name : {"Ann", "Bo", "Cy", "Dee", "Spy"}) t.join(name);
   t.start();
-  t.deliver(1, net::to_server::justwatch(3, 1));
+  t.deliver(1, net::to_server::justwatch({3, 1}));
   EXPECT_TRUE(t.server.player(3).watching);
-  t.deliver(2, net::to_server::justwatch(4, 1));
+  t.deliver(2, net::to_server::justwatch({4, 1}));
   EXPECT_FALSE(t.server.player(4).watching);
   t.clearInboxes();
-  t.deliver(5, net::to_server::justwatch(5, 1));
+  t.deliver(5, net::to_server::justwatch({5, 1}));
   EXPECT_TRUE(t.inbox(1).empty());
 }
 
@@ -118,7 +118,7 @@ TEST(Watching, TheTurnHoldersSwitchHandsTheTurnToTheComputer) {
   t.start();
   ASSERT_EQ(t.server.game().current, 1);
   EXPECT_FALSE(t.shell.isRunning(ServerTimer::computertimer));
-  t.deliver(1, net::to_server::justwatch(1, 1));
+  t.deliver(1, net::to_server::justwatch({1, 1}));
   EXPECT_TRUE(t.shell.isRunning(ServerTimer::computertimer));
   EXPECT_EQ(t.server.game().computerCountdown, 5);
 }
@@ -129,10 +129,10 @@ TEST(Removal, OnlyTheHostRemovesAndOthersHearItOnce) {
   t.join("Bo");
   t.join("Cy");
   t.clearInboxes();
-  t.deliver(2, net::to_server::kickhim(2, 3));
+  t.deliver(2, net::to_server::kickhim({2, 3}));
   EXPECT_TRUE(t.server.player(3).connected);
   EXPECT_TRUE(t.shell.closed.empty());
-  t.deliver(1, net::to_server::kickhim(1, 3));
+  t.deliver(1, net::to_server::kickhim({1, 3}));
   EXPECT_EQ(t.shell.closed, std::vector<int>{3});
   EXPECT_FALSE(t.server.player(3).connected);
   // The socket reports its close afterwards too.
@@ -147,7 +147,7 @@ TEST(Departure, ReportedTwiceIsAnnouncedOnceAndClearsTheRecord) {
   t.join("Ann");
   t.join("Bo");
   t.start();
-  t.deliver(1, net::to_server::justwatch(2, 1));
+  t.deliver(1, net::to_server::justwatch({2, 1}));
   t.clearInboxes();
   t.leave(2);
   t.leave(2);
@@ -161,7 +161,7 @@ TEST(Departure, WhatALeaverLeftWaitingIsNotTakenForTheNextOccupant) {
   t.join("Ann");
   t.join("Bo");
   t.clearInboxes();
-  t.server.bytesReceived(2, net::to_server::chat(2, "old"));
+  t.server.bytesReceived(2, net::to_server::chat({2, "old"}));
   t.server.bytesReceived(2, "CMD_chat+2+half");
   t.leave(2);
   t.connect();  // record 2 again
@@ -176,13 +176,13 @@ TEST(Spoofing, AMessageInAnothersNameIsIgnored) {
   t.join("Bo");
   t.start();
   t.clearInboxes();
-  t.deliver(2, net::to_server::chat(1, "I am Ann"));
-  t.deliver(2, net::to_server::logininfo(1, "1.0.15", "Mallory"));
+  t.deliver(2, net::to_server::chat({1, "I am Ann"}));
+  t.deliver(2, net::to_server::logininfo({1, "1.0.15", "Mallory"}));
   t.deliver(2, net::to_server::startgame({"Bo", 100, 30, false, 0}));
-  t.deliver(2, net::to_server::kickhim(1, 1));
-  t.deliver(2, net::to_server::justwatch(1, 1));
-  t.deliver(2, net::to_server::shuffle(1));
-  t.deliver(2, net::to_server::selectclear(1));
+  t.deliver(2, net::to_server::kickhim({1, 1}));
+  t.deliver(2, net::to_server::justwatch({1, 1}));
+  t.deliver(2, net::to_server::shuffle({1}));
+  t.deliver(2, net::to_server::selectclear({1}));
   EXPECT_TRUE(t.inbox(1).empty());
   EXPECT_TRUE(t.inbox(2).empty());
   EXPECT_EQ(t.server.player(1).name, "Ann");
@@ -216,7 +216,7 @@ TEST(BadInput, OutOfRangeOrNonNumericFieldsDropTheMessageOnly) {
   EXPECT_EQ(t.server.game().fallDirection, kDown);
   EXPECT_EQ(t.server.game().playTo, 100);
   // Still serving.
-  t.deliver(2, net::to_server::chat(2, "still here"));
+  t.deliver(2, net::to_server::chat({2, "still here"}));
   EXPECT_EQ(t.received(1, "CMD_chat"), Inbox{"CMD_chat+2+Bo chats: still here"});
 }
 
@@ -229,10 +229,10 @@ TEST(BadInput, AFloodIsBoundedAndDoesNotStarveTheOthers) {
   for (int i = 0; i < 100; ++i) t.server.bytesReceived(2, garbage);
   EXPECT_LE(t.server.pendingBytes(2), net::kMaxMessageBytes);
   std::string flood;
-  for (int i = 0; i < 1000; ++i) flood += net::to_server::chat(2, "spam");
+  for (int i = 0; i < 1000; ++i) flood += net::to_server::chat({2, "spam"});
   t.server.bytesReceived(2, flood);
   EXPECT_LE(t.server.waitingMessages(2), 32u);
-  t.server.bytesReceived(1, net::to_server::chat(1, "hello"));
+  t.server.bytesReceived(1, net::to_server::chat({1, "hello"}));
   // The host's line is handled within two ticks, not after the whole flood.
   t.server.socktimerTimer();
   t.server.socktimerTimer();

@@ -10,6 +10,11 @@
 
 namespace zp::server::testing {
 
+using board::kDown;
+using board::kLeft;
+using board::kRight;
+using board::kUp;
+
 // Everything the table asked of the world, kept for the test to look at.
 class FakeShell : public ServerShell {
  public:
@@ -79,7 +84,7 @@ class Table {
   }
   int join(const std::string& name, std::string_view version = net::kGameVersion) {
     const int n = connect();
-    deliver(n, net::to_server::logininfo(n, version, name));
+    deliver(n, net::to_server::logininfo({n, std::string(version), name}));
     return n;
   }
   void leave(int record) { server.connectionClosed(record); }
@@ -112,9 +117,9 @@ class Table {
   // Lays a word's letters on the cells and submits them in `record`'s name.
   void playWord(int record, std::string_view letters, std::initializer_list<Cell> cells) {
     lay(letters, cells);
-    std::vector<net::CellRef> path;
+    std::vector<net::Cell> path;
     for (const Cell& c : cells) path.push_back({c.a, c.b});
-    deliver(record, net::to_server::playerdone(record, path));
+    deliver(record, net::to_server::playerdone({record, path}));
   }
   // Lays a word's letters on the given cells ("a" = 1 ... "z" = 26).
   void lay(std::string_view letters, std::initializer_list<Cell> cells) {

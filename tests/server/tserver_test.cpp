@@ -39,14 +39,14 @@ TEST_F(Loopback, TenSocketsTheTenthIsToldTheTableIsFullAndClosed) {
   EXPECT_TRUE(waitUntil([&] { return tenth->closed; }));
   for (const auto& p : players) EXPECT_FALSE(p->closed);
   // The nine are still served.
-  players[8]->write(net::to_server::logininfo(9, "1.0.15", "Nine"));
+  players[8]->write(net::to_server::logininfo({9, "1.0.15", "Nine"}));
   EXPECT_TRUE(players[0]->waitFor("CMD_newplayerinfo+9+Nine"));
 }
 
 TEST_F(Loopback, AMessageSplitAcrossTwoWritesStillArrives) {
   auto ann = client();
   ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
-  const std::string login = net::to_server::logininfo(1, "1.0.15", "Ann");
+  const std::string login = net::to_server::logininfo({1, "1.0.15", "Ann"});
   ann->write(login.substr(0, 9));
   waitUntil([] { return false; }, 50);
   ann->write(login.substr(9));
@@ -56,7 +56,7 @@ TEST_F(Loopback, AMessageSplitAcrossTwoWritesStillArrives) {
 TEST_F(Loopback, TwoMessagesInOneWriteArriveAsTwo) {
   auto ann = client();
   ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
-  ann->write(net::to_server::chat(1, "one") + net::to_server::chat(1, "two+three"));
+  ann->write(net::to_server::chat({1, "one"}) + net::to_server::chat({1, "two+three"}));
   EXPECT_TRUE(ann->waitFor("CMD_chat+1+ chats: two+three"));
   EXPECT_TRUE(ann->has("CMD_chat+1+ chats: one"));
 }
@@ -65,9 +65,9 @@ TEST_F(Loopback, AKickedPlayerIsClosedAndTheOthersAreTold) {
   auto ann = client();
   auto bo = client();
   ASSERT_TRUE(bo->waitFor("CMD_sendlogininfo+2"));
-  bo->write(net::to_server::logininfo(2, "1.0.15", "Bo"));
+  bo->write(net::to_server::logininfo({2, "1.0.15", "Bo"}));
   ASSERT_TRUE(ann->waitFor("CMD_newplayerinfo+2+Bo"));
-  ann->write(net::to_server::kickhim(1, 2));
+  ann->write(net::to_server::kickhim({1, 2}));
   EXPECT_TRUE(waitUntil([&] { return bo->closed; }));
   EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Bo"));
   // The freed record goes to the next comer.
@@ -81,10 +81,10 @@ TEST_F(Loopback, AFloodingPeerDoesNotStopTheOthers) {
   ASSERT_TRUE(flooder->waitFor("CMD_sendlogininfo+2"));
   const std::string garbage(1 << 20, 'g');
   std::string spam;
-  for (int i = 0; i < 20000; ++i) spam += net::to_server::chat(2, "spam");
+  for (int i = 0; i < 20000; ++i) spam += net::to_server::chat({2, "spam"});
   for (int i = 0; i < 4; ++i) flooder->write(garbage);
   flooder->write(spam);
-  ann->write(net::to_server::chat(1, "still here"));
+  ann->write(net::to_server::chat({1, "still here"}));
   EXPECT_TRUE(ann->waitFor("CMD_chat+1+ chats: still here", 10000));
   EXPECT_LE(server->table().pendingBytes(2), net::kMaxMessageBytes);
   EXPECT_LE(server->table().waitingMessages(2), 32u);
@@ -96,8 +96,8 @@ TEST_F(Loopback, APeerThatStopsReadingIsLetGo) {
   ASSERT_TRUE(
       waitUntil([&] { return sleeper->socket.state() == QAbstractSocket::ConnectedState; }));
   ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
-  ann->write(net::to_server::logininfo(1, "1.0.15", "Ann"));
-  const std::string line = net::to_server::chat(1, std::string(7000, 'z'));
+  ann->write(net::to_server::logininfo({1, "1.0.15", "Ann"}));
+  const std::string line = net::to_server::chat({1, std::string(7000, 'z')});
   // Ann keeps talking; everything goes to the sleeper too, who never reads.
   const bool letGo = waitUntil(
       [&] {

@@ -89,7 +89,7 @@ TEST(Turns, TheRefillTouchesOnlyTheEmptiedCells) {
   t.join("Bo");
   t.start();
   t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
-  t.deliver(1, net::to_server::direction(1, kDown));
+  t.deliver(1, net::to_server::direction({1, kDown}));
   t.seconds(2);  // the fall
   const Board fallen = t.server.board();
   t.seconds(4);  // the refill
@@ -111,10 +111,10 @@ TEST(Turns, OnlyTheWordsMakerChoosesTheDirection) {
   t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
   const int chosen = t.server.game().fallDirection;
   const int other = chosen % 4 + 1;
-  t.deliver(2, net::to_server::direction(2, other));
+  t.deliver(2, net::to_server::direction({2, other}));
   EXPECT_EQ(t.server.game().fallDirection, chosen);
   EXPECT_EQ(t.server.game().countdown, 5);
-  t.deliver(1, net::to_server::direction(1, other));
+  t.deliver(1, net::to_server::direction({1, other}));
   EXPECT_EQ(t.server.game().fallDirection, other);
   EXPECT_EQ(t.server.game().countdown, 2);
 }
@@ -126,13 +126,13 @@ TEST(Turns, AShuffleExtendsTheTurnByHalfAndRenewsTheBoard) {
   t.start(100, 45, false, 1);
   t.seconds(10);
   t.clearInboxes();
-  t.deliver(2, net::to_server::shuffle(2));  // not Bo's turn
+  t.deliver(2, net::to_server::shuffle({2}));  // not Bo's turn
   EXPECT_TRUE(t.inbox(1).empty());
-  t.deliver(1, net::to_server::shuffle(1));
+  t.deliver(1, net::to_server::shuffle({1}));
   ASSERT_EQ(t.inbox(1).size(), 2u);
   EXPECT_EQ(t.inbox(1)[0], "CMD_useshuffle+1+0+61+");  // 49 - 10 + 22
   EXPECT_EQ(t.inbox(1)[1].substr(0, 13), "CMD_theboard+");
-  t.deliver(1, net::to_server::shuffle(1));  // none left
+  t.deliver(1, net::to_server::shuffle({1}));  // none left
   EXPECT_EQ(t.inbox(1).size(), 2u);
 }
 
@@ -143,10 +143,10 @@ TEST(Turns, SelectionsAreRelayedToTheOthersFromTheTurnHolderOnly) {
   t.join("Spy");
   t.start();
   t.clearInboxes();
-  t.deliver(1, net::to_server::selectletter(1, 1, 3, 3));
-  t.deliver(1, net::to_server::clearletter(1, 1));
-  t.deliver(1, net::to_server::selectclear(1));
-  t.deliver(2, net::to_server::selectletter(2, 1, 0, 0));
+  t.deliver(1, net::to_server::selectletter({1, 1, 3, 3}));
+  t.deliver(1, net::to_server::clearletter({1, 1}));
+  t.deliver(1, net::to_server::selectclear({1}));
+  t.deliver(2, net::to_server::selectletter({2, 1, 0, 0}));
   const Inbox relayed{"CMD_selectletter+1+1+3+3+", "CMD_clearletter+1+1+", "CMD_selectclear+1+"};
   EXPECT_EQ(t.inbox(2), relayed);
   EXPECT_EQ(t.inbox(3), relayed);
@@ -175,7 +175,7 @@ TEST(GameEnd, TheWinIsTestedOnlyAtTheEndOfAFullRound) {
   t.start(/*playTo=*/100);
   t.lay("quiz", {{3, 0}, {3, 1}, {2, 2}, {3, 3}});
   t.deliver(
-      1, net::to_server::playerdone(1, std::vector<net::CellRef>{{3, 0}, {3, 1}, {2, 2}, {3, 3}}));
+      1, net::to_server::playerdone({1, std::vector<net::Cell>{{3, 0}, {3, 1}, {2, 2}, {3, 3}}}));
   EXPECT_TRUE(t.server.game().running);  // seat 2 has not played this round
   t.seconds(9 + 64);                     // the fall, the pause, seat 2 times out
   EXPECT_EQ(t.received(1, "CMD_winner"), Inbox{"CMD_winner+Ann+"});
@@ -211,9 +211,9 @@ TEST(GameEnd, ATeamGameNamesTheTeamAndLeavesNoTurnOpen) {
   Table t({"QUIZ", "CAT"});
   t.join("Ann");
   t.start(/*playTo=*/100, 60, true);
-  const std::vector<net::CellRef> quiz{{3, 0}, {3, 1}, {2, 2}, {3, 3}};
+  const std::vector<net::Cell> quiz{{3, 0}, {3, 1}, {2, 2}, {3, 3}};
   t.lay("quiz", {{3, 0}, {3, 1}, {2, 2}, {3, 3}});
-  t.deliver(1, net::to_server::playerdone(1, quiz));
+  t.deliver(1, net::to_server::playerdone({1, quiz}));
   t.seconds(9 + 64);  // the fall, the pause, seat 2 times out: the round is complete
   EXPECT_EQ(t.received(1, "CMD_winner"), Inbox{"CMD_winner+Team A+"});
   EXPECT_EQ(t.server.game().current, 0);
@@ -231,12 +231,12 @@ TEST(Turns, RepeatedDirectionsCannotHoldTheTableUp) {
   t.start();
   t.playWord(1, "cat", {{5, 2}, {5, 3}, {5, 4}});
   t.clearInboxes();
-  t.deliver(1, net::to_server::direction(1, kLeft));
+  t.deliver(1, net::to_server::direction({1, kLeft}));
   t.second();
-  t.deliver(1, net::to_server::direction(1, kUp));  // may change the way, not the time
+  t.deliver(1, net::to_server::direction({1, kUp}));  // may change the way, not the time
   t.second();
   EXPECT_EQ(t.received(1, "CMD_moving"), Inbox{"CMD_moving+3+"});
-  t.deliver(1, net::to_server::direction(1, kRight));  // the tiles have fallen: too late
+  t.deliver(1, net::to_server::direction({1, kRight}));  // the tiles have fallen: too late
   EXPECT_EQ(t.server.game().countdown, 4);
   t.seconds(4);
   EXPECT_EQ(t.received(1, "CMD_nextplayer"), Inbox{"CMD_nextplayer+2+2+"});
@@ -249,7 +249,7 @@ TEST(Turns, ADirectionAfterATimeOutChangesNothing) {
   t.start(100, 30);
   t.seconds(34);
   ASSERT_EQ(t.received(1, "CMD_timeup").size(), 1u);
-  t.deliver(1, net::to_server::direction(1, kLeft));
+  t.deliver(1, net::to_server::direction({1, kLeft}));
   EXPECT_EQ(t.server.game().countdown, 4);
   EXPECT_EQ(t.server.game().fallDirection, kDown);
 }
@@ -282,7 +282,7 @@ TEST(Turns, AGameStartEndsEveryonesWatching) {
   t.join("Ann");
   t.join("Bo");
   t.start();
-  t.deliver(2, net::to_server::justwatch(2, 1));
+  t.deliver(2, net::to_server::justwatch({2, 1}));
   ASSERT_TRUE(t.server.player(2).watching);
   t.start();
   EXPECT_FALSE(t.server.player(2).watching);

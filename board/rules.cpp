@@ -1,0 +1,66 @@
+#include "board/rules.h"
+
+namespace zp::board {
+
+int letterworth(int code) {
+  //                             a  b  c  d  e  f  g  h  i  j  k  l  m
+  static const int kWorth[26] = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3,
+                                 //  n  o  p  q   r  s  t  u  v  w  x   y  z
+                                 3, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
+  return isLetter(code) ? kWorth[code - 1] : 1;
+}
+
+Square squareAt(Cell c) {
+  auto is = [&](int x, int y) { return (c.a == x && c.b == y) || (c.a == y && c.b == x); };
+  if (c.a == 3 && c.b == 3) return Square::kBonus;
+  if (is(0, 0) || is(0, 6) || is(6, 6)) return Square::kDoubleLetter;
+  if (is(2, 2) || is(2, 4) || is(4, 4)) return Square::kTripleLetter;
+  if (is(1, 1) || is(1, 5) || is(5, 5)) return Square::kDoubleWord;
+  if (is(0, 3) || is(3, 6)) return Square::kTripleWord;
+  return Square::kPlain;
+}
+
+namespace {
+
+// Compacts one line toward its first cell: each empty cell, from the edge inward, takes
+// the nearest tile behind it.
+void compact(Letters& letters, const std::array<std::size_t, kBoardSize>& line, int emptyCode) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (letters[line[i]] != emptyCode) continue;
+    for (std::size_t j = i + 1; j < line.size(); ++j) {
+      if (letters[line[j]] != emptyCode) {
+        letters[line[i]] = letters[line[j]];
+        letters[line[j]] = emptyCode;
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void fall(Letters& letters, int direction, int emptyCode) {
+  for (int k = 0; k < kBoardSize; ++k) {
+    std::array<std::size_t, kBoardSize> line{};
+    for (int i = 0; i < kBoardSize; ++i) {
+      const int back = kBoardSize - 1 - i;
+      switch (direction) {
+        case kLeft:  // row k, from column 0
+          line[i] = cellIndex(i, k);
+          break;
+        case kUp:  // column k, from row 0
+          line[i] = cellIndex(k, i);
+          break;
+        case kRight:  // row k, from column 6
+          line[i] = cellIndex(back, k);
+          break;
+        default:  // column k, from row 6
+          line[i] = cellIndex(k, back);
+          break;
+      }
+    }
+    compact(letters, line, emptyCode);
+  }
+}
+
+}  // namespace zp::board

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+
+// The board's rules that the server and every player's window apply alike: coordinates,
+// the neighbour test, letter values, the square pattern and the four falls.
+namespace zp::board {
+
+inline constexpr int kBoardSize = 7;
+inline constexpr int kCellCount = kBoardSize * kBoardSize;
+// The longest word: the rack has seven slots.
+inline constexpr int kMaxPath = 7;
+// Letter codes 1..26 are a..z.
+inline constexpr int kFirstLetter = 1;
+inline constexpr int kLastLetter = 26;
+
+// Fall directions, as the messages carry them: the way the tiles move.
+enum Direction { kDown = 1, kLeft = 2, kUp = 3, kRight = 4 };
+
+// A board cell: column a (0 at the left), row b (0 at the top); (-1, -1) is none.
+struct Cell {
+  int a = -1;
+  int b = -1;
+  bool operator==(const Cell&) const = default;
+  bool none() const { return a == -1 && b == -1; }
+};
+
+inline bool onBoard(int a, int b) {
+  return a >= 0 && a < kBoardSize && b >= 0 && b < kBoardSize;
+}
+inline bool onBoard(Cell c) {
+  return onBoard(c.a, c.b);
+}
+inline bool isLetter(int code) {
+  return code >= kFirstLetter && code <= kLastLetter;
+}
+
+// Next to each other in one of the eight directions; a cell does not touch itself.
+inline bool touching(Cell p, Cell q) {
+  const int da = p.a - q.a, db = p.b - q.b;
+  return (da != 0 || db != 0) && da >= -1 && da <= 1 && db >= -1 && db <= 1;
+}
+
+// The points printed on a letter's tile; anything that is not a letter is worth 1.
+int letterworth(int code);
+
+// The squares under the tiles; the pattern is symmetric about both diagonals.
+enum class Square { kPlain, kBonus, kDoubleLetter, kTripleLetter, kDoubleWord, kTripleWord };
+Square squareAt(Cell c);
+
+// 49 letter codes, column by column (index a * 7 + b), as CMD_theboard carries them.
+using Letters = std::array<int, kCellCount>;
+inline constexpr std::size_t cellIndex(int a, int b) {
+  return static_cast<std::size_t>(a * kBoardSize + b);
+}
+
+// The tiles of every line slide toward the edge the direction names, keeping their order;
+// the cells holding `emptyCode` gather at the other end. Any direction other than the
+// four falls down, as every side has always done.
+void fall(Letters& letters, int direction, int emptyCode);
+
+}  // namespace zp::board

@@ -1,0 +1,96 @@
+// Feeds arbitrary argument text to every reader of the catalogue. Whatever reads must hold
+// only values in range, and must build back into a message that reads the same.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "net/catalogue.h"
+
+namespace {
+
+using namespace zp::net;
+
+void check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+bool cellOk(Cell c) {
+  return zp::board::onBoard(c);
+}
+
+// Builds the message again and reads its argument text back.
+template <typename Message, typename Build>
+void rebuilds(const Message& m, Build build, std::optional<Message> (*read)(std::string_view)) {
+  const std::string bytes = build(m);
+  const std::string_view text(bytes.data(), bytes.find('\xFF'));
+  const auto back = read(text.substr(text.find('+') + 1));
+  check(back.has_value() && *back == m);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The framing never hands a reader a terminator.
+  std::string_view args(reinterpret_cast<const char*>(data), size);
+  args = args.substr(0, args.find('\xFF'));
+
+  if (auto m = to_server::parseLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_server::parseKickHim(args))
+    rebuilds(*m, to_server::kickhim, to_server::parseKickHim);
+  if (auto m = to_server::parseChat(args)) rebuilds(*m, to_server::chat, to_server::parseChat);
+  if (auto m = to_server::parseStartGame(args))
+    check(m->seconds >= 1 && m->shuffles >= 0 && m->shuffles <= kMaxShuffles);
+  if (auto m = to_server::parseJustWatch(args))
+    rebuilds(*m, to_server::justwatch, to_server::parseJustWatch);
+  if (auto m = to_server::parsePlayerDone(args)) {
+    check(m->path.size() <= 7);
+    for (Cell c : m->path) check(cellOk(c));
+    rebuilds(*m, to_server::playerdone, to_server::parsePlayerDone);
+  }
+  if (auto m = to_server::parseDirection(args)) check(m->direction >= 1 && m->direction <= 4);
+  if (auto m = to_server::parseSelectLetter(args)) {
+    check(cellOk(m->cell) && m->index >= 1 && m->index <= 7);
+    rebuilds(*m, to_server::selectletter, to_server::parseSelectLetter);
+  }
+  if (auto m = to_server::parseClearLetter(args)) check(m->index >= 1 && m->index <= 7);
+  if (auto m = to_server::parseSelectClear(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_server::parseShuffle(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_server::parsePlayASound(args))
+    rebuilds(*m, to_server::playasound, to_server::parsePlayASound);
+
+  if (auto m = to_players::parseSendLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_players::parseChat(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_players::parsePlayerInfo(args))
+    rebuilds(*m, to_players::newplayerinfo, to_players::parsePlayerInfo);
+  (void)to_players::parseHaveWrongVersion(args);
+  (void)to_players::parseNoFields(args);
+  if (auto m = to_players::parseStartGame(args))
+    rebuilds(*m, to_players::startgame, to_players::parseStartGame);
+  if (auto m = to_players::parseNextPlayer(args)) check(m->n >= 1 && m->n <= kSeatCount);
+  if (auto m = to_players::parseWinner(args)) check(m->name.find('+') == std::string::npos);
+  if (auto m = to_players::parseJustWatching(args)) check(m->mode == 1 || m->mode == 2);
+  if (auto m = to_players::parseTheBoard(args)) {
+    for (int code : m->codes) check(code >= 1 && code <= kEmptyCode);
+    rebuilds(*m, to_players::theboard, to_players::parseTheBoard);
+  }
+  if (auto m = to_players::parseNotValid(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_players::parseMadeWord(args)) {
+    check(!m->path.empty() && m->path.size() <= 7 && m->n >= 1 && m->n <= kSeatCount);
+    for (Cell c : m->path) check(cellOk(c));
+  }
+  if (auto m = to_players::parseGameStats(args)) {
+    check(m->current >= 0 && m->current <= kSeatCount);
+    rebuilds(*m, to_players::gamestats, to_players::parseGameStats);
+  }
+  if (auto m = to_players::parseSelectLetter(args)) check(cellOk(m->cell));
+  if (auto m = to_players::parseSelectClear(args)) check(m->n >= 1);
+  if (auto m = to_players::parseMoving(args)) check(m->direction >= 1 && m->direction <= 4);
+  if (auto m = to_players::parseClearLetter(args)) check(m->index >= 1 && m->index <= 7);
+  if (auto m = to_players::parseUseShuffle(args))
+    rebuilds(*m, to_players::useshuffle, to_players::parseUseShuffle);
+  if (auto m = to_players::parseShufflesLeft(args))
+    for (int left : m->left) check(left >= 0 && left <= kMaxShuffles);
+  if (auto m = to_players::parseBonus(args)) check(m->n >= 1 && m->n <= kSeatCount);
+  if (auto m = to_players::parsePlayASound(args)) check(m->sound.find('+') == std::string::npos);
+  return 0;
+}

@@ -1,0 +1,83 @@
+#include "board/rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zp::board {
+namespace {
+
+TEST(Rules, LetterWorthAndTheSquarePattern) {
+  EXPECT_EQ(letterworth(1), 1);
+  EXPECT_EQ(letterworth(17), 10);  // q
+  EXPECT_EQ(letterworth(22), 7);   // v
+  EXPECT_EQ(letterworth(0), 1);
+  EXPECT_EQ(letterworth(27), 1);
+  // Every square of the pattern, the rest plain.
+  int special = 0;
+  for (int a = 0; a < kBoardSize; ++a)
+    for (int b = 0; b < kBoardSize; ++b) special += squareAt({a, b}) != Square::kPlain;
+  EXPECT_EQ(special, 17);
+  EXPECT_EQ(squareAt({3, 3}), Square::kBonus);
+  for (Cell c : {Cell{0, 0}, Cell{0, 6}, Cell{6, 0}, Cell{6, 6}})
+    EXPECT_EQ(squareAt(c), Square::kDoubleLetter);
+  for (Cell c : {Cell{2, 2}, Cell{2, 4}, Cell{4, 2}, Cell{4, 4}})
+    EXPECT_EQ(squareAt(c), Square::kTripleLetter);
+  for (Cell c : {Cell{1, 1}, Cell{1, 5}, Cell{5, 1}, Cell{5, 5}})
+    EXPECT_EQ(squareAt(c), Square::kDoubleWord);
+  for (Cell c : {Cell{0, 3}, Cell{3, 0}, Cell{3, 6}, Cell{6, 3}})
+    EXPECT_EQ(squareAt(c), Square::kTripleWord);
+}
+
+TEST(Rules, NeighboursAreTheEightAroundACell) {
+  int around = 0;
+  for (int a = 0; a < kBoardSize; ++a)
+    for (int b = 0; b < kBoardSize; ++b) around += touching({3, 3}, {a, b});
+  EXPECT_EQ(around, 8);
+  EXPECT_FALSE(touching({3, 3}, {3, 3}));
+  EXPECT_TRUE(touching({0, 0}, {1, 1}));
+  EXPECT_FALSE(touching({0, 0}, {2, 0}));
+}
+
+// Builds letters from 7 column strings (top to bottom), "." for an empty cell.
+Letters lettersOf(const std::array<const char*, 7>& columns, int empty) {
+  Letters letters{};
+  for (int a = 0; a < 7; ++a)
+    for (int b = 0; b < 7; ++b)
+      letters[cellIndex(a, b)] = columns[a][b] == '.' ? empty : columns[a][b] - 'a' + 1;
+  return letters;
+}
+std::string line(const Letters& letters, int empty, bool column, int k) {
+  std::string out;
+  for (int i = 0; i < 7; ++i) {
+    const int code = column ? letters[cellIndex(k, i)] : letters[cellIndex(i, k)];
+    out += code == empty ? '.' : static_cast<char>('a' + code - 1);
+  }
+  return out;
+}
+
+// The same falls on the server's board (27 marks a used tile) and the window's (0 does).
+TEST(Rules, TilesFallInEachDirectionKeepingTheirOrder) {
+  for (const int empty : {0, 27}) {
+    Letters letters = lettersOf(
+        {"x..y...", "abcdefg", ".......", "a.b.c.d", "abcdefg", "abcdefg", "abcdefg"}, empty);
+    fall(letters, kDown, empty);
+    EXPECT_EQ(line(letters, empty, true, 0), ".....xy");
+    EXPECT_EQ(line(letters, empty, true, 2), ".......");
+    EXPECT_EQ(line(letters, empty, true, 3), "...abcd");
+    fall(letters, kUp, empty);
+    EXPECT_EQ(line(letters, empty, true, 0), "xy.....");
+    EXPECT_EQ(line(letters, empty, true, 1), "abcdefg");
+    fall(letters, kRight, empty);
+    EXPECT_EQ(line(letters, empty, false, 0), ".xaaaaa");
+    EXPECT_EQ(line(letters, empty, false, 6), "...gggg");
+    fall(letters, kLeft, empty);
+    EXPECT_EQ(line(letters, empty, false, 0), "xaaaaa.");
+    EXPECT_EQ(line(letters, empty, false, 4), "eeee...");
+    fall(letters, 99, empty);  // anything else falls down
+    EXPECT_EQ(line(letters, empty, true, 5), ".....ab");
+  }
+}
+
+}  // namespace
+}  // namespace zp::board
