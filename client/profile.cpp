@@ -1,0 +1,325 @@
+#include "profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace zp::client {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char FoldCase(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+// A line's text is [begin, end); its line end (CR LF, LF, CR or none) is [end, next).
+struct Line {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::size_t next = 0;
+};
+
+Line LineAt(std::string_view text, std::size_t pos) {
+  const std::size_t end = text.find_first_of("\r\n", pos);
+  if (end == std::string_view::npos) return {pos, text.size(), text.size()};
+  std::size_t next = end + 1;
+  if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+  return {pos, end, next};
+}
+
+enum class LineKind { kOther, kHeader, kKey };
+
+struct Entry {
+  LineKind kind = LineKind::kOther;
+  std::string_view name;   // trimmed
+  std::string_view value;  // untrimmed text after the first "="
+};
+
+Entry Classify(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string_view::npos || line[first] == ';') return {};
+  if (line[first] == '[') {
+    const std::size_t close = line.find(']', first + 1);
+    if (close != std::string_view::npos) {
+      return {LineKind::kHeader, Trim(line.substr(first + 1, close - first - 1)), {}};
+    }
+  }
+  const std::size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return {};
+  return {LineKind::kKey, Trim(line.substr(0, equals)), line.substr(equals + 1)};
+}
+
+std::string_view TextOf(std::string_view text, const Line& line) {
+  return text.substr(line.begin, line.end - line.begin);
+}
+
+struct Location {
+  std::optional<Line> header;    // the first section of the name
+  std::optional<Line> key;       // the first line of the key in it
+  std::optional<Line> last_key;  // the last key line seen in that section
+};
+
+Location Locate(std::string_view text, std::string_view section, std::string_view key) {
+  Location at;
+  bool inside = false;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const Line line = LineAt(text, pos);
+    pos = line.next;
+    const Entry entry = Classify(TextOf(text, line));
+    if (entry.kind == LineKind::kHeader) {
+      if (inside) break;
+      if (EqualsNoCase(entry.name, section)) {
+        inside = true;
+        at.header = line;
+      }
+    } else if (inside && entry.kind == LineKind::kKey) {
+      at.last_key = line;
+      if (EqualsNoCase(entry.name, key)) {
+        at.key = line;
+        break;
+      }
+    }
+  }
+  return at;
+}
+
+bool IsQuote(char c) {
+  return c == '"' || c == '\'';
+}
+
+std::string WithoutLineBreaks(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (const char c : s) {
+    if (c != '\r' && c != '\n') out += c;
+  }
+  return out;
+}
+
+// Quotes a value whose outer blanks or quotes a reader would otherwise take away.
+std::string Encode(const std::string& value) {
+  const bool blanks = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
+  const bool quoted = value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+  return blanks || quoted ? '"' + value + '"' : value;
+}
+
+std::string ErrnoText(const std::string& what, const std::filesystem::path& path) {
+  return what + " " + path.string() + ": " + std::strerror(errno);
+}
+
+enum class ReadResult { kRead, kMissing, kTooLarge, kFailed };
+
+// Reads at most ProfileFile::kMaxBytes of `file` into `text`.
+ReadResult ReadCapped(const std::filesystem::path& file, std::string& text) {
+  text.clear();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing : ReadResult::kFailed;
+  // One byte more than allowed tells a file at the limit from a larger one.
+  text.resize(ProfileFile::kMaxBytes + 1);
+  std::size_t done = 0;
+  ReadResult result = ReadResult::kRead;
+  while (done < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result = ReadResult::kFailed;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (result == ReadResult::kFailed) {
+    text.clear();
+    return result;
+  }
+  text.resize(done);
+  if (done > ProfileFile::kMaxBytes) {
+    text.resize(ProfileFile::kMaxBytes);
+    return ReadResult::kTooLarge;
+  }
+  return ReadResult::kRead;
+}
+
+// Writes `data` to a fresh file beside `target`, flushes it and renames it over `target`.
+std::optional<std::string> ReplaceFile(const std::filesystem::path& target,
+                                       const std::string& data) {
+  std::string temp = target.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return ErrnoText("Cannot create a file beside", target);
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) {
+    ::fchmod(fd, old.st_mode & 07777);
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+      [[maybe_unused]] const int kept_owner = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+  } else {
+    ::fchmod(fd, 0644);
+  }
+  auto fail = [&](const std::string& what) {
+    std::string text = ErrnoText(what, temp);
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return std::optional<std::string>(std::move(text));
+  };
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return fail("Cannot write");
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0) return fail("Cannot flush");
+  if (::close(fd) != 0) {
+    std::string text = ErrnoText("Cannot close", temp);
+    ::unlink(temp.c_str());
+    return text;
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    std::string text = ErrnoText("Cannot replace", target);
+    ::unlink(temp.c_str());
+    return text;
+  }
+  // Make the rename itself survive a crash.
+  const auto dir = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd >= 0) {
+    ::fsync(dir_fd);
+    ::close(dir_fd);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string ProfileText::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view fallback) const {
+  const Location at = Locate(text_, Trim(section), Trim(key));
+  if (!at.key) return std::string(fallback);
+  std::string_view value = Trim(Classify(TextOf(text_, *at.key)).value);
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value.substr(0, kMaxValue));
+}
+
+std::optional<std::string> ProfileText::WriteString(std::string_view section, std::string_view key,
+                                                    std::string_view value) {
+  const std::string section_name(Trim(WithoutLineBreaks(section)));
+  const std::string key_name(Trim(WithoutLineBreaks(key)));
+  if (section_name.empty() || section_name.find(']') != std::string::npos) {
+    return "The section name \"" + section_name + "\" cannot be stored";
+  }
+  if (key_name.empty() || key_name.find('=') != std::string::npos || key_name.front() == ';' ||
+      key_name.front() == '[') {
+    return "The key name \"" + key_name + "\" cannot be stored";
+  }
+  const std::string stored = Encode(WithoutLineBreaks(value));
+
+  const Location at = Locate(text_, section_name, key_name);
+  if (at.key) {
+    const std::string spelling(Classify(TextOf(text_, *at.key)).name);
+    text_.replace(at.key->begin, at.key->next - at.key->begin, spelling + "=" + stored + "\r\n");
+  } else if (at.header) {
+    const Line& after = at.last_key ? *at.last_key : *at.header;
+    std::string line = key_name + "=" + stored + "\r\n";
+    if (after.next == after.end) line.insert(0, "\r\n");  // the file's last line had no end
+    text_.insert(after.next, line);
+  } else {
+    if (!text_.empty() && text_.back() != '\n' && text_.back() != '\r') text_ += "\r\n";
+    text_ += "[" + section_name + "]\r\n" + key_name + "=" + stored + "\r\n";
+  }
+  return std::nullopt;
+}
+
+ProfileText ProfileFile::Read() const {
+  std::string text;
+  switch (ReadCapped(path_, text)) {
+    case ReadResult::kRead:
+    case ReadResult::kTooLarge:
+      return ProfileText(std::move(text));
+    case ReadResult::kMissing:
+      if (!shipped_.empty() && ReadCapped(shipped_, text) != ReadResult::kFailed) {
+        return ProfileText(std::move(text));
+      }
+      return {};
+    case ReadResult::kFailed:
+      break;
+  }
+  return {};
+}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view fallback) const {
+  return Read().ReadString(section, key, fallback);
+}
+
+std::optional<std::string> ProfileFile::WriteString(std::string_view section, std::string_view key,
+                                                    std::string_view value) const {
+  return WriteStrings(section, {{std::string(key), std::string(value)}});
+}
+
+std::optional<std::string> ProfileFile::WriteStrings(
+    std::string_view section, const std::vector<std::pair<std::string, std::string>>& keys) const {
+  try {
+    std::string before;
+    switch (ReadCapped(path_, before)) {
+      case ReadResult::kRead:
+        break;
+      case ReadResult::kMissing:
+        // A shipped file that cannot be read is simply not copied: it stays as it is.
+        if (shipped_.empty() || ReadCapped(shipped_, before) != ReadResult::kRead) before.clear();
+        break;
+      case ReadResult::kTooLarge:
+        return path_.string() + " is larger than " + std::to_string(kMaxBytes) +
+               " bytes and is left as it is";
+      case ReadResult::kFailed:
+        return ErrnoText("Cannot read", path_);
+    }
+    ProfileText profile(before);
+    for (const auto& [key, value] : keys) {
+      if (auto error = profile.WriteString(section, key, value)) return error;
+    }
+    if (profile.Text() == before) return std::nullopt;
+
+    std::error_code ec;
+    const auto folder = path_.parent_path();
+    if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+      std::filesystem::create_directories(folder, ec);
+      if (ec) return "Cannot create the folder " + folder.string() + ": " + ec.message();
+    }
+    // A link stays a link: the file it points to is the one replaced.
+    std::filesystem::path target = path_;
+    if (std::filesystem::is_symlink(path_, ec)) {
+      const auto resolved = std::filesystem::canonical(path_, ec);
+      if (!ec) target = resolved;
+    }
+    return ReplaceFile(target, profile.Text());
+  } catch (const std::exception& e) {
+    return std::string(e.what());
+  }
+}
+
+}  // namespace zp::client

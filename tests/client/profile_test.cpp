@@ -1,0 +1,284 @@
+#include "client/profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace zp::client {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "zp-profile-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+  int FileCount() const {
+    return static_cast<int>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
+  }
+
+ private:
+  fs::path path_;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Put(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+constexpr char kSection[] = "ZanduPelix";
+
+TEST(Profile, AnotherProgramsFileComesBackByteForByteApartFromOurKeys) {
+  const std::string before =
+      "; lobby settings\r\n"
+      "Textsize=1\r\n"
+      "\r\n"
+      "[Lobby]\r\n"
+      "Path=C:\\Games\\lobby\\\r\n"
+      "Servers=alpha,beta, gamma\n"
+      "# Tiles=not a comment\r\n"
+      ";Textsize=99\r\n"
+      "\r\n"
+      "[zandupelix]\r\n"
+      "  textsize = 10 \r\n"
+      "Phrase1=\"Hi, all\"\r\n"
+      "; keep me\r\n"
+      "\r\n"
+      "[Other]\r\n"
+      "Textsize=12";
+  const std::string after =
+      "; lobby settings\r\n"
+      "Textsize=1\r\n"
+      "\r\n"
+      "[Lobby]\r\n"
+      "Path=C:\\Games\\lobby\\\r\n"
+      "Servers=alpha,beta, gamma\n"
+      "# Tiles=not a comment\r\n"
+      ";Textsize=99\r\n"
+      "\r\n"
+      "[zandupelix]\r\n"
+      "textsize=14\r\n"
+      "Phrase1=Bye\r\n"
+      "Tiles=wood\r\n"
+      "; keep me\r\n"
+      "\r\n"
+      "[Other]\r\n"
+      "Textsize=12";
+  TempDir dir;
+  const ProfileFile file(dir / "shared.ini");
+  Put(file.Path(), before);
+  EXPECT_EQ(file.ReadString(kSection, "Textsize", "8"), "10");
+  EXPECT_EQ(file.ReadString(kSection, "Phrase1", ""), "Hi, all");
+  EXPECT_EQ(file.ReadString("Lobby", "Path", ""), "C:\\Games\\lobby\\");
+  EXPECT_EQ(file.ReadString("Lobby", "Servers", ""), "alpha,beta, gamma");
+  EXPECT_EQ(file.ReadString("Lobby", "# Tiles", ""), "not a comment");
+
+  EXPECT_EQ(
+      file.WriteStrings(kSection, {{"Textsize", "14"}, {"Tiles", "wood"}, {"Phrase1", "Bye"}}),
+      std::nullopt);
+  EXPECT_EQ(Slurp(file.Path()), after);
+  EXPECT_EQ(dir.FileCount(), 1);  // nothing left beside it
+}
+
+struct ReadCase {
+  const char* name;
+  std::string text;
+  std::string key;
+  std::string expected;
+};
+
+TEST(Profile, ReadingRules) {
+  const std::string x2047(2047, 'x');
+  const ReadCase cases[] = {
+      {"names ignore case", "[zANDUpelix]\r\nTEXTSIZE=10\r\n", "textsize", "10"},
+      {"blanks around names", "  [ ZanduPelix ] junk\r\n \t Textsize \t= 10\r\n", "Textsize", "10"},
+      {"blanks around the value", "[ZanduPelix]\r\nA=\t 1 2 \t\r\n", "A", "1 2"},
+      {"double quotes", "[ZanduPelix]\r\nTextcolor = \"clNavy\" \r\n", "Textcolor", "clNavy"},
+      {"single quotes", "[ZanduPelix]\r\nA=' x '\r\n", "A", " x "},
+      {"one pair of quotes only", "[ZanduPelix]\r\nA=\"\"x\"\"\r\n", "A", "\"x\""},
+      {"mismatched quotes stay", "[ZanduPelix]\r\nA=\"x'\r\n", "A", "\"x'"},
+      {"a lone quote stays", "[ZanduPelix]\r\nA=\"\r\n", "A", "\""},
+      {"the first = splits", "[ZanduPelix]\r\nA=b=c\r\n", "A", "b=c"},
+      {"no comment at the end", "[ZanduPelix]\r\nLeft=40 ; moved\r\n", "Left", "40 ; moved"},
+      {"# is text", "[ZanduPelix]\r\n#A=1\r\n", "#A", "1"},
+      {"comment lines", "[ZanduPelix]\r\n;A=1\r\n  ; A=2\r\nA=3\r\n", "A", "3"},
+      {"a line without = is no key", "[ZanduPelix]\r\nA\r\nA 1\r\n", "A", "<default>"},
+      {"an empty value is not the default", "[ZanduPelix]\r\nA=\r\n", "A", ""},
+      {"missing key", "[ZanduPelix]\r\nB=1\r\n", "A", "<default>"},
+      {"missing section", "[Other]\r\nA=1\r\n", "A", "<default>"},
+      {"the first key wins", "[ZanduPelix]\r\nA=1\r\na=2\r\n", "A", "1"},
+      {"the first section wins", "[ZanduPelix]\r\nB=1\r\n[ZANDUPELIX]\r\nA=2\r\n", "A",
+       "<default>"},
+      {"the section ends at the next header", "[ZanduPelix]\r\n[Other]\r\nA=1\r\n", "A",
+       "<default>"},
+      {"lines before the first header", "A=1\r\n[ZanduPelix]\r\n", "A", "<default>"},
+      {"[ without ] is no header", "[ZanduPelix]\r\n[Other\r\nA=1\r\n", "A", "1"},
+      {"CR line ends", "[ZanduPelix]\rB=1\rA=2\r", "A", "2"},
+      {"LF line ends", "[ZanduPelix]\nB=1\nA=2\n", "A", "2"},
+      {"mixed line ends", "[ZanduPelix]\r\rB=1\n\r\nA=2\r\n", "A", "2"},
+      {"no line end at the end", "[ZanduPelix]\r\nA=2", "A", "2"},
+      {"a byte-order mark hides the first header", "\xEF\xBB\xBF[ZanduPelix]\r\nA=1\r\n", "A",
+       "<default>"},
+      {"long values are cut", "[ZanduPelix]\r\nA=" + x2047 + "yyy\r\n", "A", x2047},
+      {"quotes go before the cut", "[ZanduPelix]\r\nA=\"" + x2047 + "\"\r\n", "A", x2047},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProfileText(c.text).ReadString(kSection, c.key, "<default>"), c.expected) << c.name;
+  }
+}
+
+struct WriteCase {
+  const char* name;
+  std::string before;
+  std::string value;
+  std::string after;
+};
+
+TEST(Profile, WritingOneKey) {
+  const WriteCase cases[] = {
+      {"in place, own spelling, CR LF", "[ZanduPelix]\n  TILES = x \nTop=3\n", "wood",
+       "[ZanduPelix]\nTILES=wood\r\nTop=3\n"},
+      {"after the last key line, before comments",
+       "[ZanduPelix]\r\nA=1\r\n; note\r\n\r\n[O]\r\nB=2\r\n", "wood",
+       "[ZanduPelix]\r\nA=1\r\nTiles=wood\r\n; note\r\n\r\n[O]\r\nB=2\r\n"},
+      {"a section without keys", "[ZanduPelix]\r\n;Tiles=x\r\n", "wood",
+       "[ZanduPelix]\r\nTiles=wood\r\n;Tiles=x\r\n"},
+      {"only into the first section", "[ZanduPelix]\r\nA=1\r\n[zandupelix]\r\nTiles=x\r\n", "wood",
+       "[ZanduPelix]\r\nA=1\r\nTiles=wood\r\n[zandupelix]\r\nTiles=x\r\n"},
+      {"after a last key line without end", "[ZanduPelix]\r\nA=1", "wood",
+       "[ZanduPelix]\r\nA=1\r\nTiles=wood\r\n"},
+      {"after a header without end", "[ZanduPelix]", "wood", "[ZanduPelix]\r\nTiles=wood\r\n"},
+      {"an existing last line without end", "[ZanduPelix]\r\nTiles=x", "wood",
+       "[ZanduPelix]\r\nTiles=wood\r\n"},
+      {"a new section at the end", "[O]\r\nB=2\r\n", "wood",
+       "[O]\r\nB=2\r\n[ZanduPelix]\r\nTiles=wood\r\n"},
+      {"a new section after a line without end", "[O]\nB=2", "wood",
+       "[O]\nB=2\r\n[ZanduPelix]\r\nTiles=wood\r\n"},
+      {"a new section after CR", "[O]\rB=2\r", "wood", "[O]\rB=2\r[ZanduPelix]\r\nTiles=wood\r\n"},
+      {"an empty file", "", "wood", "[ZanduPelix]\r\nTiles=wood\r\n"},
+      {"line breaks are stripped", "", "a\r\n[Evil]\rb\n", "[ZanduPelix]\r\nTiles=a[Evil]b\r\n"},
+      {"an empty value", "", "", "[ZanduPelix]\r\nTiles=\r\n"},
+      {"outer blanks are kept by quotes", "", " wood ", "[ZanduPelix]\r\nTiles=\" wood \"\r\n"},
+      {"outer quotes are kept by quotes", "", "'wood'", "[ZanduPelix]\r\nTiles=\"'wood'\"\r\n"},
+      {"inner quotes need none", "", "\"a\" b", "[ZanduPelix]\r\nTiles=\"a\" b\r\n"},
+  };
+  for (const auto& c : cases) {
+    ProfileText profile(c.before);
+    EXPECT_EQ(profile.WriteString(kSection, "Tiles", c.value), std::nullopt) << c.name;
+    EXPECT_EQ(profile.Text(), c.after) << c.name;
+    std::string stripped = c.value;
+    std::erase_if(stripped, [](char ch) { return ch == '\r' || ch == '\n'; });
+    EXPECT_EQ(profile.ReadString(kSection, "Tiles", "<default>"), stripped) << c.name;
+  }
+}
+
+TEST(Profile, NamesTheFileCannotHoldAreRefused) {
+  const std::pair<std::string, std::string> names[] = {
+      {"", "Key"},       {"Sec]tion", "Key"}, {kSection, ""},      {kSection, " \r\n"},
+      {kSection, "A=B"}, {kSection, ";Key"},  {kSection, "[Key]"},
+  };
+  for (const auto& [section, key] : names) {
+    ProfileText profile("[ZanduPelix]\r\n");
+    EXPECT_NE(profile.WriteString(section, key, "x"), std::nullopt) << section << "/" << key;
+    EXPECT_EQ(profile.Text(), "[ZanduPelix]\r\n");
+  }
+  // Blanks and line breaks around a name are not part of it.
+  ProfileText profile("[ZanduPelix]\r\nTop=1\r\n");
+  EXPECT_EQ(profile.WriteString(" ZanduPelix\r\n", "\tTop ", "2"), std::nullopt);
+  EXPECT_EQ(profile.Text(), "[ZanduPelix]\r\nTop=2\r\n");
+}
+
+TEST(Profile, MissingOrUnreadableFilesReadAsEmpty) {
+  TempDir dir;
+  Put(dir / "plain", "x");
+  fs::create_directory(dir / "folder");
+  for (const auto& path : {dir / "missing.ini", dir / "plain" / "x.ini", dir / "folder"}) {
+    EXPECT_EQ(ProfileFile(path).ReadString(kSection, "Textsize", "8"), "8") << path;
+  }
+}
+
+TEST(Profile, AFailedWriteReportsAndLosesNothing) {
+  TempDir dir;
+  Put(dir / "plain", "not a folder");
+  const ProfileFile under_a_file(dir / "plain" / "sub" / "x.ini");
+  EXPECT_NE(under_a_file.WriteString(kSection, "Top", "1"), std::nullopt);
+  EXPECT_EQ(Slurp(dir / "plain"), "not a folder");
+
+  fs::create_directory(dir / "folder");
+  EXPECT_NE(ProfileFile(dir / "folder").WriteString(kSection, "Top", "1"), std::nullopt);
+  EXPECT_TRUE(fs::is_directory(dir / "folder"));
+
+  // A disk that fills up halfway through the new file.
+  const std::string before = "[ZanduPelix]\r\nTop=1\r\n";
+  const ProfileFile file(dir / "qelmlobby.ini");
+  Put(file.Path(), before);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{16, 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const auto error = file.WriteString(kSection, "Phrase1", std::string(100, 'p'));
+    ::_exit(error ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should have failed";
+  EXPECT_EQ(Slurp(file.Path()), before);
+  EXPECT_EQ(dir.FileCount(), 3);  // plain, folder and the file: no half-written one beside it
+}
+
+TEST(Profile, AHugeBinaryFileIsReadInPartAndNeverWritten) {
+  TempDir dir;
+  std::mt19937 rng(5);
+  std::string text = "[ZanduPelix]\r\nTextsize=9\r\n";
+  while (text.size() < 2 * ProfileFile::kMaxBytes) text += static_cast<char>(rng());
+  text += "\r\n[ZanduPelix]\r\nTop=7\r\n";
+  const ProfileFile file(dir / "qelmlobby.ini");
+  Put(file.Path(), text);
+  const ProfileText read = file.Read();
+  EXPECT_EQ(read.Text().size(), ProfileFile::kMaxBytes);
+  EXPECT_EQ(read.ReadString(kSection, "Textsize", "8"), "9");
+  EXPECT_NE(file.WriteString(kSection, "Textsize", "10"), std::nullopt);
+  EXPECT_EQ(Slurp(file.Path()), text);
+}
+
+TEST(Profile, ReplacingKeepsPermissionsAndLinks) {
+  TempDir dir;
+  const ProfileFile fresh(dir / "new.ini");
+  ASSERT_EQ(fresh.WriteString(kSection, "Top", "1"), std::nullopt);
+  EXPECT_EQ(fs::status(fresh.Path()).permissions(), fs::perms(0644));
+
+  Put(dir / "real.ini", "[ZanduPelix]\r\nTop=1\r\n");
+  fs::permissions(dir / "real.ini", fs::perms(0600));
+  fs::create_symlink("real.ini", dir / "link.ini");
+  ASSERT_EQ(ProfileFile(dir / "link.ini").WriteString(kSection, "Top", "2"), std::nullopt);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(Slurp(dir / "real.ini"), "[ZanduPelix]\r\nTop=2\r\n");
+  EXPECT_EQ(fs::status(dir / "real.ini").permissions(), fs::perms(0600));
+}
+
+}  // namespace
+}  // namespace zp::client
