@@ -1,0 +1,341 @@
+#include "board/board_play.h"
+
+#include "records/tally_table.h"
+
+namespace zp::board {
+namespace {
+
+constexpr int kCellPixels = 56;
+
+std::string clockText(int seconds) {
+  const int s = seconds % 60;
+  return "Time: " + std::to_string(seconds / 60) + (s >= 10 ? ":" : ":0") + std::to_string(s);
+}
+
+}  // namespace
+
+Cell BoardPlay::cellAt(int x, int y) {
+  if (x < 0 || y < 0) return Cell{};
+  const Cell c{x / kCellPixels, y / kCellPixels};
+  return onBoard(c) ? c : Cell{};
+}
+
+void BoardPlay::clearall() {
+  for (SeatView& s : seats_) {
+    s.score = "0";
+    s.lastWord.clear();
+  }
+}
+
+void BoardPlay::send(std::string bytes) {
+  if (context_.loggedIn()) context_.send(std::move(bytes));
+}
+
+// ---- setting up a game and a turn
+
+void BoardPlay::theboard(const net::TheBoard& m) {
+  // The server marks a used tile 27; here an empty cell is 0.
+  Letters letters = m.codes;
+  for (int& code : letters)
+    if (!isLetter(code)) code = 0;
+  model_.theboard(letters);
+}
+
+void BoardPlay::startthegame(const net::GameOptions& m) {
+  view_.bonusShown = false;
+  view_.clearShown = view_.doneShown = view_.shuffleShown = false;
+  hideArrows();
+  view_.winnerShown = false;
+  view_.startShown = false;
+  view_.words.clear();
+  context_.setJustWatching(false);
+
+  view_.playToScore = "Play to Score: " + std::to_string(m.playTo);
+  view_.timePerTurn = m.seconds;
+  view_.timePerTurnCaption = "Time Per Turn: " + std::to_string(m.seconds);
+  context_.systemLine(m.hostName + " has started a game.");
+  view_.team1 = "Team A: 0 ";
+  view_.team2 = "Team B: 0 ";
+  for (int n = 1; n <= kSeatCount; ++n) {
+    seat(n).lastWord.clear();
+    seat(n).score.clear();
+    seat(n).eyes = false;
+    drawGauge(n, m.shuffles);
+  }
+  teamDisplay(m.team);
+  if (seat(2).empty()) {
+    seat(2).name = kComputerName;
+    context_.systemLine("I am Tobo the bot. Good Luck!");
+  }
+  context_.loadchecklist();
+}
+
+void BoardPlay::getnextplayer(const net::NextPlayer& m) {
+  view_.bonusShown = false;
+  hideArrows();
+  view_.turnPlayer = m.n;
+  drawGauge(m.n, m.shufflesLeft);
+  if (m.shufflesLeft > 0) view_.shuffleShown = true;
+  model_.emptyRack();
+  model_.clearChosenList();
+  if (myTurn()) {
+    view_.status = "Your Turn";
+    switch (context_.turnSound()) {
+      case TurnSound::New:
+        context_.playsounds("turnnew");
+        break;
+      case TurnSound::Default:
+        context_.playsounds("turn");
+        break;
+      case TurnSound::Classic:
+        context_.playsounds("start");
+        break;
+    }
+    view_.clearShown = view_.doneShown = true;
+  } else {
+    view_.status = seat(m.n).name + "'s Turn";
+    view_.shuffleShown = false;
+  }
+  startClock(view_.timePerTurn);
+}
+
+void BoardPlay::gamestats(const net::GameStats& m) {
+  view_.turnPlayer = m.current;
+  model_.emptyRack();
+  view_.playToScore = "Play to Score: " + std::to_string(m.playTo);
+  view_.timePerTurn = m.seconds;
+  view_.timePerTurnCaption = "Time Per Turn: " + std::to_string(m.seconds);
+  view_.clock = m.countdown;
+  for (int n = 1; n <= kSeatCount; ++n)
+    seat(n).score = std::to_string(m.scores[static_cast<std::size_t>(n - 1)]);
+  view_.team1 = "Team A : " + std::to_string(m.teamA);
+  view_.team2 = "Team B : " + std::to_string(m.teamB);
+  teamDisplay(m.team);
+  if (view_.clock > 0) {
+    startClock(view_.clock);
+    if (myTurn())
+      view_.status = "Create a Word!";
+    else if (m.current >= 1 && m.current <= kSeatCount)
+      view_.status = seat(m.current).name + "'s turn.";
+    else
+      view_.status.clear();
+  }
+}
+
+void BoardPlay::teamDisplay(bool team) {
+  // Team B's seats are drawn in the team colour; everything else in black.
+  seat(2).teamColour = seat(4).teamColour = team;
+  view_.teamsShown = team;
+}
+
+void BoardPlay::drawGauge(int n, int left) {
+  if (n < 1 || n > kSeatCount) return;
+  seat(n).gauge = left >= 0 && left <= 5 ? left : -1;
+}
+
+// ---- the turn player's picks, seen by everybody else
+
+void BoardPlay::selectletter(const net::SelectLetter& m) {
+  if (m.n == context_.ownNumber()) return;
+  model_.showPick(m.index, m.cell);
+  context_.playsounds("place");
+}
+
+void BoardPlay::clearletter(const net::ClearLetter& m) {
+  if (m.n == context_.ownNumber()) return;
+  model_.unshowPick(m.index);
+}
+
+void BoardPlay::selectclear(const net::PlayerNumber& m) {
+  if (m.n == context_.ownNumber()) return;
+  model_.clearMarksAndRack();
+  context_.playsounds("clear");
+}
+
+void BoardPlay::moving(const net::Moving& m) {
+  hideArrows();
+  view_.fallDirection = m.direction;
+  model_.moving(m.direction);
+  context_.playsounds("shift");
+  // Everybody sees which way the tiles went; nobody may click it.
+  view_.arrowShown[static_cast<std::size_t>(m.direction - 1)] = true;
+}
+
+// ---- results
+
+void BoardPlay::madeword(const net::MadeWord& m) {
+  view_.clearShown = view_.doneShown = view_.shuffleShown = false;
+  view_.turnPlayer = 0;
+  view_.clockRunning = false;
+  view_.team1 = "Team A: " + std::to_string(m.teamA);
+  view_.team2 = "Team B: " + std::to_string(m.teamB);
+  seat(m.n).score = std::to_string(m.total);
+  for (SeatView& s : seats_) s.lastWord.clear();
+  seat(m.n).lastWord = m.word + " +" + std::to_string(m.points);
+  const std::string result =
+      seat(m.n).name + ": " + m.word + " for " + std::to_string(m.points) + " points.";
+  view_.status = result;
+  view_.words.push_back(result);
+  if (context_.postWordsInChat()) context_.systemLine(result);
+  model_.showMadeWord(m.path);
+
+  const bool mine = m.n == context_.ownNumber();
+  if (mine) {
+    context_.playsounds("goodword");
+    context_.tally().anotherword(3);
+    context_.tally().addtomineset(4, std::to_string(m.points), m.word);
+    view_.arrowShown.fill(true);
+    view_.arrowTag.fill(m.n);
+  } else {
+    context_.playsounds("roundover");
+  }
+}
+
+void BoardPlay::bonus(const net::Bonus&) {
+  view_.bonusShown = true;
+  ++view_.bonusStarts;
+}
+
+void BoardPlay::notvalid(const net::NotValid& m) {
+  if (m.n != context_.ownNumber()) return;
+  view_.status = m.word + " is not a valid word.";
+  model_.clearPick();
+  context_.playsounds("badword");
+}
+
+void BoardPlay::timeup() {
+  view_.turnPlayer = 0;
+  view_.status = "Time is Up!";
+  context_.playsounds("roundover");
+  view_.doneShown = view_.clearShown = view_.shuffleShown = false;
+  hideArrows();
+}
+
+void BoardPlay::winner(const net::NameOnly& m) {
+  hideArrows();
+  view_.bonusShown = false;
+  view_.turnPlayer = 0;
+  model_.emptyRack();
+  const int own = context_.ownNumber();
+  const bool seated = own >= 1 && own <= kSeatCount;
+  const bool mine = seated && m.name == seat(own).name;
+  view_.winnerText = mine ? "You have won the game!" : m.name + " has won the game!";
+  view_.status = "GAME OVER!";
+  view_.winnerShown = true;
+  context_.playsounds("gameover");
+  context_.systemLine(view_.winnerText);
+  if (context_.host()) view_.startShown = true;
+  // Team results and spectators' windows leave the tally alone.
+  if (mine)
+    context_.tally().addgame(records::TallyTable::kMine);
+  else if (seated && m.name != "Team A" && m.name != "Team B")
+    context_.tally().addgame(m.name);
+}
+
+// ---- shuffles
+
+void BoardPlay::useshuffle(const net::UseShuffle& m) {
+  // The server counts four seconds more than the players are shown.
+  startClock(m.countdown - 4);
+  drawGauge(m.n, m.shufflesLeft);
+  context_.playsounds("shuffle");
+}
+
+void BoardPlay::shufflesl(const net::ShufflesLeft& m) {
+  for (int n = 1; n <= kSeatCount; ++n) drawGauge(n, m.left[static_cast<std::size_t>(n - 1)]);
+}
+
+// ---- the player's clicks
+
+void BoardPlay::paintbox_boardMouseUp(bool rightButton, int x, int y) {
+  if (!myTurn()) return;
+  if (context_.justWatching()) return context_.messageBox(kJustWatchingBox);
+  if (rightButton) return pressdone();
+  const Cell c = cellAt(x, y);
+  if (!model_.mayChoose(c)) {
+    view_.status = "Invalid Selection";
+    context_.playsounds("badword");
+    return;
+  }
+  const int slot = model_.choose(c);
+  send(net::to_server::selectletter({context_.ownNumber(), slot, c}));
+  context_.playsounds("place");
+}
+
+void BoardPlay::image_letter1Click(int slot) {
+  if (!myTurn() || !model_.takeBack(slot)) return;
+  send(net::to_server::clearletter({context_.ownNumber(), slot}));
+}
+
+void BoardPlay::pressclear() {
+  if (!myTurn()) return;
+  model_.clearPick();
+  send(net::to_server::selectclear({context_.ownNumber()}));
+}
+
+void BoardPlay::button_clearClick() {
+  if (context_.justWatching()) return context_.messageBox(kJustWatchingBox);
+  pressclear();
+  context_.playsounds("clear");
+}
+
+void BoardPlay::pressdone() {
+  if (!myTurn() || model_.chosenCount() == 0) return;
+  net::PlayerDone done{context_.ownNumber(), {}};
+  for (int k = 1; k <= model_.chosenCount(); ++k) done.path.push_back(model_.chosen(k));
+  send(net::to_server::playerdone(done));
+  pressclear();
+}
+
+void BoardPlay::button_doneClick() {
+  if (context_.justWatching()) return context_.messageBox(kJustWatchingBox);
+  pressdone();
+}
+
+void BoardPlay::button_shuffleClick() {
+  view_.shuffleShown = false;
+  if (context_.justWatching()) return context_.messageBox(kJustWatchingBox);
+  send(net::to_server::shuffle({context_.ownNumber()}));
+}
+
+void BoardPlay::button_startClick() {
+  if (context_.loggedIn())
+    context_.showGameStart();
+  else
+    context_.messageBox(kNotConnectedBox);
+}
+
+void BoardPlay::image_direction1Click(int arrow) {
+  if (arrow < 1 || arrow > 4) return;
+  const int own = context_.ownNumber();
+  if (context_.loggedIn() && own != 0 && view_.arrowTag[static_cast<std::size_t>(arrow - 1)] == own)
+    context_.send(net::to_server::direction({own, arrow}));
+  hideArrows();
+}
+
+void BoardPlay::hideArrows() {
+  view_.arrowShown.fill(false);
+  view_.arrowTag.fill(0);
+}
+
+// ---- the turn clock
+
+void BoardPlay::startClock(int seconds) {
+  view_.clock = seconds;
+  view_.clockRunning = true;
+}
+
+void BoardPlay::Timer2Timer() {
+  if (!view_.clockRunning) return;
+  --view_.clock;
+  if (view_.clock < 1) {
+    view_.clockRunning = false;
+    view_.timerLabel = "Time: 0:00";
+    return;
+  }
+  view_.timerBarWidth = view_.clock;
+  view_.timerLabel = clockText(view_.clock);
+  if (view_.clock <= 9) context_.playsounds("timer");
+}
+
+}  // namespace zp::board

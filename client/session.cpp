@@ -1,0 +1,389 @@
+#include "client/session.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "records/tally_table.h"
+
+namespace zp::client {
+namespace {
+
+constexpr std::string_view kSoloAddress = "127.0.0.1";
+constexpr std::string_view kSoloName = "You";
+
+// A name travels inside messages: the terminator byte would cut it, and a line end would
+// break the chat line it is shown in.
+std::string cleanName(std::string_view name) {
+  std::string out;
+  for (const char c : name)
+    if (c != net::kTerminator && c != '\r' && c != '\n') out += c;
+  return out;
+}
+
+}  // namespace
+
+ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed)
+    : shell_(shell), tally_(tally), random_(seed) {
+  using namespace net;
+  board_.clearall();
+  // A finished game refreshes the opponents in the tally first.
+  tally_.OnLoadChecklist = [this] { loadchecklist(); };
+  commands_
+      .on(cmd::sendlogininfo, to_players::parseSendLoginInfo,
+          [this](const PlayerNumber& m) { sendloginfo(m); })
+      .on(cmd::chat, to_players::parseChat,
+          [this](const ChatLine& m) {
+            chatrecieved(m);
+            if (board_.seat(2).name == board::kComputerName) {
+              chat_.tobotalk(seatNames(), [this](int lo, int hi) {
+                return std::uniform_int_distribution<int>(lo, hi)(random_);
+              });
+            }
+          })
+      .on(cmd::action, to_players::parseChat, [this](const ChatLine& m) { chatrecieved(m); })
+      .on(cmd::newplayerinfo, to_players::parsePlayerInfo,
+          [this](const PlayerInfo& m) { newplayerinfo(m); })
+      .on(cmd::havewrongversion, to_players::parseHaveWrongVersion,
+          [this](const NameOnly& m) {
+            systemLine(m.name + " has a different version of the game then you.");
+          })
+      .on(cmd::wrongversion, to_players::parseNoFields,
+          [this](NoFields) {
+            systemLine("You have a differnt version of the game then the host.");
+          })
+      .on(cmd::existingplayers, to_players::parsePlayerInfo,
+          [this](const PlayerInfo& m) { newplayerinfo(m); })
+      .on(cmd::playerdisconnected, to_players::parsePlayerInfo,
+          [this](const PlayerInfo& m) { playerdisconnected(m); })
+      .on(cmd::startgame, to_players::parseStartGame,
+          [this](const GameOptions& m) { board_.startthegame(m); })
+      .on(cmd::nextplayer, to_players::parseNextPlayer,
+          [this](const NextPlayer& m) { board_.getnextplayer(m); })
+      .on(cmd::winner, to_players::parseWinner, [this](const NameOnly& m) { board_.winner(m); })
+      .on(cmd::full, to_players::parseNoFields,
+          [this](NoFields) {
+            shell_.messageBox(kGameIsFull);
+            shell_.closeWindow();
+          })
+      .on(cmd::justwatching, to_players::parseJustWatching,
+          [this](const WatchMode& m) { justwatching(m); })
+      .on(cmd::theboard, to_players::parseTheBoard,
+          [this](const TheBoard& m) { board_.theboard(m); })
+      .on(cmd::notvalid, to_players::parseNotValid,
+          [this](const NotValid& m) { board_.notvalid(m); })
+      .on(cmd::madeword, to_players::parseMadeWord,
+          [this](const MadeWord& m) { board_.madeword(m); })
+      .on(cmd::timeup, to_players::parseNoFields, [this](NoFields) { board_.timeup(); })
+      .on(cmd::gamestats, to_players::parseGameStats,
+          [this](const GameStats& m) { board_.gamestats(m); })
+      .on(cmd::selectletter, to_players::parseSelectLetter,
+          [this](const SelectLetter& m) { board_.selectletter(m); })
+      .on(cmd::selectclear, to_players::parseSelectClear,
+          [this](const PlayerNumber& m) { board_.selectclear(m); })
+      .on(cmd::moving, to_players::parseMoving, [this](const Moving& m) { board_.moving(m); })
+      .on(cmd::clearletter, to_players::parseClearLetter,
+          [this](const ClearLetter& m) { board_.clearletter(m); })
+      .on(cmd::useshuffle, to_players::parseUseShuffle,
+          [this](const UseShuffle& m) { board_.useshuffle(m); })
+      .on(cmd::shufflesl, to_players::parseShufflesLeft,
+          [this](const ShufflesLeft& m) { board_.shufflesl(m); })
+      .on(cmd::bonus, to_players::parseBonus, [this](const Bonus& m) { board_.bonus(m); })
+      .on(cmd::playasound, to_players::parsePlayASound,
+          [this](const PlayASound& m) { playasound(m); });
+}
+
+// ---- start-up and the connection
+
+void ClientSession::processparams(const std::vector<std::string>& params) {
+  board_.showStart(false);
+  startGameEnabled_ = false;
+  if (params.empty()) {
+    systemLine("Loading Solo Game..Please wait.");
+    shell_.showLauncher();
+    hostAddress_ = kSoloAddress;
+    playerName_ = kSoloName;
+    hostpress();
+    return;
+  }
+  systemLine("Loading Multi-player Game.. Please Wait.");
+  playerName_ = cleanName(params[0]);
+  if (params.size() > 1) hostAddress_ = params[1];
+  if (params.size() < 3) return;
+  if (params[2] == "true")
+    hostpress();
+  else
+    joinpress();
+  // A copy the lobby started keeps a silent link to it, unless the table could not open.
+  if (!host_ && params[2] == "true") return;
+  shell_.openLobbyLink();
+}
+
+void ClientSession::hostpress() {
+  if (auto error = shell_.listen()) {
+    shell_.messageBox(*error);
+    return;
+  }
+  host_ = true;
+  shell_.connect(kSoloAddress);
+  board_.showStart(true);
+  startGameEnabled_ = true;
+}
+
+void ClientSession::joinpress() {
+  shell_.connect(hostAddress_);
+}
+
+void ClientSession::bytesReceived(std::string_view bytes) {
+  if (closingOurselves_) return;
+  if (inbox_.feed(bytes)) return;
+  // A server this far ahead of us is broken or hostile; everything it sent is still read,
+  // but nothing more.
+  std::fprintf(stderr, "zandupelix: %s\n", kTooMuchFromServer.data());
+  systemLine(kTooMuchFromServer);
+  closingOurselves_ = true;
+  shell_.closeConnection();
+}
+
+void ClientSession::sockInfo(std::string_view text) {
+  // A connection we closed ourselves has said why in the chat; the window stays to show it.
+  if (text == kSocketClosed && !closingOurselves_) shell_.closeWindow();
+}
+
+void ClientSession::Timer1Timer() {
+  if (auto message = inbox_.take()) {
+    if (commands_.dispatch(*message) == net::Dispatched::kUnreadable) {
+      const std::string_view text(*message);
+      std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
+                   static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
+    }
+  }
+  phrases_.tick();
+}
+
+void ClientSession::send(std::string bytes) {
+  if (loggedIn_) shell_.send(bytes);
+}
+
+void ClientSession::sendloginfo(const net::PlayerNumber& m) {
+  own_ = m.n;
+  loggedIn_ = true;
+  send(net::to_server::logininfo({m.n, std::string(net::kGameVersion), playerName_}));
+}
+
+// ---- the roster
+
+std::array<std::string, 4> ClientSession::seatNames() const {
+  std::array<std::string, 4> names;
+  for (int n = 1; n <= board::kSeatCount; ++n) names[n - 1] = board_.seat(n).name;
+  return names;
+}
+
+void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
+  if (m.n == own_) {
+    systemLine("You are Connected.");
+    loadinifile();
+  } else {
+    systemLine(m.name + " is Connected.");
+  }
+  if (m.n <= board::kSeatCount) {
+    board_.seat(m.n).name = m.name;
+  } else {
+    spies_.push_back(std::to_string(m.n) + ": " + m.name);
+    systemLine(m.n == own_ ? std::string("You are spying.") : m.name + " is spying.");
+  }
+  playsounds("entered");
+}
+
+void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
+  if (m.n <= board::kSeatCount) {
+    board::SeatView& seat = board_.seat(m.n);
+    if (!seat.empty()) systemLine(seat.name + " disconnected.");
+    // The computer takes seat 2 over on the display; other seats wait for a player.
+    seat.name = m.n == 2 ? board::kComputerName : board::kWaiting;
+    seat.eyes = false;
+    return;
+  }
+  const std::string entry = std::to_string(m.n) + ": " + m.name;
+  const auto it = std::find(spies_.begin(), spies_.end(), entry);
+  if (it == spies_.end()) return;
+  systemLine(m.name + " has left.");
+  spies_.erase(it);
+}
+
+void ClientSession::justwatching(const net::WatchMode& m) {
+  if (m.n > board::kSeatCount) return;
+  board::SeatView& seat = board_.seat(m.n);
+  const bool watching = m.mode == net::kStartWatching;
+  if (m.n == own_) justWatch_ = watching;
+  systemLine(seat.name + (watching ? " is just watching" : " is now playing again"));
+  seat.eyes = watching;
+}
+
+void ClientSession::JustWatch1Click() {
+  if (!loggedIn_ || own_ < 1 || own_ > board::kSeatCount) return;
+  send(net::to_server::justwatch({own_, justWatch_ ? net::kStopWatching : net::kStartWatching}));
+}
+
+SeatMenu ClientSession::label_playername1ContextPopup(int seat) {
+  menuSeat_ = seat >= 1 && seat <= board::kSeatCount ? seat : 0;
+  SeatMenu menu;
+  if (!host_ || menuSeat_ == 0) return menu;
+  menu.setToJustWatch = menu.unsetJustWatch = true;
+  menu.removeFromGame = !board_.seat(menuSeat_).empty();
+  return menu;
+}
+
+void ClientSession::SettoJustWatch1Click() {
+  if (menuSeat_ != 0) send(net::to_server::justwatch({menuSeat_, net::kStartWatching}));
+}
+
+void ClientSession::UnsetJustWatch1Click() {
+  if (menuSeat_ != 0) send(net::to_server::justwatch({menuSeat_, net::kStopWatching}));
+}
+
+void ClientSession::RemoveFromGame1Click() {
+  if (host_ && menuSeat_ != 0) send(net::to_server::kickhim({own_, menuSeat_}));
+}
+
+void ClientSession::loadchecklist() {
+  std::vector<std::string> others;
+  for (int n = 1; n <= board::kSeatCount; ++n)
+    if (n != own_) others.push_back(board_.seat(n).name);
+  tally_.loadchecklist(others);
+}
+
+// ---- the chat and the sounds
+
+void ClientSession::chatrecieved(const net::ChatLine& m) {
+  chat_.chatrecieved(std::to_string(m.n) + "+" + m.text);
+}
+
+void ClientSession::sendit() {
+  if (auto message = input_.sendit(me())) send(std::move(*message));
+}
+
+void ClientSession::b_phrase1Click(int button) {
+  if (auto message = phrases_.click(button, me())) send(std::move(*message));
+}
+
+void ClientSession::wave12Click(int item) {
+  if (item < 1 || item > 20 || own_ < 1 || own_ > board::kSeatCount) return;
+  send(net::to_server::playasound({own_, "wave" + std::to_string(item)}));
+}
+
+void ClientSession::playasound(const net::PlayASound& m) {
+  if (settings_.ChatterSounds) {
+    // Only the twenty chatter sounds: the name comes from another player.
+    if (chatterCaption(m.sound)) {
+      std::string name = m.sound;
+      std::transform(name.begin(), name.end(), name.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      shell_.play(name);
+    }
+    return;
+  }
+  if (m.n > board::kSeatCount) return;
+  if (auto line = chatterSoundLine(m.n, board_.seat(m.n).name, m.sound))
+    chat_.addlinetochat(*line, kSystemColour);
+}
+
+void ClientSession::playsounds(std::string_view name) {
+  if (settings_.Playsounds) shell_.play(name);
+}
+
+// ---- the settings
+
+void ClientSession::loadinifile() {
+  if (!settingsFile_) return;
+  settingsFile_->loadinifile(settings_);
+  chat_.setTextSize(settings_.Textsize);
+  chatColour_ = colourFromToken(settings_.Textcolor).value_or(clBlack);
+  // What is written back is the colour in use, not a token that did not read.
+  settings_.Textcolor = colourToToken(chatColour_);
+  for (int k = 1; k <= 9; ++k)
+    if (!settings_.Phrase[k - 1].empty()) phrases_.setPhrase(k, settings_.Phrase[k - 1]);
+  remembered_ = {settings_.Left, settings_.Top, settings_.Width, settings_.Height};
+  shell_.settingsRead();
+}
+
+void ClientSession::saveinifile(std::optional<Bounds> bounds) {
+  if (!settingsWereRead()) return;
+  const Bounds b = bounds.value_or(shell_.windowBounds());
+  settings_.Left = b.left;
+  settings_.Top = b.top;
+  settings_.Width = b.width;
+  settings_.Height = b.height;
+  settings_.Textsize = chat_.styles()[kSystemStyle].size;
+  settings_.Textcolor = colourToToken(chatColour_);
+  if (auto error = settingsFile_->saveinifile(settings_)) {
+    std::fprintf(stderr, "zandupelix: %s\n", error->c_str());
+    shell_.messageBox(std::string(kUnableToWrite) + settingsFile_->Path().string());
+  }
+}
+
+void ClientSession::FormClose(Bounds window, int workAreaWidth, int workAreaHeight) {
+  if (!settingsWereRead() || window == remembered_) return;
+  // A maximised window is stored a little smaller, so it opens inside the screen.
+  if (window.width > workAreaWidth) window.width -= 15;
+  if (window.height > workAreaHeight) window.height -= 15;
+  remembered_ = window;
+  saveinifile(window);
+}
+
+void ClientSession::PlaySounds1Click() {
+  settings_.Playsounds = !settings_.Playsounds;
+  saveinifile();
+}
+
+void ClientSession::PlayChatterSounds1Click() {
+  settings_.ChatterSounds = !settings_.ChatterSounds;
+  saveinifile();
+}
+
+void ClientSession::PostWordsinChatBox1Click() {
+  settings_.Postwordsinchatbox = !settings_.Postwordsinchatbox;
+  saveinifile();
+}
+
+void ClientSession::setTurnSound(board::TurnSound sound) {
+  settings_.Turnsound = sound;
+  saveinifile();
+}
+
+void ClientSession::textSize(int size) {
+  chat_.setTextSize(size);
+  saveinifile();
+}
+
+void ClientSession::textColor(Colour colour) {
+  chatColour_ = colour;
+  saveinifile();
+}
+
+void ClientSession::setPhrases(const std::array<std::string, 9>& phrases) {
+  for (int k = 1; k <= 9; ++k) phrases_.setPhrase(k, phrases[k - 1]);
+  if (!settingsFile_) return;
+  if (auto error = settingsFile_->savephrases(phrases))
+    shell_.messageBox(std::string(kUnableToWrite) + settingsFile_->Path().string());
+}
+
+void ClientSession::gameStartArrow(StartField field, bool up) {
+  struct Field {
+    int* value;
+    FieldRange range;
+    int step;
+  };
+  const Field f =
+      field == StartField::kPlayTo    ? Field{&settings_.Playtoscore, kPlaytoscoreRange, 50}
+      : field == StartField::kSeconds ? Field{&settings_.Creationtime, kCreationtimeRange, 5}
+                                      : Field{&settings_.Shuffles, kShufflesRange, 1};
+  *f.value = std::clamp(*f.value + (up ? f.step : -f.step), f.range.min, f.range.max);
+}
+
+void ClientSession::gamestartStart() {
+  send(net::to_server::startgame(
+      {playerName_, settings_.Playtoscore, settings_.Creationtime, teamGame_, settings_.Shuffles}));
+  saveinifile();
+}
+
+}  // namespace zp::client

@@ -1,0 +1,208 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/board_play.h"
+#include "client/chat.h"
+#include "client/settings.h"
+#include "net/catalogue.h"
+#include "net/dispatch.h"
+#include "net/framing.h"
+
+namespace zp::records {
+class TallyTable;
+}
+
+// The player window's whole logic without a widget: start-up and login, the dispatch of
+// the server's messages one per tick, the roster, the chat, the sounds, the settings and
+// the board. The window implements ClientShell and draws what the session holds.
+//
+//   ClientSession session(shell, tally, seed);
+//   session.processparams({"Ann", "10.0.0.5", "true"});
+//   session.bytesReceived(bytes);        // from the game connection
+//   session.Timer1Timer();               // each dispatch tick: one message
+namespace zp::client {
+
+// The window's place and size in pixels.
+struct Bounds {
+  int left = 3;
+  int top = 3;
+  int width = 790;
+  int height = 580;
+  bool operator==(const Bounds&) const = default;
+};
+
+// What the session asks of the window and of the world.
+class ClientShell {
+ public:
+  virtual ~ClientShell() = default;
+  // Start-up: the in-process server listens (an error text when it cannot), the game
+  // connection opens, the silent link to the lobby, the launcher window.
+  virtual std::optional<std::string> listen() = 0;
+  virtual void connect(std::string_view address) = 0;
+  virtual void openLobbyLink() = 0;
+  virtual void showLauncher() = 0;
+  // The game connection.
+  virtual void send(std::string_view bytes) = 0;
+  virtual void closeConnection() = 0;
+  // The window.
+  virtual void play(std::string_view sound) = 0;  // a sound by its resource name, lower-case
+  virtual void messageBox(std::string_view text) = 0;
+  virtual void closeWindow() = 0;
+  virtual void showGameStart() = 0;
+  // The settings were read: move the window, load the tile set, set the menus' checks.
+  virtual void settingsRead() = 0;
+  virtual Bounds windowBounds() const = 0;
+};
+
+inline constexpr std::string_view kSocketClosed = "Socket Closed";
+inline constexpr std::string_view kGameIsFull = "Game is full";
+inline constexpr std::string_view kTooMuchFromServer =
+    "The server sent far more than this window can take in, so the connection is closed.";
+
+// The seat menu's items for the seat that was right-clicked.
+struct SeatMenu {
+  bool removeFromGame = false;
+  bool setToJustWatch = false;
+  bool unsetJustWatch = false;
+};
+
+class ClientSession : private board::BoardContext {
+ public:
+  ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed);
+
+  // ---- start-up and the connection
+  // The command line after the program's name: nothing for a solo game, or name, host
+  // address and "true" to host.
+  void processparams(const std::vector<std::string>& params);
+  void bytesReceived(std::string_view bytes);
+  // Status texts of the game connection; "Socket Closed" ends the program.
+  void sockInfo(std::string_view text);
+  // One tick of the dispatch timer: one message, then the phrase lock.
+  void Timer1Timer();
+  // Whether the dispatch timer has anything to do.
+  bool dispatchBusy() const { return !inbox_.empty() || !phrases_.open(); }
+  // File > Exit and the window's close: the settings when the window moved, with the
+  // desktop's work area.
+  void FormClose(Bounds window, int workAreaWidth, int workAreaHeight);
+
+  // ---- the settings file, chosen by the window (program folder or per-user folder)
+  void useSettingsFile(SettingsFile file) { settingsFile_.emplace(std::move(file)); }
+  const ClientSettings& settings() const { return settings_; }
+  bool settingsWereRead() const { return settingsFile_ && settingsFile_->WasRead(); }
+  // Options menu items, Text Size, Text Color (the colour chosen and confirmed).
+  void PlaySounds1Click();
+  void PlayChatterSounds1Click();
+  void PostWordsinChatBox1Click();
+  void setTurnSound(board::TurnSound sound);
+  void textSize(int size);
+  void textColor(Colour colour);
+  Colour chatColour() const { return chatColour_; }
+  // Phrase editor's Done.
+  void setPhrases(const std::array<std::string, 9>& phrases);
+  // The game start dialog: an arrow of a number field, and its start button.
+  enum class StartField { kPlayTo, kSeconds, kShuffles };
+  void gameStartArrow(StartField field, bool up);
+  void setTeamGame(bool team) { teamGame_ = team; }
+  bool teamGame() const { return teamGame_; }
+  void gamestartStart();
+
+  // ---- the roster
+  std::string_view playerName() const { return playerName_; }
+  bool isHost() const { return host_; }
+  bool isLoggedIn() const { return loggedIn_; }
+  int own() const { return own_; }
+  bool startGameEnabled() const { return startGameEnabled_; }
+  bool spyRemoveEnabled() const { return host_; }
+  bool justWatchChecked() const { return justWatch_; }
+  // Spectators in order of arrival, as "n: name".
+  const std::vector<std::string>& spies() const { return spies_; }
+  void JustWatch1Click();
+  SeatMenu label_playername1ContextPopup(int seat);
+  void SettoJustWatch1Click();
+  void UnsetJustWatch1Click();
+  void RemoveFromGame1Click();
+  void loadchecklist() override;
+
+  // ---- the chat
+  ChatModel& chat() { return chat_; }
+  const ChatModel& chat() const { return chat_; }
+  ChatInput& input() { return input_; }
+  const PhraseButtons& phrases() const { return phrases_; }
+  void sendit();
+  void b_phrase1Click(int button);
+  // The chatter sounds menu: item 0 is "<Cancel>", 1..20 the sounds.
+  void wave12Click(int item);
+
+  // ---- the board
+  board::BoardPlay& board() { return board_; }
+  const board::BoardPlay& board() const { return board_; }
+
+ private:
+  void hostpress();
+  void joinpress();
+  void sendloginfo(const net::PlayerNumber& m);
+  void newplayerinfo(const net::PlayerInfo& m);
+  void playerdisconnected(const net::PlayerInfo& m);
+  void justwatching(const net::WatchMode& m);
+  void chatrecieved(const net::ChatLine& m);
+  void playasound(const net::PlayASound& m);
+  void loadinifile();
+  // Writes every setting; the window's bounds as they are now unless given.
+  void saveinifile(std::optional<Bounds> bounds = std::nullopt);
+  ChatIdentity me() const { return {loggedIn_, own_, chatColour_}; }
+  std::array<std::string, 4> seatNames() const;
+
+  // BoardContext
+  int ownNumber() const override { return own_; }
+  bool loggedIn() const override { return loggedIn_; }
+  bool host() const override { return host_; }
+  bool justWatching() const override { return justWatch_; }
+  void setJustWatching(bool on) override { justWatch_ = on; }
+  board::TurnSound turnSound() const override { return settings_.Turnsound; }
+  bool postWordsInChat() const override { return settings_.Postwordsinchatbox; }
+  void send(std::string bytes) override;
+  void playsounds(std::string_view name) override;
+  void systemLine(std::string_view text) override { chat_.addSystemLine(text); }
+  void messageBox(std::string_view text) override { shell_.messageBox(text); }
+  void showGameStart() override { shell_.showGameStart(); }
+  records::TallyTable& tally() override { return tally_; }
+
+  ClientShell& shell_;
+  records::TallyTable& tally_;
+  std::mt19937_64 random_;
+
+  std::string playerName_;
+  std::string hostAddress_;
+  bool host_ = false;
+  bool loggedIn_ = false;
+  int own_ = 0;
+  bool startGameEnabled_ = false;
+  bool closingOurselves_ = false;
+
+  net::Inbox inbox_{net::kWindowInboxLimits};
+  net::CommandTable<> commands_;
+
+  ChatModel chat_;
+  ChatInput input_;
+  PhraseButtons phrases_;
+  Colour chatColour_ = clBlack;
+
+  std::vector<std::string> spies_;
+  bool justWatch_ = false;
+  int menuSeat_ = 0;
+
+  ClientSettings settings_;
+  std::optional<SettingsFile> settingsFile_;
+  Bounds remembered_;
+  bool teamGame_ = false;
+
+  board::BoardPlay board_{*this};
+};
+
+}  // namespace zp::client

@@ -1,0 +1,266 @@
+// The session's start-up, dispatch and roster, driven as the server would drive them.
+#include "client/session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/client/client_harness.h"
+
+namespace zp::client::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(StartUp, TheCommandLineDecidesSoloHostJoinOrNothing) {
+  struct Case {
+    std::vector<std::string> params;
+    const char* line;
+    int listens;
+    Lines connected;
+    int lobbyLinks;
+    bool host;
+    int launchers;
+  };
+  const Case cases[] = {
+      {{}, "Loading Solo Game..Please wait.", 1, {"127.0.0.1"}, 0, true, 1},
+      {{"Ann", "10.0.0.5", "true"},
+       "Loading Multi-player Game.. Please Wait.",
+       1,
+       {"127.0.0.1"},
+       1,
+       true,
+       0},
+      {{"Ann", "10.0.0.5", "TRUE"},
+       "Loading Multi-player Game.. Please Wait.",
+       0,
+       {"10.0.0.5"},
+       1,
+       false,
+       0},
+      {{"Ann", "10.0.0.5"}, "Loading Multi-player Game.. Please Wait.", 0, {}, 0, false, 0},
+  };
+  for (const Case& c : cases) {
+    Window w;
+    w.session.processparams(c.params);
+    EXPECT_EQ(w.lastChat(), c.line);
+    EXPECT_EQ(w.shell.listens, c.listens);
+    EXPECT_EQ(w.shell.connected, c.connected);
+    EXPECT_EQ(w.shell.lobbyLinks, c.lobbyLinks);
+    EXPECT_EQ(w.session.isHost(), c.host);
+    EXPECT_EQ(w.session.startGameEnabled(), c.host);
+    EXPECT_EQ(w.session.board().view().startShown, c.host);
+    EXPECT_EQ(w.shell.launchers, c.launchers);
+  }
+}
+
+TEST(StartUp, ATableThatCannotListenStopsTheStartUp) {
+  Window w;
+  w.shell.listenError = "Listen - Error Binding Socket";
+  w.session.processparams({"Ann", "10.0.0.5", "true"});
+  EXPECT_EQ(w.shell.boxes, Lines{"Listen - Error Binding Socket"});
+  EXPECT_TRUE(w.shell.connected.empty());
+  EXPECT_EQ(w.shell.lobbyLinks, 0);
+  EXPECT_FALSE(w.session.board().view().startShown);
+}
+
+TEST(StartUp, TheLoginAnswersWithNumberVersionAndName) {
+  Window w;
+  w.session.processparams({});
+  w.session.wave12Click(3);  // nothing may be sent before the login
+  EXPECT_TRUE(w.shell.sent.empty());
+  w.receive({"CMD_sendlogininfo+2"});
+  EXPECT_EQ(w.shell.sent, Lines{"CMD_logininfo+2+1.0.15+You"});
+  EXPECT_EQ(w.session.own(), 2);
+  EXPECT_TRUE(w.session.isLoggedIn());
+}
+
+TEST(Connection, SocketClosedEndsTheProgramAndAFullTableSaysSoFirst) {
+  Window w;
+  w.session.sockInfo("Connecting");
+  EXPECT_EQ(w.shell.windowsClosed, 0);
+  w.session.sockInfo("Socket Closed");
+  EXPECT_EQ(w.shell.windowsClosed, 1);
+
+  Window full;
+  full.receive({"CMD_full+"});
+  EXPECT_EQ(full.shell.boxes, Lines{"Game is full"});
+  EXPECT_EQ(full.shell.windowsClosed, 1);
+}
+
+TEST(Dispatch, OneMessagePerTickAndUnreadableOnesAreDroppedQuietly) {
+  Window w;
+  w.login(1);
+  w.session.bytesReceived(
+      "CMD_newplayerinfo+3+Bo\xFF"
+      "CMD_timeup\xFF\xFF"
+      "CMD_nextplayer+x+1+\xFF"
+      "CMD_theboard+0+0+1+\xFF"
+      "CMD_unknown+1\xFF"
+      "CMD_newplayerinfo+4+Cy\xFF");
+  w.session.Timer1Timer();
+  EXPECT_EQ(w.session.board().seat(3).name, "Bo");
+  EXPECT_EQ(w.session.board().seat(4).name, "<Waiting>");
+  w.pump();
+  EXPECT_EQ(w.session.board().seat(4).name, "Cy");
+  // A broken message pops up nothing and changes nothing.
+  EXPECT_TRUE(w.shell.boxes.empty());
+  EXPECT_EQ(w.session.board().view().turnPlayer, 0);
+}
+
+TEST(Dispatch, AServerFarAheadOfTheWindowIsCutOffWithAWord) {
+  Window w;
+  w.login(1);
+  // Far more messages than any game sends between two ticks; none is dropped until the
+  // window gives up on the server altogether.
+  std::string flood;
+  for (int i = 0; i < 100000; ++i) flood += "CMD_timeup+\xFF";
+  for (int i = 0; i < 3 && w.shell.connectionsClosed == 0; ++i) w.session.bytesReceived(flood);
+  EXPECT_EQ(w.shell.connectionsClosed, 1);
+  EXPECT_EQ(w.lastChat(), std::string(kTooMuchFromServer));
+  w.session.sockInfo("Socket Closed");
+  EXPECT_EQ(w.shell.windowsClosed, 0) << "the window stays to show why";
+}
+
+TEST(Roster, ArrivalsDeparturesAndSpectators) {
+  Window w;
+  w.login(1);
+  EXPECT_EQ(w.chatTexts()[1], "You are Connected.");
+  w.shell.sounds.clear();
+  w.receive({"CMD_newplayerinfo+3+Ann", "CMD_newplayerinfo+2+Bo", "CMD_newplayerinfo+7+Eve"});
+  EXPECT_EQ(w.session.board().seat(3).name, "Ann");
+  EXPECT_EQ(w.shell.sounds, (Lines{"entered", "entered", "entered"}));
+  EXPECT_EQ(w.session.spies(), Lines{"7: Eve"});
+  EXPECT_EQ(w.lastChat(), "Eve is spying.");
+
+  w.receive({"CMD_playerdisconnected+2+Bo"});
+  EXPECT_EQ(w.lastChat(), "Bo disconnected.");
+  EXPECT_EQ(w.session.board().seat(2).name, "Tobo");
+  w.receive({"CMD_playerdisconnected+3+Ann"});
+  EXPECT_EQ(w.session.board().seat(3).name, "<Waiting>");
+  const auto before = w.chatTexts().size();
+  w.receive({"CMD_playerdisconnected+8+Eve"});  // not in the spy list: nothing
+  EXPECT_EQ(w.chatTexts().size(), before);
+  w.receive({"CMD_playerdisconnected+7+Eve"});
+  EXPECT_EQ(w.lastChat(), "Eve has left.");
+  EXPECT_TRUE(w.session.spies().empty());
+}
+
+TEST(Roster, ASpectatorIsToldItIsSpying) {
+  Window w;
+  w.login(6, "Bob");
+  EXPECT_EQ(w.chatTexts()[1], "You are Connected.");
+  EXPECT_EQ(w.lastChat(), "You are spying.");
+  EXPECT_EQ(w.session.spies(), Lines{"6: Bob"});
+  w.shell.sent.clear();
+  w.session.JustWatch1Click();
+  w.session.wave12Click(2);
+  EXPECT_TRUE(w.shell.sent.empty()) << "spectators can neither watch nor send sounds";
+}
+
+TEST(Roster, JustWatchingWaitsForTheServer) {
+  Window w;
+  w.login(1);
+  w.session.JustWatch1Click();
+  EXPECT_EQ(w.shell.sent.back(), "CMD_justwatch+1+1");
+  EXPECT_FALSE(w.session.justWatchChecked());
+  w.receive({"CMD_justwatching+1+1"});
+  EXPECT_TRUE(w.session.justWatchChecked());
+  EXPECT_TRUE(w.session.board().seat(1).eyes);
+  EXPECT_EQ(w.lastChat(), "Ann is just watching");
+  w.session.JustWatch1Click();
+  EXPECT_EQ(w.shell.sent.back(), "CMD_justwatch+1+2");
+  w.receive({"CMD_justwatching+1+2"});
+  EXPECT_FALSE(w.session.justWatchChecked());
+  EXPECT_EQ(w.lastChat(), "Ann is now playing again");
+}
+
+TEST(Roster, OnlyTheHostsSeatMenuActs) {
+  Window guest;
+  guest.login(2, "Bo");
+  const SeatMenu none = guest.session.label_playername1ContextPopup(1);
+  EXPECT_FALSE(none.removeFromGame || none.setToJustWatch || none.unsetJustWatch);
+  guest.session.RemoveFromGame1Click();
+  EXPECT_EQ(guest.shell.sent.size(), 1u) << "only the login went out";
+
+  Window host;
+  host.session.processparams({"Ann", "x", "true"});
+  host.receive({"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+3+Cy"});
+  EXPECT_FALSE(host.session.label_playername1ContextPopup(4).removeFromGame);  // <Waiting>
+  const SeatMenu menu = host.session.label_playername1ContextPopup(3);
+  EXPECT_TRUE(menu.removeFromGame && menu.setToJustWatch && menu.unsetJustWatch);
+  host.session.RemoveFromGame1Click();
+  EXPECT_EQ(host.shell.sent.back(), "CMD_kickhim+1+3+");
+  host.session.SettoJustWatch1Click();
+  EXPECT_EQ(host.shell.sent.back(), "CMD_justwatch+3+1");
+}
+
+TEST(Chatter, ASoundPlaysOrIsShownAsALine) {
+  Window w;
+  w.login(1);
+  w.receive({"CMD_newplayerinfo+2+Ann"});
+  ASSERT_FALSE(w.session.settings().ChatterSounds) << "off until the settings say otherwise";
+  w.receive({"CMD_playasound+2+wave7+"});
+  // The blank after the head is the line's own, as every chat line shows it.
+  EXPECT_EQ(w.lastChat(), "Ann:  <Chatter Sound> Sneezing");
+  w.session.PlayChatterSounds1Click();
+  w.session.PlaySounds1Click();  // event sounds off: chatter sounds still play
+  w.shell.sounds.clear();
+  w.receive({"CMD_playasound+2+WAVE7+", "CMD_playasound+2+wave99+", "CMD_newplayerinfo+3+Cy"});
+  EXPECT_EQ(w.shell.sounds, Lines{"wave7"});
+  w.session.wave12Click(0);  // <Cancel>
+  w.session.wave12Click(13);
+  EXPECT_EQ(w.shell.sent.back(), "CMD_playasound+1+wave13+");
+}
+
+TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
+  const auto dir =
+      std::filesystem::temp_directory_path() /
+      ("zp-session-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  const auto file = dir / "qelmlobby.ini";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clnavy\r\nPhrase3=Oops!\r\n"
+           "ChatterSounds=true\r\nLeft=40\r\n";
+  }
+  Window w;
+  w.session.useSettingsFile(SettingsFile(ProfileFile(file)));
+  w.session.processparams({"Ann", "x", "false"});
+  w.session.PostWordsinChatBox1Click();  // before the login: memory only
+  w.session.FormClose({1, 2, 3, 4}, 1920, 1080);
+  w.receive({"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann"});
+  EXPECT_EQ(w.shell.settingsReads, 1);
+  EXPECT_EQ(w.session.chatColour(), clNavy);
+  EXPECT_EQ(w.session.chat().styles()[0].size, 12);
+  EXPECT_EQ(w.session.phrases().phrase(3), "Oops!");
+  EXPECT_TRUE(w.session.settings().ChatterSounds);
+  EXPECT_FALSE(w.session.settings().Postwordsinchatbox) << "the stored value wins";
+
+  // Closing where the settings put the window writes nothing; a maximised one is stored
+  // 15 smaller.
+  const auto written = std::filesystem::last_write_time(file);
+  w.session.FormClose({40, 3, 790, 580}, 1920, 1080);
+  EXPECT_EQ(std::filesystem::last_write_time(file), written);
+  w.session.FormClose({0, 0, 1930, 1090}, 1920, 1080);
+  std::ifstream in(file, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("Width=1915\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Height=1075\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Textcolor=clNavy\r\n"), std::string::npos) << text;
+  std::filesystem::remove_all(dir);
+}
+
+TEST(GameStart, TheDialogsFieldsStayInRangeAndStartSendsThem) {
+  Window w;
+  w.login(1);
+  w.session.gameStartArrow(ClientSession::StartField::kPlayTo, false);
+  for (int i = 0; i < 30; ++i) w.session.gameStartArrow(ClientSession::StartField::kSeconds, true);
+  w.session.setTeamGame(true);
+  w.session.gamestartStart();
+  EXPECT_EQ(w.shell.sent.back(), "CMD_startgame+Ann+450+120+t+1+");
+}
+
+}  // namespace
+}  // namespace zp::client::testing
