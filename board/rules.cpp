@@ -6,7 +6,7 @@ int letterworth(int code) {
   //                             a  b  c  d  e  f  g  h  i  j  k  l  m
   static const int kWorth[26] = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3,
                                  //  n  o  p  q   r  s  t  u  v  w  x   y  z
-                                 3, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
+                                 1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
   return isLetter(code) ? kWorth[code - 1] : 1;
 }
 

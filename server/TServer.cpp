@@ -13,10 +13,6 @@ std::uint64_t clockSeed() {
   return (static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(now);
 }
 
-constexpr qint64 kReadChunk = 32768;
-// Far more than a player is ever sent in the time it takes to read it.
-constexpr qint64 kMaxUnsentBytes = 1024 * 1024;
-
 }  // namespace
 
 TServer::TServer(const Options& options, QObject* parent)
@@ -41,7 +37,7 @@ TServer::TServer(const Options& options, QObject* parent)
 TServer::~TServer() {
   // Closing the table ends every player's connection.
   for (int record = 1; record <= kFullRecord; ++record)
-    if (QTcpSocket* socket = detach(record)) socket->abort();
+    if (net::GameConnection* connection = detach(record)) connection->abort();
 }
 
 bool TServer::listen(quint16 port) {
@@ -54,81 +50,61 @@ bool TServer::listen(quint16 port) {
 void TServer::Sock1Accept() {
   while (QTcpSocket* socket = Sock1.nextPendingConnection()) {
     const int record = logic_->chooseRecord();
-    if (QTcpSocket* old = detach(record)) old->deleteLater();
-    sockets_[static_cast<std::size_t>(record)] = socket;
-    ++attachments_[static_cast<std::size_t>(record)];
-    socket->setParent(this);
-    // Qt takes no more from the system than this before we read it, so a flooding peer is
-    // held back by TCP instead of filling our memory.
-    socket->setReadBufferSize(kReadChunk * 2);
-    connect(socket, &QTcpSocket::readyRead, this,
-            [this, record, socket] { Sock1Read(record, socket); });
-    connect(socket, &QTcpSocket::disconnected, this,
-            [this, record, socket] { socketGone(record, socket); });
-    connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, record, socket] { socketGone(record, socket); });
+    if (net::GameConnection* old = detach(record)) old->deleteLater();
+    auto* connection = new net::GameConnection(socket, this);
+    connections_[static_cast<std::size_t>(record)] = connection;
+    connect(connection, &net::GameConnection::OnRead, this,
+            [this, record, connection](const QByteArray& bytes) {
+              Sock1Read(record, connection, bytes);
+            });
+    connect(connection, &net::GameConnection::OnInfo, this,
+            [this, record, connection](const QString& text) {
+              if (text == net::GameConnection::kSocketClosed) socketGone(record, connection);
+            });
     logic_->connectionAccepted(record);
   }
 }
 
-void TServer::Sock1Read(int record, QTcpSocket* socket) {
-  if (sockets_[static_cast<std::size_t>(record)] != socket) return;
-  while (socket->bytesAvailable() > 0) {
-    const QByteArray bytes = socket->read(kReadChunk);
-    if (bytes.isEmpty()) break;
-    logic_->bytesReceived(record, std::string_view(bytes.constData(), bytes.size()));
-  }
+void TServer::Sock1Read(int record, net::GameConnection* connection, const QByteArray& bytes) {
+  if (connections_[static_cast<std::size_t>(record)] != connection) return;
+  logic_->bytesReceived(record, std::string_view(bytes.constData(), bytes.size()));
   if (logic_->hasWaitingMessages() && !socktimer.isActive()) socktimer.start();
 }
 
-void TServer::socketGone(int record, QTcpSocket* socket) {
-  // A socket no longer attached to its record (closed by us, or replaced) reports nothing.
-  if (sockets_[static_cast<std::size_t>(record)] != socket) return;
+void TServer::socketGone(int record, net::GameConnection* connection) {
+  // A connection no longer attached to its record (closed by us, or replaced) reports nothing;
+  // so a late report never frees a record that a newcomer holds by now.
+  if (connections_[static_cast<std::size_t>(record)] != connection) return;
   detach(record);
-  socket->deleteLater();
+  connection->deleteLater();
   logic_->connectionClosed(record);
 }
 
-QTcpSocket* TServer::detach(int record) {
-  QTcpSocket*& slot = sockets_[static_cast<std::size_t>(record)];
-  QTcpSocket* socket = slot;
+net::GameConnection* TServer::detach(int record) {
+  net::GameConnection*& slot = connections_[static_cast<std::size_t>(record)];
+  net::GameConnection* connection = slot;
   slot = nullptr;
-  if (socket) socket->disconnect(this);
-  return socket;
+  if (connection) connection->disconnect(this);
+  return connection;
 }
 
 void TServer::send(int record, std::string_view message) {
   if (record < 1 || record > kFullRecord) return;
-  QTcpSocket* socket = sockets_[static_cast<std::size_t>(record)];
-  if (!socket) return;
-  // A peer that stops reading would have everything sent to it pile up here. Past the cap it
-  // is let go like a player who left; the table hears of it once the current handler is done.
-  if (socket->bytesToWrite() > kMaxUnsentBytes) {
-    detach(record);
-    socket->abort();
-    socket->deleteLater();
-    // Unless the record has been freed and handed to a newcomer in the meantime.
-    const quint64 attached = attachments_[static_cast<std::size_t>(record)];
-    QMetaObject::invokeMethod(
-        this,
-        [this, record, attached] {
-          if (attachments_[static_cast<std::size_t>(record)] == attached)
-            logic_->connectionClosed(record);
-        },
-        Qt::QueuedConnection);
-    return;
-  }
-  socket->write(message.data(), static_cast<qint64>(message.size()));
+  // A peer that stops reading is let go by its connection, which reports the close once the
+  // current handler is done: the table hears of it like any departure.
+  if (net::GameConnection* connection = connections_[static_cast<std::size_t>(record)])
+    connection->send(message);
 }
 
 void TServer::close(int record) {
   if (record < 1 || record > kFullRecord) return;
-  QTcpSocket* socket = detach(record);
-  if (!socket) return;
-  // Let what was sent (CMD_full) go out first, then let the socket go.
-  connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-  socket->disconnectFromHost();
-  if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
+  net::GameConnection* connection = detach(record);
+  if (!connection) return;
+  // Let what was sent (CMD_full) go out first, then let the connection go.
+  connect(connection, &net::GameConnection::OnInfo, connection, [connection](const QString& text) {
+    if (text == net::GameConnection::kSocketClosed) connection->deleteLater();
+  });
+  connection->close();
 }
 
 QTimer& TServer::timerFor(ServerTimer timer) {

@@ -7,10 +7,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "net/connection.h"
 #include "server/table_server.h"
 #include "words/tdictn.h"
-
-class QTcpSocket;
 
 namespace zp::server {
 
@@ -36,7 +35,11 @@ class TServer : public QObject, private ServerShell {
   quint16 port() const { return Sock1.serverPort(); }
   // "Listen - Error Binding Socket" after a failed listen.
   QString errorString() const { return error_; }
+  // The system's reason behind a failed listen, such as "The address is already in use".
+  QString systemError() const { return Sock1.errorString(); }
   bool dictionaryOpen() const { return spell.isOpen(); }
+  // Why the dictionary did not open: the file and the system's reason.
+  const std::string& dictionaryFailure() const { return spell.failure(); }
   const TableServer& table() const { return *logic_; }
 
  signals:
@@ -54,14 +57,14 @@ class TServer : public QObject, private ServerShell {
   void news(std::string_view line) override;
 
   void Sock1Accept();
-  void Sock1Read(int record, QTcpSocket* socket);
-  void socketGone(int record, QTcpSocket* socket);
-  QTcpSocket* detach(int record);
+  void Sock1Read(int record, net::GameConnection* connection, const QByteArray& bytes);
+  void socketGone(int record, net::GameConnection* connection);
+  net::GameConnection* detach(int record);
   QTimer& timerFor(ServerTimer timer);
 
   QTcpServer Sock1;
-  std::array<QTcpSocket*, kFullRecord + 1> sockets_{};
-  std::array<quint64, kFullRecord + 1> attachments_{};  // sockets each record has had
+  // A record's connection while it is attached; a detached one reports nothing more.
+  std::array<net::GameConnection*, kFullRecord + 1> connections_{};
   QTimer socktimer;
   QTimer Timer1;
   QTimer computertimer;

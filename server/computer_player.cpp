@@ -1,4 +1,5 @@
 // The computer player: it plays the turns nobody else plays, with words from its own list.
+#include "server/board_letters.h"
 #include "server/table_server.h"
 
 namespace zp::server {
@@ -15,60 +16,32 @@ void TableServer::computerplay() {
   // traced is played. Entry 0 is never tried.
   const int count = static_cast<int>(listbox_words_.size());
   if (count < 2) return;
+  const BoardLetters letters(board_);
   int index = random_.between(0, count - 2);
   for (int tries = 0; tries < count - 1; ++tries) {
     if (++index > count - 1) index = 1;
     const std::string& word = listbox_words_[static_cast<std::size_t>(index)];
-    if (word.size() >= 4 && word.size() <= 7 && checkforthere(word)) return;
-  }
-}
-
-bool TableServer::checkforthere(const std::string& word) {
-  for (int a = 0; a < kBoardSize; ++a) {
-    for (int b = 0; b < kBoardSize; ++b) {
-      if (convertoletter(board_.at(a, b)) != word[0]) continue;
-      if (getpoint(word, a, b)) return true;
+    if (word.size() < 4 || word.size() > 7 || !letters.mayHold(word)) continue;
+    if (auto path = letters.checkforthere(word)) {
+      // Whatever the word check says, the computer's turn has had its word.
+      playerdone({game_.current, std::move(*path)}, true);
+      return;
     }
   }
-  return false;
+  computerShuffles();
 }
 
-bool TableServer::getpoint(const std::string& word, int a, int b) {
-  std::array<Cell, kPathLength> trace{};
-  trace[0] = {a, b};
-  for (std::size_t s = 1; s < word.size(); ++s) {
-    const Cell next = checkpoint(word[s], trace[s - 1]);
-    // No backtracking: only the first neighbour found is tried. The search never steps
-    // into column 0 after the first letter.
-    if (next.none() || next.a == 0) return false;
-    for (std::size_t earlier = 0; earlier < s; ++earlier)
-      if (trace[earlier] == next) return false;
-    trace[s] = next;
-  }
-  // The whole trace goes in, start cell included, so a start in column 0 is submitted as
-  // traced and never turned away as not touching. Whatever the word check says, the
-  // computer's turn has had its word.
-  playerdone({game_.current, std::vector<Cell>(trace.begin(), trace.begin() + word.size())}, true);
-  return true;
-}
-
-Cell TableServer::checkpoint(char letter, Cell from) const {
-  const int a = from.a, b = from.b;
-  // The fixed neighbour order; the conditions keep the search out of row 0 and column 0
-  // unless the cell already lies there.
-  const Cell order[8] = {{a, b + 1},     {a, b - 1}, {a - 1, b},     {a - 1, b + 1},
-                         {a - 1, b - 1}, {a + 1, b}, {a + 1, b + 1}, {a + 1, b - 1}};
-  const bool allowed[8] = {b + 1 <= 6,
-                           b - 1 >= 1,
-                           a - 1 >= 1,
-                           a - 1 >= 1 && b + 1 <= 6,
-                           a - 1 >= 1 && b - 1 >= 1,
-                           a + 1 <= 6,
-                           a + 1 <= 6 && b + 1 <= 6,
-                           a + 1 <= 6 && b - 1 >= 1};
-  for (int i = 0; i < 8; ++i)
-    if (allowed[i] && convertoletter(board_.at(order[i].a, order[i].b)) == letter) return order[i];
-  return Cell{};
+void TableServer::computerShuffles() {
+  // Nothing fits this board: a shuffle, as a player would, while the turn runs. Without it a
+  // board the computer finds nothing on would last for ever at a table it plays alone.
+  const int seat = game_.current;
+  if (game_.phase != kTurnRunning || seat < 1 || seat > kSeats || players_[seat].shufflesLeft < 1)
+    return;
+  shuffle({seat});
+  // The new board is searched at the next tick: everybody sees it before the computer's
+  // word, and no tick holds the table up with two searches.
+  game_.computerCountdown = 1;
+  shell_.startTimer(ServerTimer::computertimer);
 }
 
 }  // namespace zp::server

@@ -92,7 +92,15 @@ void TableServer::connectionClosed(int record) {
   p.watching = false;
   // What it left waiting must not be taken for whoever gets the record next.
   receivedlist_.dropSource(record);
-  if (game_.running && game_.current == record && record != 1) handTurnToComputer();
+  if (!game_.running) return;
+  // A game nobody plays or watches is over; whoever comes next finds a table waiting.
+  bool anybody = false;
+  for (int k = 1; k <= recordsInUse_; ++k) anybody = anybody || players_[k].connected;
+  if (!anybody) {
+    endEmptyGame();
+    return;
+  }
+  if (game_.current == record && record != 1) handTurnToComputer();
 }
 
 void TableServer::disconnectsock(int record) {
@@ -120,6 +128,11 @@ void TableServer::sendToAll(std::string_view message, int except) {
 
 void TableServer::receivedlogininfo(const net::LoginInfo& m) {
   const int n = m.n;
+  // Who takes a seat during a game starts afresh, not with what its last holder left.
+  if (players_[n].name.empty() && game_.running && n <= kSeats) {
+    players_[n].score = 0;
+    players_[n].shufflesLeft = game_.shufflesPerPlayer;
+  }
   players_[n].name = m.name;
   players_[n].connected = true;
 

@@ -110,15 +110,14 @@ class TableServer {
   void findplayer();
   int seatAfter(int seat) const;
   bool checkforwin(int n);
+  void endEmptyGame();
   void startTurnTimer(int phase, int countdown);
   bool computerHasSeat(int seat) const;
   void handTurnToComputer();
 
-  // Computer player.
+  // Computer player (its search is BoardLetters).
   void computerplay();
-  bool checkforthere(const std::string& word);
-  bool getpoint(const std::string& word, int a, int b);
-  Cell checkpoint(char letter, Cell from) const;
+  void computerShuffles();
 
   ServerShell& shell_;
   words::WordChecker& spell_;

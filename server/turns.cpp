@@ -96,8 +96,9 @@ void TableServer::Timer1Timer() {
 }
 
 bool TableServer::checkforwin(int n) {
-  // Only a full round can end the game, so every playing seat has had as many turns.
-  if (n < 1 || n > kSeats || seatAfter(n) != 1) return false;
+  // Only a full round can end the game, so every playing seat has had as many turns. A round
+  // starts at the lowest seat that plays now: seat 1 only while somebody sits there.
+  if (n < 1 || n > kSeats || seatAfter(n) != seatAfter(kSeats)) return false;
   std::string winner, who;
   if (game_.team) {
     const int a = game_.teamTotals[0], b = game_.teamTotals[1];
@@ -125,6 +126,15 @@ bool TableServer::checkforwin(int n) {
   sendToAll(net::to_players::winner({winner}));
   shell_.news("Winner: " + who);
   return true;
+}
+
+void TableServer::endEmptyGame() {
+  shell_.stopTimer(ServerTimer::Timer1);
+  shell_.stopTimer(ServerTimer::computertimer);
+  game_.running = false;
+  game_.current = 0;
+  game_.phase = kNoPhase;
+  shell_.news("Game over: everybody left");
 }
 
 void TableServer::shuffle(const net::PlayerNumber& m) {

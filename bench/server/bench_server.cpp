@@ -89,7 +89,7 @@ void BM_WholeGameComputerInEverySeat(benchmark::State& state) {
     deliver(table, 1, zp::net::to_server::logininfo({1, "1.0.15", "Ann"}));
     deliver(table, 1, zp::net::to_server::startgame({"Ann", 500, 60, false, 1}));
     deliver(table, 1, zp::net::to_server::justwatch({1, 1}));
-    // The computer never shuffles, so a board it finds nothing on lasts for ever.
+    // A board the computer finds nothing on lasts for ever once both seats' shuffles are spent.
     int gameTicks = 0;
     for (; table.game().running && gameTicks < kStallTicks; ++gameTicks) {
       if (shell.isRunning(ServerTimer::Timer1)) table.Timer1Timer();

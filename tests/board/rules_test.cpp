@@ -11,6 +11,7 @@ TEST(Rules, LetterWorthAndTheSquarePattern) {
   EXPECT_EQ(letterworth(1), 1);
   EXPECT_EQ(letterworth(17), 10);  // q
   EXPECT_EQ(letterworth(22), 7);   // v
+  EXPECT_EQ(letterworth(14), 1);   // n: its tile shows what the table scores
   EXPECT_EQ(letterworth(0), 1);
   EXPECT_EQ(letterworth(27), 1);
   // Every square of the pattern, the rest plain.

@@ -1,7 +1,13 @@
 // The computer player: when it plays, what it can trace and what it submits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <random>
+
+#include "server/board_letters.h"
 #include "tests/server/table_harness.h"
+#include "words/tdictn.h"
 
 namespace zp::server::testing {
 namespace {
@@ -14,13 +20,14 @@ void blank(Table& t) {
     for (int b = 0; b < 7; ++b) t.server.boardForTest().set(a, b, 'x' - 'a' + 1);
 }
 
-// The host alone; entry 0 of the candidates is never tried, entry 1 is `word`.
+// The host alone; entry 0 of the candidates is never tried, entry 1 is `word`. Without
+// shuffles, a board it finds nothing on stays.
 class Computer : public ::testing::Test {
  protected:
-  explicit Computer(std::string word = "cart")
+  explicit Computer(std::string word = "cart", int shuffles = 0)
       : t({"CART", "ABAB", "RETINAS"}, {"zzzz", std::move(word)}) {
     t.join("Ann");
-    t.start(/*playTo=*/1000, /*seconds=*/30);
+    t.start(/*playTo=*/1000, /*seconds=*/30, /*team=*/false, shuffles);
     t.seconds(34 + 4);  // the host's turn times out; seat 2's turn starts
     EXPECT_EQ(t.server.game().current, 2);
     blank(t);
@@ -68,6 +75,32 @@ TEST_F(Computer, StandsDownWhenAHumanTakesTheSeat) {
   t.join("Bo");  // sits in seat 2
   t.seconds(2);
   EXPECT_TRUE(t.received(1, "CMD_madeword").empty());
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::computertimer));
+}
+
+class ComputerWithShuffles : public Computer {
+ protected:
+  ComputerWithShuffles() : Computer("cart", /*shuffles=*/2) {}
+};
+
+TEST_F(ComputerWithShuffles, ShufflesWhenItFindsNothingAndPlaysOnTheNewBoardNextTick) {
+  t.seconds(5);
+  // Half a turn more: 34 - 5 + 15.
+  EXPECT_EQ(t.received(1, "CMD_useshuffle"), Inbox{"CMD_useshuffle+2+1+44+"});
+  EXPECT_EQ(t.received(1, "CMD_theboard").size(), 1u);
+  EXPECT_EQ(t.server.player(2).shufflesLeft, 1);
+  EXPECT_TRUE(t.checker.asked.empty());
+  blank(t);
+  t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
+  t.second();
+  EXPECT_EQ(t.received(1, "CMD_madeword"), Inbox{"CMD_madeword+2+CART+6+6+0+6+1+2+1+3+1+4+2+5"});
+}
+
+TEST_F(ComputerWithShuffles, KeepsTheBoardWhenTheSeatHasNoneLeft) {
+  t.server.playerForTest(2).shufflesLeft = 0;
+  t.seconds(5);
+  EXPECT_TRUE(t.received(1, "CMD_useshuffle").empty());
+  EXPECT_TRUE(t.received(1, "CMD_theboard").empty());
   EXPECT_FALSE(t.shell.isRunning(ServerTimer::computertimer));
 }
 
@@ -124,6 +157,67 @@ TEST(ComputerForAWatcher, TriesAnotherWordAtOnceWhenAWatchersTilesDoNotTouch) {
   t.clearInboxes();
   t.deliver(1, net::to_server::playerdone({1, std::vector<net::Cell>{{1, 2}, {3, 3}}}));
   EXPECT_EQ(t.received(1, "CMD_madeword"), Inbox{"CMD_madeword+1+CART+6+6+6+0+1+2+1+3+1+4+2+5"});
+}
+
+// The computer's search as plainly as it can be written: every cell in column order, the
+// fixed neighbour order, the first neighbour only.
+std::optional<std::vector<Cell>> plainSearch(const Board& board, const std::string& word) {
+  auto letter = [&](int a, int b) { return convertoletter(board.at(a, b)); };
+  for (int a = 0; a < 7; ++a) {
+    for (int b = 0; b < 7; ++b) {
+      if (letter(a, b) != word[0]) continue;
+      std::vector<Cell> path{{a, b}};
+      for (std::size_t s = 1; s < word.size(); ++s) {
+        const Cell at = path.back();
+        const Cell around[8] = {{at.a, at.b + 1},     {at.a, at.b - 1},     {at.a - 1, at.b},
+                                {at.a - 1, at.b + 1}, {at.a - 1, at.b - 1}, {at.a + 1, at.b},
+                                {at.a + 1, at.b + 1}, {at.a + 1, at.b - 1}};
+        Cell next;
+        for (const Cell c : around) {
+          // Column 0 and row 0 are only looked into from a cell that lies in them already.
+          if (c.a > 6 || c.b > 6 || (c.a < 1 && c.a != at.a) || (c.b < 1 && c.b != at.b)) continue;
+          if (letter(c.a, c.b) == word[s]) {
+            next = c;
+            break;
+          }
+        }
+        if (next.none() || next.a == 0 || std::find(path.begin(), path.end(), next) != path.end())
+          break;
+        path.push_back(next);
+      }
+      if (path.size() == word.size()) return path;
+    }
+  }
+  return std::nullopt;
+}
+
+TEST(ComputerSearch, FindsWhatAPlainScanOfEveryCellFinds) {
+  const std::vector<std::string>& candidates = words::carriedCandidateWords();
+  ASSERT_GT(candidates.size(), 7000u);
+  std::mt19937 random(2026);
+  int traced = 0;
+  for (int round = 0; round < 60; ++round) {
+    Board board;
+    for (int a = 0; a < 7; ++a) {
+      for (int b = 0; b < 7; ++b) {
+        // The real letter supply, a few letters only (many traces, many cells used twice),
+        // and some emptied cells.
+        int code = letterFromDraw(std::uniform_int_distribution<int>(1, 98)(random));
+        if (round % 3 == 1) code = std::string_view("aerst")[random() % 5] - 'a' + 1;
+        if (round % 3 == 2 && random() % 6 == 0) code = kEmptyCell;
+        board.set(a, b, code);
+      }
+    }
+    const BoardLetters letters(board);
+    for (const std::string& word : candidates) {
+      if (word.size() < 4 || word.size() > 7) continue;
+      const auto expected = plainSearch(board, word);
+      const auto found = letters.mayHold(word) ? letters.checkforthere(word) : std::nullopt;
+      ASSERT_EQ(found, expected) << word << " in round " << round;
+      traced += expected ? 1 : 0;
+    }
+  }
+  EXPECT_GT(traced, 1000) << "the boards must give the search something to find";
 }
 
 }  // namespace

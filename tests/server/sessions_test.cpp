@@ -170,6 +170,54 @@ TEST(Departure, WhatALeaverLeftWaitingIsNotTakenForTheNextOccupant) {
   EXPECT_TRUE(t.received(1, "CMD_chat").empty());
 }
 
+TEST(Departure, TheNextToTakeTheHostsRecordIsTheHost) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.leave(1);
+  EXPECT_EQ(t.join("Cy"), 1);
+  t.clearInboxes();
+  t.start();
+  EXPECT_EQ(t.received(2, "CMD_startgame"), Inbox{"CMD_startgame+Cy+100+60+f+2+"});
+  EXPECT_TRUE(t.server.game().running);
+}
+
+TEST(Departure, WhoTakesALeaversSeatDuringAGameStartsAfresh) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start(/*playTo=*/100, /*seconds=*/60, false, /*shuffles=*/3);
+  t.server.playerForTest(1).score = 40;
+  t.server.playerForTest(2).score = 70;
+  t.server.playerForTest(2).shufflesLeft = 1;
+  t.leave(2);
+  ASSERT_EQ(t.join("Cy"), 2);
+  EXPECT_EQ(t.server.player(2).score, 0);
+  EXPECT_EQ(t.server.player(2).shufflesLeft, 3);
+  EXPECT_EQ(t.server.player(1).score, 40);
+  // What the newcomer is told agrees.
+  EXPECT_EQ(t.received(2, "CMD_gamestats"), Inbox{"CMD_gamestats+1+100+60+64+f+40+0+0+0+0+0+"});
+  EXPECT_EQ(t.received(2, "CMD_shufflesl"), Inbox{"CMD_shufflesl+3+3+3+3+"});
+}
+
+TEST(Departure, WhenTheLastOneLeavesTheGameEndsAndTheTableWaits) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  t.leave(1);
+  EXPECT_TRUE(t.server.game().running) << "somebody is still here";
+  t.leave(2);
+  EXPECT_FALSE(t.server.game().running);
+  EXPECT_EQ(t.server.game().current, 0);
+  EXPECT_TRUE(t.shell.running.empty());
+  t.clearInboxes();
+  EXPECT_EQ(t.join("Cy"), 1);
+  EXPECT_EQ(t.inbox(1), (Inbox{"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Cy"}));
+  t.seconds(100);
+  EXPECT_EQ(t.inbox(1).size(), 2u) << "no turn goes on";
+}
+
 TEST(Spoofing, AMessageInAnothersNameIsIgnored) {
   Table t;
   t.join("Ann");

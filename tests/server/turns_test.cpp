@@ -288,6 +288,24 @@ TEST(Turns, AGameStartEndsEveryonesWatching) {
   EXPECT_FALSE(t.server.player(2).watching);
 }
 
+TEST(GameEnd, AGameWhoseHostLeftEndsWhenTheRoundOfThoseLeftIsFull) {
+  // Every seat the computer's: the host leaves, Bo only watches.
+  Table t({"CART"}, {"zzzz", "cart"});
+  t.join("Ann");
+  t.join("Bo");
+  t.start(/*playTo=*/1, /*seconds=*/30, false, /*shuffles=*/0);
+  t.deliver(2, net::to_server::justwatch({2, 1}));
+  t.leave(1);
+  t.seconds(34 + 4);  // the host's turn runs out
+  ASSERT_EQ(t.server.game().current, 2);
+  for (int a = 0; a < 7; ++a)
+    for (int b = 0; b < 7; ++b) t.lay("x", {{a, b}});
+  t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
+  t.seconds(5);
+  EXPECT_EQ(t.received(2, "CMD_winner"), Inbox{"CMD_winner+Bo+"});
+  EXPECT_FALSE(t.server.game().running);
+}
+
 TEST(GameEnd, EqualTeamTotalsPlayOn) {
   Table t;
   t.join("Ann");

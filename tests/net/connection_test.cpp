@@ -1,0 +1,139 @@
+// GameConnection over real loopback TCP, on a free port.
+#include "net/connection.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "net/framing.h"
+
+namespace zp::net {
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// One end of a connection with everything it reported.
+struct End {
+  explicit End(std::unique_ptr<GameConnection> c) : connection(std::move(c)) {
+    QObject::connect(connection.get(), &GameConnection::OnRead, [this](const QByteArray& bytes) {
+      largestRead = std::max(largestRead, bytes.size());
+      inbox.feed(std::string_view(bytes.constData(), bytes.size()));
+    });
+    QObject::connect(connection.get(), &GameConnection::OnInfo,
+                     [this](const QString& text) { infos.push_back(text); });
+  }
+  int count(const char* text) const {
+    return static_cast<int>(std::count(infos.begin(), infos.end(), QString::fromLatin1(text)));
+  }
+  std::unique_ptr<GameConnection> connection;
+  Inbox inbox;
+  qsizetype largestRead = 0;
+  std::vector<QString> infos;
+};
+
+class Connection : public ::testing::Test {
+ protected:
+  Connection() {
+    EXPECT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
+    client = std::make_unique<End>(std::make_unique<GameConnection>());
+    client->connection->connectToHost("127.0.0.1", listener.serverPort());
+    EXPECT_TRUE(waitUntil([&] { return listener.hasPendingConnections(); }));
+    server =
+        std::make_unique<End>(std::make_unique<GameConnection>(listener.nextPendingConnection()));
+    EXPECT_TRUE(waitUntil([&] { return client->connection->isOpen(); }));
+  }
+  QTcpServer listener;
+  std::unique_ptr<End> client;
+  std::unique_ptr<End> server;
+};
+
+TEST_F(Connection, MessagesGoBothWaysWholeAndInOrderReadInChunks) {
+  EXPECT_EQ(client->infos, (std::vector<QString>{"Looking Up Host", "Connecting", "Connected"}));
+  const std::string big(7000, 'b');
+  std::string many;
+  for (int i = 0; i < 20; ++i) many += big + kTerminator;
+  EXPECT_TRUE(client->connection->send("CMD_chat+1+hello\xFF"));
+  EXPECT_TRUE(client->connection->send(many));
+  ASSERT_TRUE(waitUntil([&] { return server->inbox.size() == 21; }));
+  EXPECT_EQ(server->inbox.take(), "CMD_chat+1+hello");
+  EXPECT_EQ(server->inbox.take(), big);
+  EXPECT_LE(server->largestRead, GameConnection::kReadChunk);
+  EXPECT_TRUE(server->connection->send("CMD_timeup+\xFF"));
+  ASSERT_TRUE(waitUntil([&] { return !client->inbox.empty(); }));
+  EXPECT_EQ(client->inbox.take(), "CMD_timeup+");
+}
+
+TEST_F(Connection, SocketClosedIsReportedOnceOnBothEndsWhicheverCloses) {
+  server->connection->send("CMD_full+\xFF");
+  server->connection->close();
+  ASSERT_TRUE(waitUntil([&] { return client->count("Socket Closed") == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return server->count("Socket Closed") == 1; }));
+  EXPECT_EQ(client->inbox.take(), "CMD_full+") << "what was sent before the close arrives";
+  EXPECT_FALSE(client->connection->send("CMD_chat+1+late\xFF"));
+  EXPECT_EQ(client->count("Send - Socket Not Connected"), 1);
+  client->connection->close();
+  waitUntil([] { return false; }, 50);
+  EXPECT_EQ(client->count("Socket Closed"), 1);
+  EXPECT_EQ(server->count("Socket Closed"), 1);
+}
+
+TEST_F(Connection, APeerThatStopsReadingIsLetGoAndReportedAfterTheSend) {
+  // A peer that takes almost nothing from the network and never reads.
+  QTcpSocket sleeper;
+  sleeper.setReadBufferSize(1024);
+  sleeper.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+  sleeper.connectToHost("127.0.0.1", listener.serverPort());
+  ASSERT_TRUE(waitUntil([&] { return listener.hasPendingConnections(); }));
+  End sender(std::make_unique<GameConnection>(listener.nextPendingConnection()));
+  sender.connection->setMaxUnsentBytes(64 * 1024);
+  const std::string line = std::string(7000, 'z') + kTerminator;
+  bool closedDuringSend = false;
+  const bool letGo = waitUntil(
+      [&] {
+        if (!sender.connection->send(line)) return true;
+        closedDuringSend = closedDuringSend || sender.count("Socket Closed") > 0;
+        return false;
+      },
+      20000);
+  ASSERT_TRUE(letGo);
+  EXPECT_EQ(sender.count("Send - Peer Not Reading"), 1);
+  EXPECT_EQ(sender.count("Socket Closed"), 0) << "reported once the sender is done";
+  EXPECT_TRUE(waitUntil([&] { return sender.count("Socket Closed") == 1; }));
+  EXPECT_FALSE(closedDuringSend);
+  EXPECT_FALSE(sender.connection->isOpen());
+}
+
+TEST(ConnectionRefused, IsReportedAsAnErrorThenClosed) {
+  QTcpServer unused;
+  ASSERT_TRUE(unused.listen(QHostAddress::LocalHost, 0));
+  const quint16 port = unused.serverPort();
+  unused.close();
+  End client(std::make_unique<GameConnection>());
+  client.connection->connectToHost("127.0.0.1", port);
+  ASSERT_TRUE(waitUntil([&] { return client.count("Socket Closed") == 1; }));
+  ASSERT_GE(client.infos.size(), 2u);
+  EXPECT_TRUE(client.infos[client.infos.size() - 2].startsWith("Socket Error - "));
+}
+
+}  // namespace
+}  // namespace zp::net
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
