@@ -34,7 +34,7 @@ asan: deps $(ASAN)/build.ninja
 
 run: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix-server
-	@echo "Starting the table server on port 7772 (Ctrl+C stops it); the game's windows come later."
+	@echo "Starting the table server (the game's windows come later)."
 	$(RELEASE)/app/zandupelix-server $(RUN_ARGS)
 
 test: asan

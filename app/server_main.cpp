@@ -4,12 +4,21 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 #include "server/TServer.h"
+#include "words/dictionary_place.h"
+#include "words/tdictn.h"
 
 namespace {
+
+constexpr const char* kProgram = "zandupelix-server";
 
 int signalPipe[2] = {-1, -1};
 
@@ -20,6 +29,8 @@ void onSignal(int) {
 
 // SIGINT and SIGTERM end the event loop normally, so the dictionary file is deleted.
 void quitOnSignals(QCoreApplication& app) {
+  // A closed stdout (`| head`) must not kill the table and leave its word file behind.
+  std::signal(SIGPIPE, SIG_IGN);
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
   QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
@@ -35,51 +46,111 @@ void quitOnSignals(QCoreApplication& app) {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+void say(std::FILE* to, const std::string& line) {
+  std::fprintf(to, "%s\n", line.c_str());
+  std::fflush(to);
+}
+
+int optionError(const QString& text) {
+  say(stderr, std::string(kProgram) + ": " + text.toStdString() + " (see " + kProgram + " --help)");
+  return 2;
+}
+
+// The number in `text` when it is a whole number from `low` to `high`.
+std::optional<qulonglong> wholeNumber(const QString& text, qulonglong low, qulonglong high) {
+  bool ok = false;
+  const qulonglong value = text.toULongLong(&ok);
+  if (!ok || text.startsWith('+') || text.trimmed() != text || value < low || value > high)
+    return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName("zandupelix-server");
+  QCoreApplication::setApplicationName(kProgram);
   QCoreApplication::setApplicationVersion("1.0.15");
 
   QCommandLineParser parser;
-  parser.setApplicationDescription("Hosts one Zandu Pelix table without windows.");
-  parser.addHelpOption();
-  parser.addVersionOption();
-  QCommandLineOption portOption("port", "Port to listen on (default 7772; 0 takes any free port).",
-                                "N", "7772");
-  QCommandLineOption tickOption("tick-ms", "Length of one game second in ms (for tests).", "MS",
-                                "1000");
-  QCommandLineOption seedOption("seed", "Seed of the letters and the computer (for tests).", "S",
-                                "0");
+  parser.setApplicationDescription(
+      "Hosts one Zandu Pelix table without windows. The first connection is the host.\n"
+      "One line on stdout per arrival, departure, game start and winner.");
+  const QCommandLineOption helpOption = parser.addHelpOption();
+  const QCommandLineOption versionOption = parser.addVersionOption();
+  QCommandLineOption portOption(
+      "port", "Port to listen on, 0 to 65535 (default 7772; 0 takes any free port).", "N", "7772");
+  QCommandLineOption tickOption(
+      "tick-ms",
+      "Length of one game second in ms, 1 to 60000 (default 1000); tests run games faster.", "MS",
+      "1000");
+  QCommandLineOption seedOption(
+      "seed",
+      "Seed of the letters and the computer player, so a game can be replayed (default 0: "
+      "from the clock).",
+      "S", "0");
   parser.addOption(portOption);
   parser.addOption(tickOption);
   parser.addOption(seedOption);
-  parser.process(app);
+  if (!parser.parse(QCoreApplication::arguments())) return optionError(parser.errorText());
+  if (parser.isSet(helpOption)) parser.showHelp(0);
+  if (parser.isSet(versionOption)) parser.showVersion();
+  if (!parser.positionalArguments().isEmpty())
+    return optionError("unexpected argument \"" + parser.positionalArguments().first() + "\"");
 
-  bool portOk = false, tickOk = false, seedOk = false;
-  const uint port = parser.value(portOption).toUInt(&portOk);
-  const int tickMs = parser.value(tickOption).toInt(&tickOk);
-  const qulonglong seed = parser.value(seedOption).toULongLong(&seedOk);
-  if (!portOk || port > 65535 || !tickOk || tickMs < 1 || !seedOk) {
-    std::fprintf(stderr, "zandupelix-server: bad option value\n");
-    return 2;
+  const QString portText = parser.value(portOption);
+  const QString tickText = parser.value(tickOption);
+  const QString seedText = parser.value(seedOption);
+  const auto port = wholeNumber(portText, 0, 65535);
+  if (!port) {
+    return optionError("--port \"" + portText +
+                       "\" is not a port: give 0 to 65535 (0 takes any free port)");
   }
+  const auto tickMs = wholeNumber(tickText, 1, 60000);
+  if (!tickMs) {
+    return optionError("--tick-ms \"" + tickText +
+                       "\" is not allowed: give the ms of one game second, 1 to 60000");
+  }
+  const auto seed = wholeNumber(seedText, 0, ~0ULL);
+  if (!seed) {
+    return optionError("--seed \"" + seedText +
+                       "\" is not allowed: give a whole number from 0 to 18446744073709551615 "
+                       "(0 seeds from the clock)");
+  }
+
+  std::error_code ec;
+  const zp::words::DictionaryPlace place =
+      zp::words::placeDictionaryFile(std::filesystem::current_path(ec));
+  if (place.file.empty()) {
+    say(stderr, std::string(kProgram) + ": " + place.note);
+    return 1;
+  }
+  if (!place.note.empty()) say(stderr, std::string(kProgram) + ": " + place.note);
 
   quitOnSignals(app);
   zp::server::TServer::Options options;
-  options.tickMs = tickMs;
-  options.seed = seed;
+  options.dictionaryFile = place.file;
+  options.tickMs = static_cast<int>(*tickMs);
+  options.seed = *seed;
   zp::server::TServer server(options);
-  if (!server.dictionaryOpen()) std::fprintf(stderr, "%s\n", zp::words::kDictionaryNotFound.data());
-  QObject::connect(&server, &zp::server::TServer::hostNotice, [](const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-  });
-  if (!server.listen(static_cast<quint16>(port))) {
-    std::fprintf(stderr, "%s\n", server.errorString().toUtf8().constData());
+  if (!server.dictionaryOpen()) {
+    // A table without its word list would reject every word.
+    const std::string why = server.dictionaryFailure();
+    say(stderr, std::string(kProgram) + ": " +
+                    (why.empty() ? "cannot open " + place.file.string() : why) +
+                    "; a table without its word list would reject every word");
     return 1;
   }
-  std::printf("Zandu Pelix table server listening on port %u (Ctrl+C stops it)\n", server.port());
-  std::fflush(stdout);
+  QObject::connect(&server, &zp::server::TServer::hostNotice,
+                   [](const QString& text) { say(stderr, text.toStdString()); });
+  QObject::connect(&server, &zp::server::TServer::tableNews,
+                   [](const QString& line) { say(stdout, line.toStdString()); });
+  if (!server.listen(static_cast<quint16>(*port))) {
+    say(stderr, server.errorString().toStdString());
+    say(stderr, "port " + std::to_string(*port) + ": " + server.systemError().toStdString());
+    return 1;
+  }
+  say(stdout, "Zandu Pelix table server listening on port " + std::to_string(server.port()) +
+                  " (Ctrl+C stops it)");
   return app.exec();
 }

@@ -5,12 +5,14 @@ set -euo pipefail
 
 # Build (g++ and Qt), tests and benchmarks, and the fuzz build (clang with libFuzzer).
 packages=(
-  cmake ninja-build g++ qt6-base-dev
+  cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-liberation
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--tools" ]]; then
-  packages+=(scowl nodejs npm)
+  # The word lists (scowl, node) and the sounds (espeak-ng, sox); xvfb, imagemagick and
+  # xdotool to look at the windows and click them on a machine without a screen.
+  packages+=(scowl nodejs npm espeak-ng sox xvfb xauth imagemagick xdotool)
 fi
 
 missing=()

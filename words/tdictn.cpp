@@ -1,12 +1,15 @@
 #include "words/tdictn.h"
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -17,25 +20,51 @@ namespace {
 constexpr std::size_t kQueryLimit = 255;
 constexpr std::size_t kWordWidth = 15;  // both sides of a comparison are padded to this
 
-// Writes through a side file of its own and renames it into place, so an interrupted or
-// failed write (disk full) never leaves a truncated list under the dictionary's name for a
-// later run to reuse, and two copies starting in one folder never write the same file.
-void writeList(const std::filesystem::path& file, std::string_view carried) {
+// Moves `from` to `to` unless `to` exists; an existing `to` counts as done, since another
+// copy's list is as good as ours.
+bool moveIntoPlace(const std::string& from, const std::filesystem::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  // Folders that lack this rename still refuse to link over an existing name.
+  if (errno == EINVAL && ::link(from.c_str(), to.c_str()) == 0) return true;
+  return errno == EEXIST;
+}
+
+// Writes through a side file of its own and moves it into place only if no file of that name
+// appeared meanwhile, so an interrupted or failed write (disk full) never leaves a truncated
+// list under the dictionary's name for a later run to reuse, and of two copies starting in
+// one folder the second never replaces the file the first already opened. Returns 0 or errno.
+int writeList(const std::filesystem::path& file, std::string_view carried) {
   std::string part = file.string() + ".XXXXXX";
   const int fd = ::mkstemp(part.data());
-  if (fd < 0) return;
-  bool ok = true;
-  for (std::string_view rest = carried; ok && !rest.empty();) {
+  if (fd < 0) return errno;
+  int error = 0;
+  for (std::string_view rest = carried; error == 0 && !rest.empty();) {
     const ssize_t n = ::write(fd, rest.data(), rest.size());
     if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) rest.remove_prefix(static_cast<std::size_t>(n));
+    if (n <= 0) error = n < 0 ? errno : EIO;
+    if (n > 0) rest.remove_prefix(static_cast<std::size_t>(n));
   }
-  ok = ::fchmod(fd, 0644) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(part, file, ec);
-  if (!ok || ec) std::filesystem::remove(part, ec);
+  if (::fchmod(fd, 0644) != 0 && error == 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && !moveIntoPlace(part, file)) error = errno;
+  ::unlink(part.c_str());
+  return error;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// True when `path` still names the file open on `fd`.
+bool namesOpenFile(const std::filesystem::path& path, int fd) {
+  struct stat byName = {};
+  struct stat byHandle = {};
+  return ::stat(path.c_str(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 &&
+         sameFile(byName, byHandle);
+}
+
+std::string reasonText(const std::filesystem::path& file, const char* what, int error) {
+  return std::string(what) + " " + file.string() + ": " + std::strerror(error);
 }
 
 char upper(char c) {
@@ -65,24 +94,46 @@ TDictn::TDictn(std::filesystem::path file, std::string_view carried) {
   file_ = std::filesystem::absolute(file, ec);
   if (ec) file_ = std::move(file);
 
-  if (!std::filesystem::exists(std::filesystem::symlink_status(file_, ec)) && !carried.empty())
-    writeList(file_, carried);
-
-  int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  // Every user of the file holds a shared lock on it, and the one that deletes it an exclusive
+  // one: a copy that opened the file just as another deleted it tries again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    failure_.clear();
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file_, ec)) && !carried.empty()) {
+      if (const int error = writeList(file_, carried))
+        failure_ = reasonText(file_, "cannot write", error);
+    }
+    // Non-blocking only so that a pipe of that name cannot hang the start.
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      if (failure_.empty()) failure_ = reasonText(file_, "cannot open", errno);
+      return;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      failure_ = reasonText(file_, "cannot use", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+      ::close(fd);
+      return;
+    }
+    int locked;
+    do {
+      locked = ::flock(fd, LOCK_SH);
+    } while (locked != 0 && errno == EINTR);
+    // Without locks (some network folders) the file is simply never deleted.
+    if (locked != 0 || namesOpenFile(file_, fd)) {
+      failure_.clear();
+      fd_ = fd;
+      lastIndex_ = static_cast<long long>(st.st_size) / kRecordSize - 1;
+      return;
+    }
     ::close(fd);
-    return;
   }
-  fd_ = fd;
-  lastIndex_ = static_cast<long long>(st.st_size) / kRecordSize - 1;
+  failure_ = reasonText(file_, "cannot keep", EAGAIN);
 }
 
 TDictn::~TDictn() {
-  if (fd_ >= 0) ::close(fd_);
-  std::error_code ec;
-  std::filesystem::remove(file_, ec);
+  if (fd_ < 0) return;
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(file_, fd_)) ::unlink(file_.c_str());
+  ::close(fd_);
 }
 
 bool TDictn::checkword(std::string_view word) {

@@ -9,7 +9,8 @@
 
 namespace zp::words {
 
-// Scratch file the dictionary writes into the working directory and deletes at exit.
+// Scratch file the dictionary writes at start, in the folder placeDictionaryFile chooses, and
+// deletes at exit.
 inline constexpr std::string_view kDictionaryFileName = "English";
 // What the host is told when the dictionary cannot be opened.
 inline constexpr std::string_view kDictionaryNotFound = "English.dic dictionary not found!";
@@ -24,12 +25,17 @@ class TDictn final : public WordChecker {
   // unchanged), then opens it for lookups. An empty `carried` counts as missing: nothing is
   // written, and without a file the dictionary stays closed.
   TDictn(std::filesystem::path file, std::string_view carried);
-  ~TDictn() override;  // closes and deletes the file; errors swallowed
+  // Closes the file and deletes it unless another dictionary (in any process) still has it
+  // open, so a second program in the same folder never takes the file from a first one that
+  // runs on, while a file left by a killed run goes. Errors swallowed.
+  ~TDictn() override;
   TDictn(const TDictn&) = delete;
   TDictn& operator=(const TDictn&) = delete;
 
   // False: the caller shows kDictionaryNotFound, and every lookup answers false.
   bool isOpen() const { return fd_ >= 0; }
+  // Why it is closed, naming the file and the system's reason; empty while open.
+  const std::string& failure() const { return failure_; }
   // Case and surrounding blanks do not matter; an I/O error answers false.
   bool checkword(std::string_view word) override;
   // Record reads of the last lookup.
@@ -37,6 +43,7 @@ class TDictn final : public WordChecker {
 
  private:
   std::filesystem::path file_;
+  std::string failure_;
   int fd_ = -1;
   long long lastIndex_ = -1;  // number of records - 1
   int lastReads_ = 0;

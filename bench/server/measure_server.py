@@ -6,10 +6,12 @@ Usage: bench/server/measure_server.py build/release/app/zandupelix-server
 """
 import os
 import re
+import shutil
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 END = b"\xff"
@@ -67,6 +69,8 @@ def main():
                             cwd=workdir, stdout=subprocess.PIPE, text=True)
     try:
         port = int(re.search(r"port (\d+)", proc.stdout.readline()).group(1))
+        # The server reports arrivals on stdout; keep reading so it never waits on a full pipe.
+        threading.Thread(target=proc.stdout.read, daemon=True).start()
         print(f"resident memory at start: {rss_kb(proc.pid)} kB")
 
         players = [Player(port, f"p{i}") for i in range(1, 10)]
@@ -113,6 +117,7 @@ def main():
         proc.wait(timeout=10)
         leftover = os.listdir(workdir)
         print(f"server exit code {proc.returncode}; files left in its folder: {leftover or 'none'}")
+        shutil.rmtree(workdir, ignore_errors=True)
 
 
 if __name__ == "__main__":

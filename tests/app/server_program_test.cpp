@@ -1,0 +1,224 @@
+// zandupelix-server as a host meets it: its options, its word file, its port and its news.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include "tests/app/program_run.h"
+
+namespace zp::app::testing {
+namespace {
+
+const QString kServer = QStringLiteral(ZANDUPELIX_SERVER);
+
+// A server started on a free port; stopped with SIGTERM, as Ctrl+C would.
+class RunningServer {
+ public:
+  RunningServer(const QString& program, const QString& folder,
+                const std::function<void(QProcess&)>& prepare = {}) {
+    process_.setWorkingDirectory(folder);
+    if (prepare) prepare(process_);
+    process_.start(program, {"--port", "0", "--tick-ms", "20"});
+    const QString first = readLine();
+    const auto match = QRegularExpression("listening on port (\\d+)").match(first);
+    if (match.hasMatch()) port = static_cast<quint16>(match.captured(1).toUInt());
+  }
+  ~RunningServer() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished();
+  }
+
+  // The next line on stdout, or empty after 10 s.
+  QString readLine() {
+    while (!process_.canReadLine())
+      if (!process_.waitForReadyRead(10000)) return {};
+    return QString::fromUtf8(process_.readLine()).trimmed();
+  }
+  // Exit code after SIGTERM, or -1 when it did not end normally.
+  int stop() {
+    process_.terminate();
+    if (!process_.waitForFinished(10000) || process_.exitStatus() != QProcess::NormalExit)
+      return -1;
+    return process_.exitCode();
+  }
+  QString errors() { return QString::fromUtf8(process_.readAllStandardError()); }
+
+  quint16 port = 0;
+
+ private:
+  QProcess process_;
+};
+
+ino_t inodeOf(const QString& file) {
+  struct stat st = {};
+  return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST(ServerProgram, ASecondServerInTheSameFolderLeavesTheFirstOnesWordFile) {
+  QTemporaryDir dir;
+  const QString wordFile = dir.filePath("English");
+  RunningServer first(kServer, dir.path());
+  ASSERT_NE(first.port, 0);
+  const ino_t written = inodeOf(wordFile);
+  ASSERT_NE(written, 0u);
+
+  const Finished second = runToEnd(kServer, {"--port", QString::number(first.port)}, dir.path());
+  EXPECT_EQ(second.exitCode, 1);
+  // The fixed text, then the port and the system's own reason.
+  EXPECT_TRUE(
+      second.err.startsWith(QString("Listen - Error Binding Socket\nport %1: ").arg(first.port)))
+      << second.err.toStdString();
+  EXPECT_TRUE(second.err.contains("in use")) << second.err.toStdString();
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(inodeOf(wordFile), written) << "neither replaced nor deleted by the second";
+
+  EXPECT_EQ(first.stop(), 0);
+  EXPECT_FALSE(QFile::exists(wordFile)) << "the last server out deletes it";
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// Root writes anywhere, so the server is run as "nobody" there, from a copy that nobody may
+// run; elsewhere the folder's missing write permission is enough.
+TEST(ServerProgram, AnUnwritableWorkingFolderMovesTheWordFileOrStopsTheStart) {
+  QTemporaryDir dir;
+  const bool root = ::geteuid() == 0;
+  const uid_t nobody = 65534;
+  QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadOther | QFile::ExeOther);
+  const QString program = dir.filePath("zandupelix-server");
+  ASSERT_TRUE(QFile::copy(kServer, program));
+  QFile::setPermissions(program,
+                        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+  QDir(dir.path()).mkdir("work");
+  QDir(dir.path()).mkdir("run");
+  QFile::setPermissions(dir.filePath("work"),
+                        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+  if (root) {
+    ASSERT_EQ(::chown(QFile::encodeName(dir.filePath("run")).constData(), nobody, nobody), 0);
+  }
+  QFile plain(dir.filePath("plain-file"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+
+  const auto prepare = [&](const QString& runtime) {
+    return [&, runtime](QProcess& process) {
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert("XDG_RUNTIME_DIR", runtime);
+      env.insert("XDG_CACHE_HOME", dir.filePath("plain-file/cache"));
+      process.setProcessEnvironment(env);
+      if (root) {
+        process.setChildProcessModifier([nobody] {
+          if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            ::_exit(126);
+        });
+      }
+    };
+  };
+  const QString work = dir.filePath("work");
+
+  {
+    RunningServer server(program, work, prepare(dir.filePath("run")));
+    ASSERT_NE(server.port, 0) << server.errors().toStdString();
+    const QString moved = dir.filePath("run/zandupelix/English");
+    EXPECT_TRUE(QFile::exists(moved));
+    EXPECT_EQ(server.stop(), 0);
+    EXPECT_EQ(server.errors(),
+              QString("zandupelix-server: the working folder cannot take the word file (%1: "
+                      "Permission denied); using %2 instead\n")
+                  .arg(dir.filePath("work/English"), moved));
+    EXPECT_FALSE(QFile::exists(moved));
+  }
+
+  const Finished stopped =
+      runToEnd(program, {"--port", "0"}, work, prepare(dir.filePath("plain-file/run")));
+  EXPECT_EQ(stopped.exitCode, 1);
+  EXPECT_EQ(stopped.out, "") << "it never listens";
+  EXPECT_EQ(stopped.err,
+            QString("zandupelix-server: no folder can take the word file: "
+                    "%1: Permission denied; %2: Not a directory; %3: Not a "
+                    "directory\n")
+                .arg(dir.filePath("work/English"), dir.filePath("plain-file/run/zandupelix"),
+                     dir.filePath("plain-file/cache/zandupelix")));
+}
+
+struct OptionCase {
+  QStringList args;
+  int exitCode;
+  QString out;  // the whole of stdout
+  QString err;  // the whole of stderr
+};
+
+TEST(ServerProgram, OptionsAreCheckedAndExplained) {
+  const QString see = " (see zandupelix-server --help)\n";
+  const QString port =
+      "zandupelix-server: --port \"%1\" is not a port: give 0 to 65535 (0 takes "
+      "any free port)" +
+      see;
+  const std::vector<OptionCase> cases = {
+      {{"--port", "99999"}, 2, "", port.arg("99999")},
+      {{"--port", "abc"}, 2, "", port.arg("abc")},
+      {{"--port", "-1"}, 2, "", port.arg("-1")},
+      {{"--port", "0", "--tick-ms", "0"},
+       2,
+       "",
+       "zandupelix-server: --tick-ms \"0\" is not allowed: give the ms of one game second, 1 to "
+       "60000" +
+           see},
+      {{"--port", "0", "--seed", "x"},
+       2,
+       "",
+       "zandupelix-server: --seed \"x\" is not allowed: give a whole number from 0 to "
+       "18446744073709551615 (0 seeds from the clock)" +
+           see},
+      {{"--port", "0", "surplus"},
+       2,
+       "",
+       "zandupelix-server: unexpected argument \"surplus\"" + see},
+      {{"--port", "0", "--colour"}, 2, "", "zandupelix-server: Unknown option 'colour'." + see},
+      {{"--version"}, 0, "zandupelix-server 1.0.15\n", ""},
+  };
+  QTemporaryDir dir;
+  for (const OptionCase& c : cases) {
+    const Finished f = runToEnd(kServer, c.args, dir.path());
+    EXPECT_EQ(f.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+    EXPECT_EQ(f.out, c.out) << c.args.join(' ').toStdString();
+    EXPECT_EQ(f.err, c.err) << c.args.join(' ').toStdString();
+  }
+
+  for (const char* help : {"--help", "-h"}) {
+    const Finished f = runToEnd(kServer, {help}, dir.path());
+    EXPECT_EQ(f.exitCode, 0);
+    for (const char* text : {"--port <N>", "0 takes any free", "--tick-ms <MS>", "--seed <S>"})
+      EXPECT_TRUE(f.out.contains(text)) << help << " lacks " << text;
+  }
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST(ServerProgram, TellsOnStdoutWhoArrives) {
+  QTemporaryDir dir;
+  RunningServer server(kServer, dir.path());
+  ASSERT_NE(server.port, 0);
+  QTcpSocket ann;
+  ann.connectToHost("127.0.0.1", server.port);
+  QByteArray got;
+  while (!got.contains("CMD_sendlogininfo+1\xff") && ann.waitForReadyRead(10000))
+    got += ann.readAll();
+  ann.write("CMD_logininfo+1+1.0.15+Ann\xff");
+  ASSERT_TRUE(ann.waitForBytesWritten(10000));
+  const QString news = server.readLine();
+  EXPECT_TRUE(news.contains("Ann")) << news.toStdString();
+  EXPECT_EQ(server.stop(), 0);
+}
+
+}  // namespace
+}  // namespace zp::app::testing
