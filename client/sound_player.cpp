@@ -1,0 +1,84 @@
+#include "client/sound_player.h"
+
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QUrl>
+#include <algorithm>
+#include <charconv>
+
+namespace zp::client {
+
+namespace {
+
+const QString kPrefix = QStringLiteral(":/sounds/");
+
+char lowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether the lower-case name is one of the game's sounds. Only these names ever reach the
+// resource system, so a name from the network cannot point anywhere else.
+bool isSoundName(std::string_view name) {
+  if (std::find(kEventSounds.begin(), kEventSounds.end(), name) != kEventSounds.end()) {
+    return true;
+  }
+  constexpr std::string_view kWave = "wave";
+  if (!name.starts_with(kWave)) return false;
+  const std::string_view digits = name.substr(kWave.size());
+  // "wave07" is not wave7: the names have no leading zeros.
+  if (digits.empty() || digits.front() == '0') return false;
+  int k = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), k);
+  return error == std::errc() && end == digits.data() + digits.size() && k >= 1 &&
+         k <= kChatterSounds;
+}
+
+}  // namespace
+
+SoundPlayer::SoundPlayer(QObject* parent) : SoundPlayer(Output::Detect, parent) {}
+
+// Without an output QSoundEffect still claims to be playing and warns for every sound, so the
+// player does not use it at all; decided once, and not reported, as the game never reports a
+// failing audio output.
+SoundPlayer::SoundPlayer(Output output, QObject* parent)
+    : QObject(parent),
+      hasAudio_(output == Output::Detect && !QMediaDevices::audioOutputs().isEmpty()) {}
+
+SoundPlayer::~SoundPlayer() = default;
+
+QString SoundPlayer::resourceFor(std::string_view name) {
+  std::string lower(name.size(), '\0');
+  std::transform(name.begin(), name.end(), lower.begin(), lowerAscii);
+  const std::string_view found = isSoundName(lower) ? std::string_view(lower) : kAlertSound;
+  return kPrefix + QString::fromLatin1(found.data(), static_cast<qsizetype>(found.size())) +
+         QStringLiteral(".wav");
+}
+
+void SoundPlayer::play(std::string_view name) {
+  lastAsked_.assign(name);
+  lastPlayed_ = resourceFor(name);
+  ++playCount_;
+  if (!hasAudio_) return;
+
+  QSoundEffect* effect = effectFor(lastPlayed_);
+  if (current_ != nullptr && current_ != effect) current_->stop();
+  // play() alone counts on the effect having seen the end of its last run, which the output
+  // reports late or, on some systems, never; stopping first makes every request start the
+  // sound from its beginning.
+  effect->stop();
+  effect->play();
+  current_ = effect;
+  ++startCount_;
+}
+
+QSoundEffect* SoundPlayer::effectFor(const QString& resource) {
+  QSoundEffect*& effect = effects_[resource];
+  if (effect == nullptr) {
+    effect = new QSoundEffect(this);
+    effect->setSource(QUrl(QStringLiteral("qrc") + resource));
+  }
+  return effect;
+}
+
+}  // namespace zp::client
