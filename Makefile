@@ -1,5 +1,5 @@
 # The two commands of the README, plus the builds they share.
-#   make run    install what is missing, build, start the game
+#   make run    install what is missing, build, start the game (a solo table)
 #   make test   install what is missing, build with sanitizers, run every test
 #   make fuzz   libFuzzer targets for FUZZ_SECONDS each (clang, sanitizers)
 #   make bench  optimised build, run the benchmarks
@@ -33,12 +33,13 @@ asan: deps $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 
 run: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix-server
-	@echo "Starting the table server (the game's windows come later)."
-	$(RELEASE)/app/zandupelix-server $(RUN_ARGS)
+	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix zandupelix-server
+	$(RELEASE)/app/zandupelix $(RUN_ARGS)
 
+# libdbus, which Qt loads for the desktop's services, keeps one buffer for the process.
 test: asan
-	cd $(ASAN) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(ASAN) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300
 
 fuzz: deps $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)

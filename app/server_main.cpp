@@ -1,17 +1,14 @@
 // zandupelix-server: a table host without windows. Its first connection is the host.
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "app/quit_signals.h"
 #include "server/TServer.h"
 #include "words/dictionary_place.h"
 #include "words/tdictn.h"
@@ -19,32 +16,6 @@
 namespace {
 
 constexpr const char* kProgram = "zandupelix-server";
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGINT and SIGTERM end the event loop normally, so the dictionary file is deleted.
-void quitOnSignals(QCoreApplication& app) {
-  // A closed stdout (`| head`) must not kill the table and leave its word file behind.
-  std::signal(SIGPIPE, SIG_IGN);
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-    char byte;
-    [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-    app.quit();
-  });
-  struct sigaction action = {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 void say(std::FILE* to, const std::string& line) {
   std::fprintf(to, "%s\n", line.c_str());
@@ -127,7 +98,7 @@ int main(int argc, char* argv[]) {
   }
   if (!place.note.empty()) say(stderr, std::string(kProgram) + ": " + place.note);
 
-  quitOnSignals(app);
+  onQuitSignals(&app, [&app] { app.quit(); });
   zp::server::TServer::Options options;
   options.dictionaryFile = place.file;
   options.tickMs = static_cast<int>(*tickMs);

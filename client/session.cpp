@@ -124,13 +124,15 @@ void ClientSession::hostpress() {
     return;
   }
   host_ = true;
-  shell_.connect(kSoloAddress);
+  connectedTo_ = kSoloAddress;
+  shell_.connect(connectedTo_);
   board_.showStart(true);
   startGameEnabled_ = true;
 }
 
 void ClientSession::joinpress() {
-  shell_.connect(hostAddress_);
+  connectedTo_ = hostAddress_;
+  shell_.connect(connectedTo_);
 }
 
 void ClientSession::bytesReceived(std::string_view bytes) {
@@ -147,6 +149,11 @@ void ClientSession::bytesReceived(std::string_view bytes) {
 void ClientSession::sockInfo(std::string_view text) {
   // A connection we closed ourselves has said why in the chat; the window stays to show it.
   if (text == kSocketClosed && !closingOurselves_) shell_.closeWindow();
+}
+
+void ClientSession::connectionFailed(int port, std::string_view reason) {
+  systemLine("Cannot reach the table at " + connectedTo_ + ", port " + std::to_string(port) +
+             ": " + std::string(reason));
 }
 
 void ClientSession::Timer1Timer() {
@@ -347,6 +354,11 @@ void ClientSession::PostWordsinChatBox1Click() {
 
 void ClientSession::setTurnSound(board::TurnSound sound) {
   settings_.Turnsound = sound;
+  saveinifile();
+}
+
+void ClientSession::setTiles(std::string name) {
+  settings_.Tiles = std::move(name);
   saveinifile();
 }
 

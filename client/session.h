@@ -83,6 +83,8 @@ class ClientSession : private board::BoardContext {
   void bytesReceived(std::string_view bytes);
   // Status texts of the game connection; "Socket Closed" ends the program.
   void sockInfo(std::string_view text);
+  // The game connection never came about: says so in the chat, and the window stays.
+  void connectionFailed(int port, std::string_view reason);
   // One tick of the dispatch timer: one message, then the phrase lock.
   void Timer1Timer();
   // Whether the dispatch timer has anything to do.
@@ -100,6 +102,8 @@ class ClientSession : private board::BoardContext {
   void PlayChatterSounds1Click();
   void PostWordsinChatBox1Click();
   void setTurnSound(board::TurnSound sound);
+  // A tile set chosen in the Tiles menu ("classic" for the built-in pictures).
+  void setTiles(std::string name);
   void textSize(int size);
   void textColor(Colour colour);
   Colour chatColour() const { return chatColour_; }
@@ -179,6 +183,7 @@ class ClientSession : private board::BoardContext {
 
   std::string playerName_;
   std::string hostAddress_;
+  std::string connectedTo_;  // the address the game connection was opened to
   bool host_ = false;
   bool loggedIn_ = false;
   int own_ = 0;

@@ -1,0 +1,135 @@
+// zandupelix: the game. With no arguments it hosts a solo table against the computer; the
+// lobby starts it with a player name, the host's address and "true" to host.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "app/quit_signals.h"
+#include "board/Tgamestart.h"
+#include "client/Tchat.h"
+#include "records/tally_table.h"
+#include "server/TServer.h"
+#include "windows/Tabout.h"
+#include "windows/side_windows.h"
+#include "words/dictionary_place.h"
+
+namespace {
+
+constexpr quint16 kGamePort = 7772;
+
+std::uint64_t clockSeed() {
+  std::random_device device;
+  const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+  return (static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(now);
+}
+
+// A machine without a screen cannot show the game; say so instead of Qt's abort.
+bool hasDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Tests run tables on free ports; players always use the game's port.
+quint16 gamePort() {
+  bool ok = false;
+  const uint port = qEnvironmentVariable("ZANDUPELIX_PORT").toUInt(&ok);
+  return ok && port <= 65535 ? static_cast<quint16>(port) : kGamePort;
+}
+
+// The program's folder while it can be written, else the per-user data folder.
+std::filesystem::path recordsFolder() {
+  const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
+  if (zp::client::IsWritable(program)) return program;
+  const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  QDir().mkpath(user);
+  return user.toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (!hasDisplay()) {
+    std::fprintf(stderr,
+                 "zandupelix: no screen to show the game on (DISPLAY is not set); "
+                 "to host a table without windows, run zandupelix-server\n");
+    return 1;
+  }
+  QApplication app(argc, argv);
+  // The per-user folders are ~/.local/share/zandupelix and the like.
+  QApplication::setApplicationName(QStringLiteral("zandupelix"));
+  QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the program
+
+  std::vector<std::string> params;
+  for (const QString& arg : app.arguments().mid(1)) params.push_back(arg.toStdString());
+
+  // The tally is fed by the main window and shown by the tally window.
+  zp::records::TallyTable tally;
+
+  // The windows, in the order the game has always created them.
+  zp::client::Tchat chat(tally, clockSeed());
+  zp::windows::Tabout about(&chat);
+  zp::board::Tgamestart gamestart(&chat);
+  zp::windows::Thelp help(&chat);
+  zp::windows::Tphrases phrases(&chat);
+
+  std::error_code ec;
+  const zp::words::DictionaryPlace place =
+      zp::words::placeDictionaryFile(std::filesystem::current_path(ec));
+  if (!place.note.empty()) std::fprintf(stderr, "zandupelix: %s\n", place.note.c_str());
+  zp::server::TServer::Options options;
+  options.dictionaryFile = place.file.empty() ? std::filesystem::path("English") : place.file;
+  zp::server::TServer server(options);
+
+  zp::windows::Tspylist spylist(&chat);
+  zp::windows::Tdownload download(&chat);
+  zp::windows::Ttallylist tallylist(&chat);
+  const std::filesystem::path tallyFile =
+      recordsFolder() / zp::records::TallyFileName("ZanduPelix");
+  if (auto failure = tally.LoadFile(tallyFile))
+    std::fprintf(stderr, "zandupelix: %s\n", failure->message.c_str());
+
+  zp::client::ClientSession& session = chat.session();
+  gamestart.setHooks({
+      [&session](zp::board::Tgamestart::Field field, bool up) {
+        session.gameStartArrow(static_cast<zp::client::ClientSession::StartField>(field), up);
+      },
+      [&session](bool team) {
+        session.setTeamGame(team);
+        session.gamestartStart();
+      },
+      [&session] {
+        const zp::client::ClientSettings& s = session.settings();
+        return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
+      },
+  });
+
+  zp::client::TchatParts parts;
+  parts.server = &server;
+  parts.about = &about;
+  parts.launcher = &download;
+  parts.spyList = &spylist;
+  parts.phraseEditor = &phrases;
+  parts.help = &help;
+  parts.tallyList = &tallylist;
+  parts.gameStart = &gamestart;
+  parts.port = gamePort();
+  chat.setParts(parts);
+  chat.useSettingsFile(zp::client::SettingsFile(zp::client::ChooseSettingsFile(
+      QCoreApplication::applicationDirPath().toStdString(),
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString())));
+
+  // Stopped from outside, the game closes as if its window were closed.
+  onQuitSignals(&app, [&chat] { chat.close(); });
+  chat.show();
+  chat.processparams(params);
+  const int result = app.exec();
+
+  if (auto error = tally.SaveFile(tallyFile))
+    std::fprintf(stderr, "zandupelix: %s\n", error->c_str());
+  return result;
+}

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Measures the game as a process in a solo game: the time from start to its own login
+(the table inside it listening, the word file written, the window shown), then its CPU
+while the window sits idle for a minute, and its resident memory.
+
+Usage (needs a display; on a machine without one):
+    xvfb-run -a bench/client/measure_game.py build/release/app/zandupelix [SECONDS]
+"""
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+END = b"\xff"
+
+
+def rss_kb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_until_logged_in(port, started, deadline=20.0):
+    """Joins the table as a watcher and returns when the solo player "You" is logged in."""
+    while True:
+        try:
+            sock = socket.create_connection(("127.0.0.1", port), timeout=0.05)
+            break
+        except OSError:
+            if time.monotonic() - started > deadline:
+                raise RuntimeError("the table never listened")
+            time.sleep(0.002)
+    sock.settimeout(5)
+    buffer = b""
+    me = None
+    while True:
+        while END in buffer:
+            message, buffer = buffer.split(END, 1)
+            if message.startswith(b"CMD_sendlogininfo+"):
+                me = int(message.split(b"+")[1])
+                sock.sendall(b"CMD_logininfo+%d+1.0.15+watcher" % me + END + END)
+            elif message in (b"CMD_newplayerinfo+1+You", b"CMD_existingplayers+1+You"):
+                return time.monotonic(), sock
+        chunk = sock.recv(65536)
+        if not chunk:
+            raise RuntimeError("the table closed the connection")
+        buffer += chunk
+
+
+def main():
+    game = os.path.abspath(sys.argv[1])
+    seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
+    work = tempfile.mkdtemp(prefix="zp-measure-")
+    env = dict(os.environ, ZANDUPELIX_PORT=str(free_port()), XDG_RUNTIME_DIR=work,
+               HOME=work, QT_LOGGING_RULES="*.debug=false")
+    port = int(env["ZANDUPELIX_PORT"])
+    try:
+        started = time.monotonic()
+        proc = subprocess.Popen([game], cwd=work, env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        logged_in, sock = wait_until_logged_in(port, started)
+        print(f"start to the own login: {1000 * (logged_in - started):.0f} ms")
+        sock.close()
+        time.sleep(3)  # the watcher's departure settles
+        before = cpu_seconds(proc.pid)
+        time.sleep(seconds)
+        used = cpu_seconds(proc.pid) - before
+        print(f"idle CPU over {seconds} s: {100 * used / seconds:.2f}% of a core")
+        print(f"resident memory: {rss_kb(proc.pid) / 1024:.1f} MB")
+        proc.terminate()
+        proc.wait(timeout=10)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

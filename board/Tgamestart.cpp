@@ -1,0 +1,108 @@
+#include "board/Tgamestart.h"
+
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace zp::board {
+namespace {
+
+const QColor kBlue(0x0C, 0x71, 0xC2);
+const QColor kLightBlue(0xBA, 0xCA, 0xEF);
+
+QFont arial(int pixelSize, bool bold) {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* label(QWidget* parent, const QString& text, QRect at, int size, Qt::Alignment align) {
+  auto* l = new QLabel(text, parent);
+  l->setTextFormat(Qt::PlainText);
+  l->setGeometry(at);
+  l->setFont(arial(size, true));
+  l->setAlignment(align);
+  QPalette palette = l->palette();
+  palette.setColor(QPalette::WindowText, kLightBlue);
+  l->setPalette(palette);
+  return l;
+}
+
+}  // namespace
+
+Tgamestart::Tgamestart(QWidget* parent) : QWidget(parent, Qt::Tool) {
+  setWindowTitle(QStringLiteral("Zandu Pelix - Game Start"));
+  setFixedSize(257, 188);
+  QLabel* title = label(this, QStringLiteral("Game Options"), {0, 4, 257, 28}, 24, Qt::AlignCenter);
+  QFont underlined = title->font();
+  underlined.setUnderline(true);
+  title->setFont(underlined);
+
+  const std::array<const char*, 3> captions = {
+      "Play to Score:", "Creation Time:", "Zandu Shuffles:"};
+  const std::array<const char*, 3> names = {"playtoscore", "timeperturn", "zandushuffle"};
+  for (int i = 0; i < 3; ++i) {
+    const int y = 40 + 28 * i;
+    label(this, QString::fromLatin1(captions[i]), {10, y, 120, 22}, 13,
+          Qt::AlignRight | Qt::AlignVCenter);
+    values_[i] = label(this, QString(), {136, y, 60, 22}, 13, Qt::AlignCenter);
+    values_[i]->setObjectName(QString::fromLatin1(names[i]));
+    values_[i]->setAutoFillBackground(true);
+    QPalette palette = values_[i]->palette();
+    palette.setColor(QPalette::Window, kBlue.darker(140));
+    values_[i]->setPalette(palette);
+    const auto field = static_cast<Field>(i);
+    for (const bool up : {true, false}) {
+      auto* arrow = new QToolButton(this);
+      arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+      arrow->setGeometry(198, up ? y : y + 11, 18, 11);
+      arrow->setAutoRepeat(true);
+      connect(arrow, &QToolButton::clicked, this, [this, field, up] {
+        if (hooks_.arrow) hooks_.arrow(field, up);
+        refresh();
+      });
+    }
+  }
+  checkbox_team = new QCheckBox(QStringLiteral("Team Game"), this);
+  checkbox_team->setObjectName(QStringLiteral("checkbox_team"));
+  checkbox_team->setGeometry(70, 124, 120, 22);
+  checkbox_team->setFont(arial(13, true));
+  QPalette palette = checkbox_team->palette();
+  palette.setColor(QPalette::WindowText, kLightBlue);
+  checkbox_team->setPalette(palette);
+
+  auto* start = new QPushButton(QStringLiteral("START GAME"), this);
+  start->setObjectName(QStringLiteral("Image1"));
+  start->setGeometry(78, 152, 100, 28);
+  start->setFont(arial(12, true));
+  connect(start, &QPushButton::clicked, this, [this] {
+    if (hooks_.start) hooks_.start(checkbox_team->isChecked());
+    hide();
+  });
+}
+
+void Tgamestart::setHooks(Hooks hooks) {
+  hooks_ = std::move(hooks);
+  refresh();
+}
+
+void Tgamestart::refresh() {
+  if (!hooks_.values) return;
+  const std::array<int, 3> values = hooks_.values();
+  for (int i = 0; i < 3; ++i) values_[i]->setNum(values[i]);
+}
+
+void Tgamestart::showEvent(QShowEvent* event) {
+  refresh();
+  // At the centre of the main window.
+  if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
+  QWidget::showEvent(event);
+}
+
+void Tgamestart::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), kBlue);
+}
+
+}  // namespace zp::board

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+namespace zp::board {
+
+// The game start dialog: the score to play to, the time per turn, the shuffles and the
+// team game. It holds no rule: the arrows ask the window's session to step a value within
+// its range, and the start button asks it to start the game.
+class Tgamestart : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum Field { kPlayTo = 0, kSeconds = 1, kShuffles = 2 };
+  struct Hooks {
+    std::function<void(Field field, bool up)> arrow;
+    std::function<void(bool team)> start;
+    std::function<std::array<int, 3>()> values;
+  };
+
+  explicit Tgamestart(QWidget* parent = nullptr);
+  void setHooks(Hooks hooks);
+  // Shows the values the session holds now.
+  void refresh();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  Hooks hooks_;
+  std::array<QLabel*, 3> values_{};
+  QCheckBox* checkbox_team = nullptr;
+};
+
+}  // namespace zp::board

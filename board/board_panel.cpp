@@ -1,0 +1,335 @@
+#include "board/board_panel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+namespace zp::board {
+namespace {
+
+constexpr int kCell = kTileSize;
+constexpr QPoint kRackAt{26, 4};
+constexpr QPoint kPaintAt{25, 115};  // the board frame at (23, 113), the paint area 2 inside
+const QColor kLightBlue(0xBA, 0xCA, 0xEF);
+
+QFont arial(int pixelSize, bool bold) {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* textLabel(QWidget* parent, QRect at, int size, bool bold, const QColor& colour) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setGeometry(at);
+  label->setFont(arial(size, bold));
+  label->setAlignment(Qt::AlignCenter);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+  return label;
+}
+
+QString q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+// ---- the board
+
+BoardPaintBox::BoardPaintBox(BoardPlay& play, QWidget* parent) : QWidget(parent), play_(play) {
+  setObjectName(QStringLiteral("paintbox_board"));
+  setGeometry(QRect(kPaintAt, QSize(kBoardSize * kCell, kBoardSize * kCell)));
+}
+
+void BoardPaintBox::setTiles(const TileSet* tiles) {
+  tiles_ = tiles;
+  redrawAll();
+}
+
+QRect BoardPaintBox::cellRect(Cell c) {
+  return {c.a * kCell, c.b * kCell, kCell, kCell};
+}
+
+void BoardPaintBox::drawCell(QPainter& painter, Cell c) {
+  const BoardModel& model = play_.model();
+  const QRect at = cellRect(c);
+  painter.drawPixmap(at, tiles_->picture(model.square(c)));
+  if (model.letter(c) != 0) painter.drawPixmap(at, tiles_->picture(model.letter(c)));
+  if (model.mark(c) != kNoMark) painter.drawPixmap(at, tiles_->picture(model.mark(c)));
+}
+
+void BoardPaintBox::redrawAll() {
+  if (!tiles_) return;
+  const qreal dpr = devicePixelRatioF();
+  canvas_ = QPixmap(size() * dpr);
+  canvas_.setDevicePixelRatio(dpr);
+  QPainter painter(&canvas_);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  for (int a = 0; a < kBoardSize; ++a)
+    for (int b = 0; b < kBoardSize; ++b) drawCell(painter, {a, b});
+  play_.model().takeDirtyCells();
+  update();
+}
+
+void BoardPaintBox::sync() {
+  if (!tiles_) return;
+  if (canvas_.isNull() || canvas_.devicePixelRatio() != devicePixelRatioF()) return redrawAll();
+  const auto dirty = play_.model().takeDirtyCells();
+  if (dirty.none()) return;
+  QPainter painter(&canvas_);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  for (int a = 0; a < kBoardSize; ++a) {
+    for (int b = 0; b < kBoardSize; ++b) {
+      if (!dirty.test(cellIndex(a, b))) continue;
+      drawCell(painter, {a, b});
+      update(cellRect({a, b}));
+    }
+  }
+}
+
+void BoardPaintBox::paintEvent(QPaintEvent* event) {
+  if (canvas_.isNull() || canvas_.devicePixelRatio() != devicePixelRatioF()) redrawAll();
+  QPainter painter(this);
+  const QRect r = event->rect();
+  painter.drawPixmap(
+      r, canvas_,
+      QRectF(r.topLeft() * canvas_.devicePixelRatio(), r.size() * canvas_.devicePixelRatio()));
+}
+
+void BoardPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  play_.paintbox_boardMouseUp(event->button() == Qt::RightButton, at.x(), at.y());
+  emit clicked();
+}
+
+// ---- the rack
+
+RackBox::RackBox(BoardPlay& play, QWidget* parent) : QWidget(parent), play_(play) {
+  setGeometry(QRect(kRackAt, QSize(kRackSlots * kCell, kCell)));
+}
+
+void RackBox::setTiles(const TileSet* tiles) {
+  tiles_ = tiles;
+  update();
+}
+
+void RackBox::sync() {
+  const auto dirty = play_.model().takeDirtySlots();
+  for (int k = 0; k < kRackSlots; ++k)
+    if (dirty.test(static_cast<std::size_t>(k))) update(k * kCell, 0, kCell, kCell);
+}
+
+void RackBox::paintEvent(QPaintEvent*) {
+  if (!tiles_) return;
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  for (int k = 1; k <= kRackSlots; ++k) {
+    const RackSlot& slot = play_.model().slot(k);
+    const QRect at((k - 1) * kCell, 0, kCell, kCell);
+    if (slot.letter == 0) {
+      painter.drawPixmap(at, tiles_->picture(kEmptySlot));
+      continue;
+    }
+    painter.drawPixmap(at, tiles_->picture(kPlainSquare));
+    // The letters of a word just made sit square on their backing; a pick is offset.
+    painter.drawPixmap(slot.offset ? at.translated(2, 2) : at, tiles_->picture(slot.letter));
+  }
+}
+
+void RackBox::mouseReleaseEvent(QMouseEvent* event) {
+  const int x = static_cast<int>(event->position().x());
+  if (x < 0 || x >= width()) return;
+  play_.image_letter1Click(x / kCell + 1);
+  emit clicked();
+}
+
+// ---- picture buttons
+
+PictureButtonWidget::PictureButtonWidget(QPixmap normal, QPixmap pressed, QWidget* parent)
+    : QAbstractButton(parent), normal_(std::move(normal)), pressed_(std::move(pressed)) {
+  setCursor(Qt::PointingHandCursor);
+}
+
+void PictureButtonWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawPixmap(rect(), isDown() ? pressed_ : normal_);
+}
+
+// ---- the region
+
+BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
+    : QObject(region), play_(play), region_(region) {
+  const qreal dpr = region->devicePixelRatioF();
+  rack = new RackBox(play, region);
+  paintbox_board = new BoardPaintBox(play, region);
+  connect(rack, &RackBox::clicked, this, &BoardPanel::clicked);
+  connect(paintbox_board, &BoardPaintBox::clicked, this, &BoardPanel::clicked);
+  label_status = textLabel(region, {24, 61, 394, 21}, 16, true, Qt::white);
+  label_status->setObjectName(QStringLiteral("label_status"));
+
+  struct ButtonAt {
+    PictureButton kind;
+    int x;
+    PictureButtonWidget** widget;
+    std::function<void()> click;
+    const char* name;
+  };
+  const ButtonAt buttons[] = {
+      {PictureButton::kClear, 23, &button_clear, [&play] { play.button_clearClick(); },
+       "button_clear"},
+      {PictureButton::kShuffle, 140, &button_shuffle, [&play] { play.button_shuffleClick(); },
+       "button_shuffle"},
+      {PictureButton::kStart, 274, &button_start, [&play] { play.button_startClick(); },
+       "button_start"},
+      {PictureButton::kDone, 344, &button_done, [&play] { play.button_doneClick(); },
+       "button_done"},
+  };
+  for (const ButtonAt& b : buttons) {
+    auto* button =
+        new PictureButtonWidget(pictureButtonPicture(b.kind, dpr),
+                                pictureButtonPicture(b.kind, dpr, ButtonLook::kPressed), region);
+    button->setObjectName(QString::fromLatin1(b.name));
+    button->setGeometry(QRect(QPoint(b.x, 81), pictureButtonSize(b.kind)));
+    button->hide();
+    connect(button, &QAbstractButton::clicked, this, [this, click = b.click] {
+      click();
+      clicked();
+    });
+    *b.widget = button;
+  }
+
+  const std::array<QPoint, 4> arrows = {QPoint{153, 89}, {419, 219}, {153, 507}, {2, 219}};
+  for (int k = 1; k <= 4; ++k) {
+    auto* arrow = new QLabel(region);
+    arrow->setObjectName(QStringLiteral("image_direction%1").arg(k));
+    arrow->setGeometry(QRect(arrows[k - 1], directionArrowSize(k)));
+    arrow->setPixmap(directionArrowPicture(k, dpr));
+    arrow->setCursor(Qt::PointingHandCursor);
+    arrow->installEventFilter(this);
+    arrow->hide();
+    image_direction[static_cast<std::size_t>(k - 1)] = arrow;
+  }
+
+  label_Timeperturn = textLabel(region, {25, 509, 150, 16}, 12, true, kLightBlue);
+  label_playtoscore = textLabel(region, {286, 509, 150, 16}, 12, true, kLightBlue);
+  for (QLabel* label : {label_Timeperturn, label_playtoscore})
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The turn clock: a dark blue bar one pixel wide per second left, the time over it.
+  image_timer = new QLabel(region);
+  image_timer->setGeometry(443, 93, 117, 19);
+  image_timer->setAutoFillBackground(true);
+  QPalette bar = image_timer->palette();
+  bar.setColor(QPalette::Window, QColor(0x0A, 0x24, 0x6E));
+  image_timer->setPalette(bar);
+  label_timer = textLabel(region, {443, 93, 117, 19}, 12, true, Qt::white);
+  label_timer->setObjectName(QStringLiteral("label_timer"));
+
+  memo_words = new QPlainTextEdit(region);
+  memo_words->setObjectName(QStringLiteral("memo_words"));
+  memo_words->setGeometry(574, 7, 200, 114);
+  memo_words->setReadOnly(true);
+  memo_words->setFont(arial(11, false));
+  QPalette words = memo_words->palette();
+  words.setColor(QPalette::Base, QColor(0xF2, 0xF9, 0xFF));
+  memo_words->setPalette(words);
+  memo_words->viewport()->installEventFilter(this);
+
+  image_bonus = new QLabel(region);
+  image_bonus->setGeometry(QRect(QPoint(112, 117), kBonusBannerSize));
+  image_bonus->hide();
+  bannerTimer_.setInterval(250);
+  connect(&bannerTimer_, &QTimer::timeout, this, [this] {
+    // Plays once and stays on its last frame.
+    if (++bannerFrame_ >= kBonusBannerFrames) return bannerTimer_.stop();
+    image_bonus->setPixmap(bonusBannerFrame(bannerFrame_, image_bonus->devicePixelRatioF()));
+  });
+
+  panel_winner = new QLabel(region);
+  panel_winner->setObjectName(QStringLiteral("panel_winner"));
+  panel_winner->setGeometry(QRect(QPoint(5, 10), kWinnerPanelSize));
+  panel_winner->setPixmap(winnerPanelPicture(dpr));
+  label_winner2 = textLabel(panel_winner, QRect(QPoint(1, -1), kWinnerPanelSize), 19, true,
+                            QColor(0x80, 0x80, 0x80));
+  label_winner1 =
+      textLabel(panel_winner, QRect(QPoint(0, 0), kWinnerPanelSize), 19, true, kLightBlue);
+  label_winner1->setObjectName(QStringLiteral("label_winner1"));
+  panel_winner->hide();
+
+  setTiles(TileSet::classic(dpr));
+}
+
+bool BoardPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease) {
+    for (int k = 1; k <= 4; ++k) {
+      if (watched == image_direction[static_cast<std::size_t>(k - 1)]) {
+        play_.image_direction1Click(k);
+        clicked();
+        return true;
+      }
+    }
+  }
+  if (memo_words && watched == memo_words->viewport() &&
+      event->type() == QEvent::MouseButtonPress) {
+    // The word list is read, never typed into: the keyboard goes back to the chat.
+    if (wordListClicked) wordListClicked();
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void BoardPanel::setTiles(TileSet tiles) {
+  tiles_ = std::move(tiles);
+  paintbox_board->setTiles(&tiles_);
+  rack->setTiles(&tiles_);
+}
+
+void BoardPanel::clicked() {
+  sync();
+  if (changed) changed();
+}
+
+void BoardPanel::sync() {
+  const TableView& view = play_.view();
+  paintbox_board->sync();
+  rack->sync();
+  label_status->setText(q(view.status));
+  button_clear->setVisible(view.clearShown);
+  button_done->setVisible(view.doneShown);
+  button_shuffle->setVisible(view.shuffleShown);
+  button_start->setVisible(view.startShown);
+  label_playtoscore->setText(q(view.playToScore));
+  label_Timeperturn->setText(q(view.timePerTurnCaption));
+  label_timer->setText(q(view.timerLabel));
+  image_timer->setFixedWidth(std::clamp(view.timerBarWidth, 0, kTimerBarWidth));
+  for (int k = 0; k < 4; ++k)
+    image_direction[static_cast<std::size_t>(k)]->setVisible(
+        view.arrowShown[static_cast<std::size_t>(k)]);
+
+  if (view.words.size() < wordsShown_) {
+    memo_words->clear();
+    wordsShown_ = 0;
+  }
+  for (; wordsShown_ < view.words.size(); ++wordsShown_)
+    memo_words->appendPlainText(q(view.words[wordsShown_]));
+
+  if (view.bonusStarts != bannerStarts_) {
+    bannerStarts_ = view.bonusStarts;
+    startBanner();
+  }
+  image_bonus->setVisible(view.bonusShown);
+  if (!view.bonusShown) bannerTimer_.stop();
+
+  label_winner1->setText(q(view.winnerText));
+  label_winner2->setText(q(view.winnerText));
+  panel_winner->setVisible(view.winnerShown);
+}
+
+void BoardPanel::startBanner() {
+  bannerFrame_ = 0;
+  image_bonus->setPixmap(bonusBannerFrame(0, image_bonus->devicePixelRatioF()));
+  bannerTimer_.start();
+}
+
+}  // namespace zp::board

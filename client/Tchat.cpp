@@ -1,0 +1,620 @@
+#include "client/Tchat.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
+#include <cstdio>
+#include <cstring>
+
+#include "client/pictures.h"
+#include "server/TServer.h"
+
+namespace zp::client {
+namespace {
+
+constexpr int kDispatchMs = 16;  // one message per tick; the phrase lock's 101 ticks ~1.6 s
+constexpr std::array<int, 4> kTextSizes = {8, 10, 12, 14};
+const QColor kWindowBlue(0x0C, 0x71, 0xC2);
+const QColor kTeamColour(0xBA, 0xCA, 0xEF);
+const QColor kChatBackground(0xF2, 0xF9, 0xFF);
+
+QString q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QFont arial(int pixelSize, bool bold = false) {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+// A label that shows text as text, never as markup.
+QLabel* textLabel(QWidget* parent, QRect at, int pixelSize, bool bold,
+                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setGeometry(at);
+  label->setFont(arial(pixelSize, bold));
+  label->setAlignment(align);
+  return label;
+}
+
+void setColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+}
+
+// The window's blue background with a soft light from the top.
+class Backdrop : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0, kWindowBlue.lighter(125));
+    gradient.setColorAt(1, kWindowBlue.darker(115));
+    painter.fillRect(rect(), gradient);
+    // The board's frame, where the board is drawn.
+    painter.setPen(QPen(QColor(0x06, 0x3A, 0x66), 2));
+    painter.setBrush(QColor(0x0A, 0x5A, 0x9C));
+    painter.drawRoundedRect(QRect(23, 113, 396, 396), 4, 4);
+  }
+};
+
+}  // namespace
+
+Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
+    : QMainWindow(parent),
+      session_(*this, tally, seed),
+      // Created and held for the life of the program, never tested: a second copy starts.
+      semaphore_(QStringLiteral("zandu pelix"), 1, QSystemSemaphore::Open) {
+  setWindowTitle(QStringLiteral("Zandu Pelix"));
+  auto* central = new Backdrop(this);
+  central->setMinimumSize(kMinClientWidth, kMinClientHeight);
+  setCentralWidget(central);
+  buildMenus();
+  panel_board = new board::BoardPanel(session_.board(), central);
+  panel_board->changed = [this] { refresh(); };
+  panel_board->wordListClicked = [this] { mychat->setFocus(); };
+  buildRoster(central);
+  buildChat(central);
+  move(3, 3);
+  resize(790, 580);
+
+  Timer1.setInterval(kDispatchMs);
+  QObject::connect(&Timer1, &QTimer::timeout, this, &Tchat::Timer1Timer);
+  Timer2.setInterval(1000);
+  QObject::connect(&Timer2, &QTimer::timeout, this, [this] {
+    session_.board().Timer2Timer();
+    refresh();
+  });
+  QObject::connect(&connection_, &net::GameConnection::OnRead, this,
+                   [this](const QByteArray& bytes) {
+                     session_.bytesReceived(std::string_view(bytes.constData(), bytes.size()));
+                     wakeDispatch();
+                   });
+  QObject::connect(&connection_, &net::GameConnection::OnInfo, this, &Tchat::connectionInfo);
+  refresh();
+}
+
+Tchat::~Tchat() = default;
+
+// ---- building the window
+
+void Tchat::buildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  StartGame1 = file->addAction(QStringLiteral("Start Game"), this,
+                               [this] { session_.board().button_startClick(); });
+  StartGame1->setEnabled(false);
+  file->addSeparator();
+  file->addAction(QStringLiteral("Exit"), this, &QWidget::close);
+
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  PlaySounds1 = options->addAction(QStringLiteral("Play Sounds"), this, [this] {
+    session_.PlaySounds1Click();
+    refresh();
+  });
+  PlaySounds1->setCheckable(true);
+  PlayChatterSounds1 = options->addAction(QStringLiteral("Play Chatter Sounds"), this, [this] {
+    session_.PlayChatterSounds1Click();
+    refresh();
+  });
+  PlayChatterSounds1->setCheckable(true);
+  QMenu* turnSound = options->addMenu(QStringLiteral("Turn Sound"));
+  auto* turnGroup = new QActionGroup(this);
+  const std::array<std::pair<const char*, board::TurnSound>, 3> sounds = {
+      {{"Classic", board::TurnSound::Classic},
+       {"Default", board::TurnSound::Default},
+       {"New", board::TurnSound::New}}};
+  for (std::size_t i = 0; i < sounds.size(); ++i) {
+    const board::TurnSound sound = sounds[i].second;
+    turnSounds_[i] =
+        turnSound->addAction(QString::fromLatin1(sounds[i].first), this, [this, sound] {
+          session_.setTurnSound(sound);
+          refresh();
+        });
+    turnSounds_[i]->setCheckable(true);
+    turnGroup->addAction(turnSounds_[i]);
+  }
+  PostWordsinChatBox1 = options->addAction(QStringLiteral("Post Words in Chat Box"), this, [this] {
+    session_.PostWordsinChatBox1Click();
+    refresh();
+  });
+  PostWordsinChatBox1->setCheckable(true);
+  options->addSeparator();
+  options->addAction(QStringLiteral("Text Color"), this, [this] {
+    const Rgb rgb = rgbOf(session_.chatColour());
+    const QColor chosen = QColorDialog::getColor(QColor(rgb.red, rgb.green, rgb.blue), this);
+    if (!chosen.isValid()) return;
+    session_.textColor(static_cast<Colour>(chosen.red()) |
+                       (static_cast<Colour>(chosen.green()) << 8) |
+                       (static_cast<Colour>(chosen.blue()) << 16));
+    refresh();
+  });
+  QMenu* textSize = options->addMenu(QStringLiteral("Text Size"));
+  for (std::size_t i = 0; i < kTextSizes.size(); ++i) {
+    const int size = kTextSizes[i];
+    textSizes_[i] = textSize->addAction(QString::number(size), this, [this, size] {
+      session_.textSize(size);
+      refresh();
+    });
+    textSizes_[i]->setCheckable(true);
+  }
+  ScrollChatOff1 = options->addAction(QStringLiteral("Scroll Chat Off"), this, [this] {
+    session_.chat().toggleScrollChatOff();
+    refresh();
+  });
+  ScrollChatOff1->setCheckable(true);
+  ScrollChatOff1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  options->addAction(QStringLiteral("Clear Main Chat"), this, [this] {
+    session_.chat().clear();
+    mychat->setFocus();
+  });
+  options->addAction(QStringLiteral("Reset Screen Location"), this, [this] {
+    // Written only when the window closes.
+    move(3, 3);
+    resize(790, 580);
+  });
+  options->addSeparator();
+  JustWatch1 = options->addAction(QStringLiteral("Just Watch"), this, [this] {
+    session_.JustWatch1Click();
+    refresh();  // the check mark waits for the table's answer
+  });
+  JustWatch1->setCheckable(true);
+
+  Tiles1 = menuBar()->addMenu(QStringLiteral("&Tiles"));
+  grouptilesmenu();
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  view->addAction(QStringLiteral("View Tally"), this, [this] {
+    session_.loadchecklist();
+    if (parts_.tallyList) parts_.tallyList->show();
+  });
+  view->addAction(QStringLiteral("Spy List"), this, [this] {
+    if (parts_.spyList) parts_.spyList->show();
+  });
+  view->addAction(QStringLiteral("Phrase List"), this, [this] {
+    if (parts_.phraseEditor) parts_.phraseEditor->show();
+  });
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  QAction* content = help->addAction(QStringLiteral("Content"), this, [this] {
+    if (parts_.help) parts_.help->show();
+  });
+  content->setShortcut(QKeySequence(Qt::Key_F1));
+  help->addSeparator();
+  help->addAction(QStringLiteral("About"), this, [this] {
+    if (parts_.about) parts_.about->show();
+  });
+}
+
+void Tchat::buildRoster(QWidget* central) {
+  const std::array<QPoint, 4> panels = {QPoint{443, 145}, {610, 145}, {443, 191}, {610, 191}};
+  const std::array<QPoint, 4> names = {QPoint{455, 149}, {622, 149}, {455, 195}, {622, 195}};
+  const std::array<QPoint, 4> scores = {QPoint{563, 149}, {729, 149}, {563, 195}, {729, 195}};
+  const std::array<QPoint, 4> bonuses = {QPoint{460, 166}, {627, 164}, {460, 214}, {627, 212}};
+  const std::array<QPoint, 4> gauges = {QPoint{595, 145}, {762, 145}, {595, 193}, {762, 193}};
+  const qreal dpr = devicePixelRatioF();
+  for (int i = 0; i < 4; ++i) {
+    Seat& seat = seats_[static_cast<std::size_t>(i)];
+    seat.panel = new QLabel(central);
+    seat.panel->setGeometry(QRect(panels[i], kSeatPanelSize));
+    seat.panel->setPixmap(seatPanelPicture(kSeatPanelSize, dpr));
+    seat.name = textLabel(central, QRect(names[i], QSize(107, 16)), 13, true);
+    seat.name->setObjectName(QStringLiteral("label_playername%1").arg(i + 1));
+    seat.name->setContextMenuPolicy(Qt::CustomContextMenu);
+    const int number = i + 1;
+    QObject::connect(seat.name, &QLabel::customContextMenuRequested, this,
+                     [this, number](const QPoint& at) { seatMenu(number, at); });
+    seat.score = textLabel(central, QRect(scores[i], QSize(40, 16)), 13, true);
+    seat.score->setObjectName(QStringLiteral("label_score%1").arg(i + 1));
+    seat.bonus = textLabel(central, QRect(bonuses[i], QSize(130, 16)), 11, false);
+    seat.eyes = new QLabel(central);
+    seat.eyes->setGeometry(QRect(names[i] - QPoint(kEyesSize.width() - 2, -3), kEyesSize));
+    seat.eyes->setPixmap(eyesPicture(dpr));
+    seat.gauge = new QLabel(central);
+    seat.gauge->setGeometry(gauges[i].x(), gauges[i].y(), 12, 41);
+  }
+  label_team1 = textLabel(central, {442, 128, 155, 16}, 13, true, Qt::AlignCenter);
+  label_team2 = textLabel(central, {611, 128, 155, 16}, 13, true, Qt::AlignCenter);
+  setColour(label_team1, Qt::white);
+  setColour(label_team2, kTeamColour);
+  image_Turn = new QLabel(central);
+  image_Turn->resize(kTurnMarkerSize);
+  image_Turn->setPixmap(turnMarkerPicture(dpr));
+  image_Turn->hide();
+}
+
+void Tchat::buildChat(QWidget* central) {
+  const qreal dpr = devicePixelRatioF();
+  // The phrase row: nine phrases and the chatter sounds.
+  for (int i = 0; i < kPhraseButtonCount; ++i) {
+    auto* button = new QToolButton(central);
+    button->setGeometry(445 + 31 * i, 238, kPhraseButtonSize.width(), kPhraseButtonSize.height());
+    button->setIcon(QIcon(phraseButtonPicture(i + 1, dpr)));
+    button->setIconSize(kPhraseButtonSize - QSize(4, 4));
+    button->setAutoRaise(true);
+    phraseButtons_[static_cast<std::size_t>(i)] = button;
+    const int number = i + 1;
+    if (number <= 9) {
+      QObject::connect(button, &QToolButton::clicked, this, [this, number] {
+        session_.b_phrase1Click(number);
+        wakeDispatch();
+      });
+    }
+  }
+  chatterMenu_ = new QMenu(this);
+  for (int k = 0; k < static_cast<int>(kChatterSoundMenu.size()); ++k) {
+    chatterMenu_->addAction(q(kChatterSoundMenu[static_cast<std::size_t>(k)]), this,
+                            [this, k] { session_.wave12Click(k); });
+  }
+  QToolButton* sounds = phraseButtons_[9];
+  sounds->setToolTip(QStringLiteral("Chatter Sounds"));
+  QObject::connect(sounds, &QToolButton::clicked, this, [this, sounds] {
+    chatterMenu_->popup(sounds->mapToGlobal(QPoint(sounds->width(), sounds->height())));
+  });
+
+  mainchat = new ChatView(session_.chat(), central);
+  mainchat->setGeometry(445, 265, 327, 237);
+  QPalette palette = mainchat->palette();
+  palette.setColor(QPalette::Base, kChatBackground);
+  mainchat->setPalette(palette);
+  mainchat->setContextMenuPolicy(Qt::CustomContextMenu);
+  chatScrollOff_ = new QAction(QStringLiteral("Scroll Chat Off"), this);
+  chatScrollOff_->setCheckable(true);
+  QObject::connect(chatScrollOff_, &QAction::triggered, this, [this] {
+    session_.chat().toggleScrollChatOff();
+    refresh();
+  });
+  QObject::connect(mainchat, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Select All"), mainchat, &QTextEdit::selectAll);
+    QAction* copy = menu.addAction(QStringLiteral("Copy"), mainchat, &QTextEdit::copy);
+    copy->setShortcut(QKeySequence::Copy);
+    menu.addAction(QStringLiteral("Clear Main Chat"), this, [this] {
+      session_.chat().clear();
+      mychat->setFocus();
+    });
+    menu.addSeparator();
+    chatScrollOff_->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    menu.addAction(chatScrollOff_);
+    menu.exec(mainchat->mapToGlobal(at));
+  });
+  QObject::connect(mainchat, &ChatView::linkClicked, this, &Tchat::mainchatJump);
+  mainchat->viewport()->installEventFilter(this);
+
+  mychat = new QLineEdit(central);
+  mychat->setGeometry(445, 505, 296, 22);
+  mychat->setFont(arial(13));
+  QPalette input = mychat->palette();
+  input.setColor(QPalette::Base, kChatBackground);
+  mychat->setPalette(input);
+  mychat->setText(q(session_.input().text()));
+  mychat->installEventFilter(this);
+  mychat->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(mychat, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu menu(this);
+    QAction* paste = menu.addAction(QStringLiteral("Paste"), this, [this] {
+      const QString clip = QApplication::clipboard()->text();
+      if (clip.isEmpty()) return;
+      session_.input().paste(clip.toStdString());
+      mychat->setText(q(session_.input().text()));
+      mychat->end(false);
+    });
+    paste->setShortcut(QKeySequence::Paste);
+    menu.exec(mychat->mapToGlobal(at));
+  });
+  QObject::connect(mychat, &QLineEdit::textEdited, this, [this](const QString& text) {
+    const std::string& kept = session_.input().edit(text.toStdString());
+    if (q(kept) != text) {
+      const int caret = mychat->cursorPosition();
+      mychat->setText(q(kept));
+      mychat->setCursorPosition(std::min(caret, static_cast<int>(mychat->text().size())));
+    }
+  });
+  QObject::connect(mychat, &QLineEdit::returnPressed, this, &Tchat::sendInput);
+
+  smileyMenu_ = new QMenu(this);
+  for (int i = 0; i < kSmileyCount; ++i) {
+    smileyMenu_->addAction(QIcon(smileyPicture(i, dpr)), smileyCaption(i), this, [this, i] {
+      session_.input().insertSmiley(kFirstSmileyCode + i);
+      mychat->setText(q(session_.input().text()));
+      mychat->end(false);
+      mychat->setFocus();
+    });
+  }
+  button_smilies = new QToolButton(central);
+  button_smilies->setGeometry(746, 505, kSmileyButtonSize.width(), kSmileyButtonSize.height());
+  button_smilies->setIcon(QIcon(smileyButtonPicture(dpr)));
+  button_smilies->setIconSize(kSmileyButtonSize - QSize(4, 4));
+  button_smilies->setAutoRaise(true);
+  QObject::connect(button_smilies, &QToolButton::clicked, this, [this] {
+    smileyMenu_->popup(
+        button_smilies->mapToGlobal(QPoint(button_smilies->width(), button_smilies->height())));
+  });
+}
+
+// ---- drawing the session
+
+void Tchat::refresh() {
+  const board::BoardPlay& play = session_.board();
+  const board::TableView& view = play.view();
+  const ClientSettings& settings = session_.settings();
+
+  StartGame1->setEnabled(session_.startGameEnabled());
+  PlaySounds1->setChecked(settings.Playsounds);
+  PlayChatterSounds1->setChecked(settings.ChatterSounds);
+  turnSounds_[0]->setChecked(settings.Turnsound == board::TurnSound::Classic);
+  turnSounds_[1]->setChecked(settings.Turnsound == board::TurnSound::Default);
+  turnSounds_[2]->setChecked(settings.Turnsound == board::TurnSound::New);
+  PostWordsinChatBox1->setChecked(settings.Postwordsinchatbox);
+  const int size = session_.chat().styles()[kSystemStyle].size;
+  for (std::size_t i = 0; i < kTextSizes.size(); ++i)
+    textSizes_[i]->setChecked(kTextSizes[i] == size);
+  ScrollChatOff1->setChecked(session_.chat().scrollChatOff());
+  chatScrollOff_->setChecked(session_.chat().scrollChatOff());
+  JustWatch1->setChecked(session_.justWatchChecked());
+
+  panel_board->sync();
+
+  for (int n = 1; n <= 4; ++n) {
+    const board::SeatView& s = play.seat(n);
+    Seat& seat = seats_[static_cast<std::size_t>(n - 1)];
+    seat.name->setText(q(s.name));
+    seat.score->setText(q(s.score));
+    seat.bonus->setText(q(s.lastWord));
+    // Team B's seats in the team colour; a deeper shade of it, so it reads on the pale panel.
+    const QColor colour = s.teamColour ? kTeamColour.darker(210) : QColor(Qt::black);
+    for (QLabel* label : {seat.name, seat.score, seat.bonus}) setColour(label, colour);
+    seat.eyes->setVisible(s.eyes);
+    if (seat.shownGauge != s.gauge) {
+      seat.shownGauge = s.gauge;
+      seat.gauge->setPixmap(board::shuffleGaugePicture(s.gauge, devicePixelRatioF()));
+    }
+  }
+  label_team1->setText(q(view.team1));
+  label_team2->setText(q(view.team2));
+  label_team1->setVisible(view.teamsShown);
+  label_team2->setVisible(view.teamsShown);
+  if (view.turnPlayer >= 1 && view.turnPlayer <= 4) {
+    const QLabel* name = seats_[static_cast<std::size_t>(view.turnPlayer - 1)].name;
+    image_Turn->move(name->pos() - QPoint(12, 3));
+    image_Turn->show();
+  }
+
+  for (int k = 1; k <= 9; ++k)
+    phraseButtons_[static_cast<std::size_t>(k - 1)]->setToolTip(q(session_.phrases().phrase(k)));
+  Rgb rgb = rgbOf(session_.chatColour());
+  QPalette input = mychat->palette();
+  input.setColor(QPalette::Text, QColor(rgb.red, rgb.green, rgb.blue));
+  mychat->setPalette(input);
+
+  if (view.clockRunning && !Timer2.isActive()) Timer2.start();
+  if (!view.clockRunning) Timer2.stop();
+}
+
+// ---- events
+
+void Tchat::processparams(const std::vector<std::string>& params) {
+  session_.processparams(params);
+  refresh();
+  // A table that could not open leaves nothing to do here.
+  if (listenFailed_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void Tchat::Timer1Timer() {
+  session_.Timer1Timer();
+  refresh();
+  if (!session_.dispatchBusy()) Timer1.stop();
+}
+
+void Tchat::wakeDispatch() {
+  if (modal_ == 0 && session_.dispatchBusy() && !Timer1.isActive()) Timer1.start();
+}
+
+void Tchat::connectionInfo(const QString& text) {
+  if (text == QLatin1String(net::GameConnection::kConnected)) {
+    connected_ = true;
+  } else if (!connected_ && text.startsWith(QLatin1String(net::GameConnection::kSocketError))) {
+    session_.connectionFailed(
+        parts_.port,
+        text.mid(static_cast<qsizetype>(std::strlen(net::GameConnection::kSocketError)))
+            .toStdString());
+    refresh();
+  } else if (text == QLatin1String(net::GameConnection::kSocketClosed) && connected_) {
+    session_.sockInfo(kSocketClosed);
+  }
+}
+
+void Tchat::sendInput() {
+  session_.sendit();
+  mychat->setText(q(session_.input().text()));
+}
+
+void Tchat::seatMenu(int seat, const QPoint& at) {
+  const SeatMenu items = session_.label_playername1ContextPopup(seat);
+  QMenu menu(this);
+  QAction* remove = menu.addAction(QStringLiteral("Remove From Game"), this,
+                                   [this] { session_.RemoveFromGame1Click(); });
+  QAction* set = menu.addAction(QStringLiteral("Set to Just Watch"), this,
+                                [this] { session_.SettoJustWatch1Click(); });
+  QAction* unset = menu.addAction(QStringLiteral("Unset Just Watch"), this,
+                                  [this] { session_.UnsetJustWatch1Click(); });
+  remove->setEnabled(items.removeFromGame);
+  set->setEnabled(items.setToJustWatch);
+  unset->setEnabled(items.unsetJustWatch);
+  menu.exec(seats_[static_cast<std::size_t>(seat - 1)].name->mapToGlobal(at));
+}
+
+void Tchat::grouptilesmenu() {
+  QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/zandutiles")};
+  // An installation the user cannot write to takes their own sets from their data folder.
+  const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (!user.isEmpty()) folders << user + QStringLiteral("/zandutiles");
+  tileSets_ = board::findTileSets(folders);
+  auto* group = new QActionGroup(this);
+  for (const board::TileSetFile& set : tileSets_) {
+    QAction* item = Tiles1->addAction(board::tileSetMenuText(set.name));
+    item->setCheckable(true);
+    item->setData(set.name);
+    group->addAction(item);
+    QObject::connect(item, &QAction::triggered, this, [this, name = set.name] {
+      loadgrouptiles(name);
+      session_.setTiles(name.toStdString());
+    });
+  }
+}
+
+void Tchat::loadgrouptiles(const QString& name) {
+  for (const board::TileSetFile& set : tileSets_) {
+    if (set.name.compare(name, Qt::CaseInsensitive) != 0) continue;
+    board::TileSetLoad load = board::loadTileSet(set.path);
+    if (!load.ok()) {
+      std::fprintf(stderr, "zandupelix: %s\n", load.error.toLocal8Bit().constData());
+      return;
+    }
+    for (QAction* item : Tiles1->actions()) item->setChecked(item->data().toString() == set.name);
+    // The board and the rack are drawn again, a pick in progress included.
+    panel_board->setTiles(std::move(load.set));
+    return;
+  }
+}
+
+void Tchat::mainchatJump(int link) {
+  const auto address = session_.chat().linkAddress(link);
+  if (!address || !QDesktopServices::openUrl(QUrl(q(*address), QUrl::StrictMode)))
+    messageBox("Cannot open Webpage");
+}
+
+bool Tchat::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == mychat && event->type() == QEvent::KeyPress) {
+    // Any key on the placeholder empties it first, so Enter on it sends nothing.
+    if (session_.input().showsPlaceholder()) {
+      session_.input().keyDown();
+      mychat->clear();
+    }
+  }
+  if (watched == mainchat->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    // Reading the chat hands the keyboard back to the input, unless text is being copied.
+    if (!mainchat->textCursor().hasSelection()) mychat->setFocus();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void Tchat::closeEvent(QCloseEvent* event) {
+  const QRect work = screen() ? screen()->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+  session_.FormClose(windowBounds(), work.width(), work.height());
+  event->accept();
+  // Closing the main window ends the program, whatever other window is open.
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+// ---- the shell
+
+std::optional<std::string> Tchat::listen() {
+  listenFailed_ = true;
+  if (!parts_.server) return std::string("Listen - Error Starting Listen");
+  if (!parts_.server->dictionaryOpen()) {
+    // A table without its word list would turn every word away.
+    return "The word list could not be written: " + parts_.server->dictionaryFailure();
+  }
+  if (parts_.server->listen(parts_.port)) {
+    listenFailed_ = false;
+    parts_.port = parts_.server->port();
+    return std::nullopt;
+  }
+  return parts_.server->errorString().toStdString() +
+         "\n\nAnother copy of Zandu Pelix may already be hosting a table on this machine (port " +
+         std::to_string(parts_.port) + ": " + parts_.server->systemError().toStdString() + ").";
+}
+
+void Tchat::connect(std::string_view address) {
+  address_ = q(address);
+  connection_.connectToHost(address_, parts_.port);
+}
+
+void Tchat::openLobbyLink() {
+  // A silent link the lobby may accept; nothing is sent or read on it.
+  lobbyLink_ = new QTcpSocket(this);
+  lobbyLink_->connectToHost(QStringLiteral("127.0.0.1"), 9001);
+}
+
+void Tchat::showLauncher() {
+  if (!parts_.launcher) return;
+  parts_.launcher->show();
+  parts_.launcher->raise();
+}
+
+void Tchat::send(std::string_view bytes) {
+  connection_.send(bytes);
+}
+
+void Tchat::closeConnection() {
+  connection_.abort();
+}
+
+void Tchat::messageBox(std::string_view text) {
+  // The dispatch waits while the box is open, so no handler runs inside another.
+  ++modal_;
+  Timer1.stop();
+  QMessageBox::information(this, QStringLiteral("Zandu Pelix"), q(text));
+  --modal_;
+  wakeDispatch();
+}
+
+void Tchat::closeWindow() {
+  QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void Tchat::showGameStart() {
+  if (parts_.gameStart) parts_.gameStart->show();
+}
+
+void Tchat::settingsRead() {
+  const ClientSettings& s = session_.settings();
+  if (s.LoadsTileSet()) loadgrouptiles(q(s.Tiles));
+  move(s.Left, s.Top);
+  resize(std::max(s.Width, minimumWidth()), std::max(s.Height, minimumHeight()));
+  refresh();
+}
+
+Bounds Tchat::windowBounds() const {
+  return {x(), y(), width(), height()};
+}
+
+}  // namespace zp::client

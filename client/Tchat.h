@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemSemaphore>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QToolButton>
+#include <array>
+#include <memory>
+
+#include "board/board_panel.h"
+#include "client/chat_view.h"
+#include "client/session.h"
+#include "client/sound_player.h"
+#include "net/connection.h"
+
+namespace zp::server {
+class TServer;
+}
+namespace zp::records {
+class TallyTable;
+}
+
+namespace zp::client {
+
+// What the main window needs from the rest of the program: the in-process table, the side
+// windows it opens, and the port every game connection uses.
+struct TchatParts {
+  server::TServer* server = nullptr;  // created by the program, listening only once we host
+  QWidget* about = nullptr;
+  QWidget* launcher = nullptr;
+  QWidget* spyList = nullptr;
+  QWidget* phraseEditor = nullptr;
+  QWidget* help = nullptr;
+  QWidget* tallyList = nullptr;
+  QWidget* gameStart = nullptr;
+  quint16 port = 7772;  // 0: any free port (tests)
+};
+
+// The main window: the board region, the roster and the chat panel around the session,
+// which holds every rule. The window draws the session's state after each event and
+// forwards clicks and keys to it.
+class Tchat : public QMainWindow, private ClientShell {
+  Q_OBJECT
+
+ public:
+  // The session feeds `tally`, which the tally window shows.
+  Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent = nullptr);
+  ~Tchat() override;
+  // The other windows and the table, created after this one.
+  void setParts(const TchatParts& parts) { parts_ = parts; }
+
+  ClientSession& session() { return session_; }
+  // FormShow: the command line decides once between solo, host and join.
+  void processparams(const std::vector<std::string>& params);
+  void useSettingsFile(SettingsFile file) { session_.useSettingsFile(std::move(file)); }
+
+  // The minimum client area: the board region and a margin.
+  static constexpr int kMinClientWidth = 792;
+  static constexpr int kMinClientHeight = 542;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // ClientShell
+  std::optional<std::string> listen() override;
+  void connect(std::string_view address) override;
+  void openLobbyLink() override;
+  void showLauncher() override;
+  void send(std::string_view bytes) override;
+  void closeConnection() override;
+  void play(std::string_view sound) override { sounds_.play(sound); }
+  void messageBox(std::string_view text) override;
+  void closeWindow() override;
+  void showGameStart() override;
+  void settingsRead() override;
+  Bounds windowBounds() const override;
+
+  void buildMenus();
+  void buildRoster(QWidget* central);
+  void buildChat(QWidget* central);
+  void connectionInfo(const QString& text);
+  void Timer1Timer();
+  void wakeDispatch();
+  // Draws everything the session holds that may have changed.
+  void refresh();
+  void seatMenu(int seat, const QPoint& at);
+  void mainchatJump(int link);
+  // The Tiles menu: the sets found beside the program (and in the per-user folder).
+  void grouptilesmenu();
+  void loadgrouptiles(const QString& name);
+  void sendInput();
+
+  TchatParts parts_;
+  ClientSession session_;
+  SoundPlayer sounds_;
+  QSystemSemaphore semaphore_;
+  net::GameConnection connection_;
+  QPointer<QTcpSocket> lobbyLink_;
+  bool connected_ = false;
+  bool listenFailed_ = false;
+  int modal_ = 0;  // message boxes open: the dispatch waits
+  QString address_;
+  QTimer Timer1;
+  QTimer Timer2;
+
+  // Menus.
+  QAction* StartGame1 = nullptr;
+  QAction* PlaySounds1 = nullptr;
+  QAction* PlayChatterSounds1 = nullptr;
+  std::array<QAction*, 3> turnSounds_{};  // Classic, Default, New
+  QAction* PostWordsinChatBox1 = nullptr;
+  std::array<QAction*, 4> textSizes_{};  // 8, 10, 12, 14
+  QAction* ScrollChatOff1 = nullptr;
+  QAction* JustWatch1 = nullptr;
+  QMenu* Tiles1 = nullptr;
+  QList<board::TileSetFile> tileSets_;
+  QMenu* chatterMenu_ = nullptr;
+  QMenu* smileyMenu_ = nullptr;
+  QAction* chatScrollOff_ = nullptr;  // the chat view's own Scroll Chat Off
+
+  board::BoardPanel* panel_board = nullptr;
+
+  // The roster.
+  struct Seat {
+    QLabel* panel = nullptr;
+    QLabel* name = nullptr;
+    QLabel* score = nullptr;
+    QLabel* bonus = nullptr;
+    QLabel* eyes = nullptr;
+    QLabel* gauge = nullptr;
+    int shownGauge = -1;
+  };
+  std::array<Seat, 4> seats_;
+  QLabel* label_team1 = nullptr;
+  QLabel* label_team2 = nullptr;
+  QLabel* image_Turn = nullptr;
+
+  // The chat panel.
+  ChatView* mainchat = nullptr;
+  QLineEdit* mychat = nullptr;
+  std::array<QToolButton*, 10> phraseButtons_{};
+  QToolButton* button_smilies = nullptr;
+};
+
+}  // namespace zp::client

@@ -1,0 +1,132 @@
+#include "client/chat_view.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QUrl>
+
+#include "client/pictures.h"
+
+namespace zp::client {
+namespace {
+
+// Which style a run was drawn in, kept in its character format.
+constexpr int kStyleProperty = QTextFormat::UserProperty + 1;
+constexpr const char* kLinkScheme = "zp-link";
+
+QColor toQColor(Colour colour) {
+  const Rgb rgb = rgbOf(colour);
+  return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+QUrl smileyUrl(int picture) {
+  return QUrl(QStringLiteral("zp-smiley:%1").arg(picture));
+}
+
+}  // namespace
+
+ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), model_(model) {
+  setOpenLinks(false);
+  setOpenExternalLinks(false);
+  setUndoRedoEnabled(false);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
+  document()->setDocumentMargin(5);
+  const qreal dpr = devicePixelRatioF();
+  for (int picture = 0; picture < 18; ++picture)
+    document()->addResource(QTextDocument::ImageResource, smileyUrl(picture),
+                            smileyPicture(picture, dpr));
+  connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+    if (url.scheme() != QLatin1String(kLinkScheme)) return;
+    bool ok = false;
+    const int number = url.path().toInt(&ok);
+    if (ok) emit linkClicked(number);
+  });
+  for (const ChatParagraph& paragraph : model_.paragraphs()) paragraphAdded(paragraph);
+  model_.setObserver(this);
+}
+
+ChatView::~ChatView() {
+  model_.setObserver(nullptr);
+}
+
+QTextCharFormat ChatView::formatOf(int style) const {
+  const ChatStyle& s = model_.styles()[static_cast<std::size_t>(style)];
+  QTextCharFormat format;
+  format.setFontFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+  format.setFontPointSize(s.size);
+  format.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
+  format.setFontUnderline(s.underline);
+  format.setForeground(toQColor(s.colour));
+  format.setProperty(kStyleProperty, style);
+  return format;
+}
+
+void ChatView::paragraphAdded(const ChatParagraph& paragraph) {
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  if (shown_++ > 0) cursor.insertBlock();
+  for (const ChatRun& run : paragraph.runs) {
+    QTextCharFormat format = formatOf(run.style);
+    switch (run.kind) {
+      case ChatRun::Kind::smiley: {
+        QTextImageFormat image;
+        image.setName(smileyUrl(run.picture).toString());
+        image.setWidth(17);
+        image.setHeight(17);
+        image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        cursor.insertImage(image);
+        break;
+      }
+      case ChatRun::Kind::link:
+        format.setAnchor(true);
+        format.setAnchorHref(QStringLiteral("%1:%2").arg(QLatin1String(kLinkScheme)).arg(run.link));
+        cursor.insertText(QString::fromStdString(run.text), format);
+        break;
+      case ChatRun::Kind::text:
+        cursor.insertText(QString::fromStdString(run.text), format);
+        break;
+    }
+  }
+  if (!model_.scrollChatOff()) scrollToEnd();
+}
+
+void ChatView::oldestDropped(std::size_t count) {
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::Start);
+  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(count));
+  cursor.removeSelectedText();
+  shown_ -= static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(shown_)));
+}
+
+void ChatView::cleared() {
+  clear();
+  shown_ = 0;
+}
+
+void ChatView::styleChanged(int style) {
+  // Recolour every run drawn in this style, the earlier lines of that player included.
+  const QTextCharFormat format = formatOf(style);
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.isValid() || fragment.charFormat().isImageFormat()) continue;
+      if (fragment.charFormat().property(kStyleProperty).toInt() != style) continue;
+      QTextCursor cursor(document());
+      cursor.setPosition(fragment.position());
+      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      QTextCharFormat merged = format;
+      if (fragment.charFormat().isAnchor()) {
+        merged.setAnchor(true);
+        merged.setAnchorHref(fragment.charFormat().anchorHref());
+      }
+      cursor.setCharFormat(merged);
+    }
+  }
+}
+
+void ChatView::scrollToEnd() {
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+}  // namespace zp::client
