@@ -14,6 +14,11 @@
 #include "records/tally_table.h"
 #include "server/TServer.h"
 #include "windows/Tabout.h"
+#include "windows/Tdownload.h"
+#include "windows/Thelp.h"
+#include "windows/Tphrases.h"
+#include "windows/Tspylist.h"
+#include "windows/Ttallylist.h"
 #include "windows/side_windows.h"
 #include "words/dictionary_place.h"
 

@@ -11,6 +11,11 @@
 
 #include "net/catalogue.h"
 #include "windows/Tabout.h"
+#include "windows/Tdownload.h"
+#include "windows/Thelp.h"
+#include "windows/Tphrases.h"
+#include "windows/Tspylist.h"
+#include "windows/Ttallylist.h"
 #include "windows/side_windows.h"
 
 namespace zp::windows {
