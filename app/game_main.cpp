@@ -98,21 +98,6 @@ int main(int argc, char* argv[]) {
   if (auto failure = tally.LoadFile(tallyFile))
     std::fprintf(stderr, "zandupelix: %s\n", failure->message.c_str());
 
-  zp::client::ClientSession& session = chat.session();
-  gamestart.setHooks({
-      [&session](zp::board::Tgamestart::Field field, bool up) {
-        session.gameStartArrow(static_cast<zp::client::ClientSession::StartField>(field), up);
-      },
-      [&session](bool team) {
-        session.setTeamGame(team);
-        session.gamestartStart();
-      },
-      [&session] {
-        const zp::client::ClientSettings& s = session.settings();
-        return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
-      },
-  });
-
   zp::client::TchatParts parts;
   parts.server = &server;
   parts.about = &about;

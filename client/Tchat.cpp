@@ -114,6 +114,25 @@ Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
 
 Tchat::~Tchat() = default;
 
+void Tchat::setParts(const TchatParts& parts) {
+  parts_ = parts;
+  if (parts_.gameStart) {
+    parts_.gameStart->setHooks({
+        [this](board::Tgamestart::Field field, bool up) {
+          session_.gameStartArrow(static_cast<ClientSession::StartField>(field), up);
+        },
+        [this](bool team) {
+          session_.setTeamGame(team);
+          session_.gamestartStart();
+        },
+        [this] {
+          const ClientSettings& s = session_.settings();
+          return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
+        },
+    });
+  }
+}
+
 // ---- building the window
 
 void Tchat::buildMenus() {
@@ -482,7 +501,10 @@ void Tchat::seatMenu(int seat, const QPoint& at) {
 }
 
 void Tchat::grouptilesmenu() {
-  QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/zandutiles")};
+  // Beside the program in a build tree; under share/ when the game is installed.
+  const QString program = QCoreApplication::applicationDirPath();
+  QStringList folders{program + QStringLiteral("/zandutiles"),
+                      program + QStringLiteral("/../share/zandupelix/zandutiles")};
   // An installation the user cannot write to takes their own sets from their data folder.
   const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (!user.isEmpty()) folders << user + QStringLiteral("/zandutiles");

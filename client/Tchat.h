@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 
+#include "board/Tgamestart.h"
 #include "board/board_panel.h"
 #include "client/chat_view.h"
 #include "client/session.h"
@@ -38,7 +39,7 @@ struct TchatParts {
   QWidget* phraseEditor = nullptr;
   QWidget* help = nullptr;
   QWidget* tallyList = nullptr;
-  QWidget* gameStart = nullptr;
+  board::Tgamestart* gameStart = nullptr;
   quint16 port = 7772;  // 0: any free port (tests)
 };
 
@@ -53,7 +54,7 @@ class Tchat : public QMainWindow, private ClientShell {
   Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent = nullptr);
   ~Tchat() override;
   // The other windows and the table, created after this one.
-  void setParts(const TchatParts& parts) { parts_ = parts; }
+  void setParts(const TchatParts& parts);
 
   ClientSession& session() { return session_; }
   // FormShow: the command line decides once between solo, host and join.

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Measures the game as a process in a solo game: the time from start to its own login
-(the table inside it listening, the word file written, the window shown), then its CPU
-while the window sits idle for a minute, and its resident memory.
+"""Measures the game as a process. In a solo game: the time from start to its own login
+(the table inside it listening, the word file written, the window shown), its CPU while the
+window sits idle, and its resident memory. Then, joined to a headless table: its CPU during
+another player's turn, with the clock running and a pick arriving every second.
 
 Usage (needs a display; on a machine without one):
     xvfb-run -a bench/client/measure_game.py build/release/app/zandupelix [SECONDS]
+(zandupelix-server is taken from the same folder.)
 """
 import os
 import re
@@ -62,6 +64,61 @@ def wait_until_logged_in(port, started, deadline=20.0):
         buffer += chunk
 
 
+def read_until(sock, prefix, buffer=b""):
+    while True:
+        while END in buffer:
+            message, buffer = buffer.split(END, 1)
+            if message.startswith(prefix):
+                return message, buffer
+        chunk = sock.recv(65536)
+        if not chunk:
+            raise RuntimeError("the table closed the connection")
+        buffer += chunk
+
+
+def measure_watching(game, work, env, seconds):
+    """The window in seat 2 while seat 1 takes a long turn and picks a tile every second."""
+    server_bin = os.path.join(os.path.dirname(game), "zandupelix-server")
+    port = int(env["ZANDUPELIX_PORT"])
+    table = subprocess.Popen([server_bin, "--port", str(port)], cwd=work,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 10
+        while True:
+            try:
+                host = socket.create_connection(("127.0.0.1", port), timeout=5)
+                break
+            except OSError:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.01)
+        _, buffer = read_until(host, b"CMD_sendlogininfo+1")
+        host.sendall(b"CMD_logininfo+1+1.0.15+Host" + END + END)
+        window = subprocess.Popen([game, "Ann", "127.0.0.1", "false"], cwd=work, env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        _, buffer = read_until(host, b"CMD_newplayerinfo+2+Ann", buffer)
+        turn = seconds + 10
+        host.sendall(b"CMD_startgame+Host+10000+%d+f+0+" % min(turn, 3600) + END)
+        time.sleep(2)
+        before = cpu_seconds(window.pid)
+        cells = [(a, 0) for a in range(7)]
+        for second in range(seconds):
+            index = second % 7
+            if index == 0:
+                host.sendall(b"CMD_selectclear+1+" + END)
+            a, b = cells[index]
+            host.sendall(b"CMD_selectletter+1+%d+%d+%d+" % (index + 1, a, b) + END)
+            time.sleep(1)
+        used = cpu_seconds(window.pid) - before
+        print(f"CPU during another's turn over {seconds} s: {100 * used / seconds:.2f}% of a core")
+        window.terminate()
+        window.wait(timeout=10)
+        host.close()
+    finally:
+        table.terminate()
+        table.wait(timeout=10)
+
+
 def main():
     game = os.path.abspath(sys.argv[1])
     seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
@@ -84,6 +141,7 @@ def main():
         print(f"resident memory: {rss_kb(proc.pid) / 1024:.1f} MB")
         proc.terminate()
         proc.wait(timeout=10)
+        measure_watching(game, work, env, seconds)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -6,15 +6,18 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
+#include <QToolButton>
 #include <fstream>
 #include <memory>
 
 #include "records/tally_table.h"
 #include "server/TServer.h"
 #include "tests/server/loopback_client.h"
+#include "words/tdictn.h"
 
 namespace zp::client::testing {
 namespace {
@@ -44,17 +47,21 @@ class BoxCloser : public QObject {
 
 // One copy of the game: its main window, its tally and, for a host, its table.
 struct Copy {
-  Copy(const QString& folder, quint16 port, bool hosts) {
+  // `tickMs`: how long a second of the table lasts, so whole games run in moments.
+  Copy(const QString& folder, quint16 port, bool hosts, int tickMs = 1000) {
     if (hosts) {
       server::TServer::Options options;
       options.dictionaryFile = (folder + "/English").toStdString();
       options.seed = 3;
+      options.tickMs = tickMs;
       server = std::make_unique<server::TServer>(options);
     }
     window = std::make_unique<Tchat>(tally, 5);
+    gamestart = std::make_unique<board::Tgamestart>(window.get());
     TchatParts parts;
     parts.server = server.get();
     parts.port = port;
+    parts.gameStart = gamestart.get();
     window->setParts(parts);
     window->useSettingsFile(SettingsFile(ProfileFile((folder + "/qelmlobby.ini").toStdString())));
     window->show();
@@ -64,9 +71,16 @@ struct Copy {
   }
   QString chatText() const { return window->findChild<ChatView*>()->toPlainText(); }
 
+  template <typename Widget = QWidget>
+  Widget* find(const QString& name) const {
+    return window->findChild<Widget*>(name);
+  }
+  const board::BoardPlay& play() { return window->session().board(); }
+
   records::TallyTable tally;
   std::unique_ptr<server::TServer> server;
   std::unique_ptr<Tchat> window;
+  std::unique_ptr<board::Tgamestart> gamestart;
 };
 
 class MainWindow : public ::testing::Test {
@@ -168,6 +182,119 @@ TEST_F(MainWindow, SettingsWrittenByOneRunAreReadByTheNext) {
   ASSERT_TRUE(waitUntil([&] { return second.chatText().contains("You are Connected."); }));
   EXPECT_EQ(second.window->session().chat().styles()[0].size, 12);
   EXPECT_TRUE(second.window->session().settings().Postwordsinchatbox);
+}
+
+// A word of the computer's list that can be traced on `board`, and its path.
+std::optional<std::vector<board::Cell>> findWord(const board::BoardModel& model) {
+  std::vector<board::Cell> path;
+  std::function<bool(const std::string&, std::size_t)> trace = [&](const std::string& word,
+                                                                   std::size_t at) {
+    if (at == word.size()) return true;
+    for (int a = 0; a < 7; ++a) {
+      for (int b = 0; b < 7; ++b) {
+        const board::Cell c{a, b};
+        if (model.letter(c) != word[at] - 'a' + 1) continue;
+        if (!path.empty() && !board::touching(path.back(), c)) continue;
+        if (std::find(path.begin(), path.end(), c) != path.end()) continue;
+        path.push_back(c);
+        if (trace(word, at + 1)) return true;
+        path.pop_back();
+      }
+    }
+    return false;
+  };
+  for (const std::string& word : words::carriedCandidateWords()) {
+    if (word.size() < 3 || word.size() > 7) continue;
+    path.clear();
+    if (trace(word, 0)) return path;
+  }
+  return std::nullopt;
+}
+
+QPoint centreOf(board::Cell c) {
+  return board::BoardPaintBox::cellRect(c).center();
+}
+
+TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
+  Copy host(dir.path(), 0, true, 25);
+  host.window->processparams({});
+  ASSERT_TRUE(waitUntil([&] { return host.chatText().contains("You are Connected."); }));
+
+  // The host opens the dialog and starts a game to the lowest score, one minute a turn.
+  QTest::mouseClick(host.find(QStringLiteral("button_start")), Qt::LeftButton);
+  ASSERT_TRUE(host.gamestart->isVisible());
+  for (int i = 0; i < 5; ++i)
+    QTest::mouseClick(host.gamestart->findChildren<QToolButton*>()[1], Qt::LeftButton);
+  EXPECT_EQ(host.gamestart->findChild<QLabel*>(QStringLiteral("playtoscore"))->text(), "100");
+  QTest::mouseClick(host.gamestart->findChild<QPushButton*>(QStringLiteral("Image1")),
+                    Qt::LeftButton);
+  EXPECT_FALSE(host.gamestart->isVisible());
+  ASSERT_TRUE(waitUntil([&] { return host.play().view().turnPlayer == 1; }));
+  EXPECT_EQ(host.seat(2), "Tobo");
+
+  QWidget* paint = host.find(QStringLiteral("paintbox_board"));
+  bool joined = false;
+  std::unique_ptr<Copy> late;
+  QTemporaryDir other;
+  int words = 0;
+  while (!host.find(QStringLiteral("panel_winner"))->isVisible()) {
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          return host.find(QStringLiteral("panel_winner"))->isVisible() ||
+                 host.play().view().doneShown;
+        },
+        20000));
+    if (host.find(QStringLiteral("panel_winner"))->isVisible()) break;
+
+    // Picks that break a rule change nothing and send nothing.
+    const auto path = findWord(host.play().model());
+    ASSERT_TRUE(path.has_value());
+    QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf((*path)[0]));
+    const board::Cell far{((*path)[0].a + 3) % 7, ((*path)[0].b + 3) % 7};
+    QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf(far));
+    EXPECT_EQ(host.play().model().chosenCount(), 1);
+    EXPECT_EQ(host.find<QLabel>(QStringLiteral("label_status"))->text(), "Invalid Selection");
+    for (std::size_t i = 1; i < path->size(); ++i)
+      QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf((*path)[i]));
+    EXPECT_EQ(host.play().model().chosenCount(), static_cast<int>(path->size()));
+    QTest::mouseClick(host.find(QStringLiteral("button_done")), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] {
+      return host.find<QLabel>(QStringLiteral("label_status"))->text().startsWith("You: ");
+    }));
+    ++words;
+    EXPECT_EQ(host.find<QLabel>(QStringLiteral("label_score1"))->text(),
+              QString::number(host.server->table().player(1).score));
+    if (host.find(QStringLiteral("image_direction2"))->isVisible())
+      QTest::mouseClick(host.find(QStringLiteral("image_direction2")), Qt::LeftButton);
+
+    if (!joined) {
+      // Somebody joins in the middle of the game and is brought up to date.
+      joined = true;
+      late = std::make_unique<Copy>(other.path(), host.server->port(), false);
+      late->window->processparams({"Cy", "127.0.0.1", "false"});
+      ASSERT_TRUE(waitUntil([&] { return late->seat(1) == "You"; }));
+      // The newcomer takes seat 2 from the computer; the table's state comes in three
+      // messages: the board, the scores and clock, the shuffles.
+      EXPECT_TRUE(waitUntil([&] { return host.seat(2) == "Cy"; }));
+      EXPECT_TRUE(waitUntil([&] {
+        return late->play().seat(1).gauge == host.play().seat(1).gauge &&
+               late->play().seat(1).gauge >= 0;
+      }));
+      EXPECT_TRUE(waitUntil(
+          [&] { return late->play().model().letters() == host.play().model().letters(); }));
+      EXPECT_EQ(late->find<QLabel>(QStringLiteral("label_score1"))->text(),
+                host.find<QLabel>(QStringLiteral("label_score1"))->text());
+    }
+  }
+  EXPECT_GE(words, 1);
+  ASSERT_TRUE(waitUntil([&] { return host.find(QStringLiteral("panel_winner"))->isVisible(); }));
+  EXPECT_EQ(host.find<QLabel>(QStringLiteral("label_status"))->text(), "GAME OVER!");
+  EXPECT_EQ(host.tally.Cell(1, 0), "1") << "the tally counts the game";
+  EXPECT_NE(host.tally.Cell(3, 0), "0") << "and the words made";
+  EXPECT_TRUE(host.find(QStringLiteral("button_start"))->isVisible());
+  // In another player's turn, or after the game, a click on the board does nothing.
+  QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf({3, 3}));
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
 }
 
 }  // namespace
