@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "lzrw1.h"
+#include "replace_file.h"
 
 namespace zp::records {
 
@@ -39,54 +40,6 @@ std::optional<long long> ParseNumber(std::string_view text) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
-}
-
-std::string ErrnoText(const std::string& what, const std::filesystem::path& path) {
-  return what + " " + path.string() + ": " + std::strerror(errno);
-}
-
-// Writes all of `data` to a fresh file beside `target`, flushes it to the disk and renames
-// it over `target`.
-std::optional<std::string> ReplaceFile(const std::filesystem::path& target,
-                                       const std::string& data) {
-  std::string temp = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return ErrnoText("Cannot create a file beside", target);
-  struct stat old {};
-  ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-
-  auto fail = [&](const std::string& what) {
-    std::string text = ErrnoText(what, temp);
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return std::optional<std::string>(std::move(text));
-  };
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail("Cannot write");
-    done += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0) return fail("Cannot flush");
-  if (::close(fd) != 0) {
-    std::string text = ErrnoText("Cannot close", temp);
-    ::unlink(temp.c_str());
-    return text;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    std::string text = ErrnoText("Cannot replace", target);
-    ::unlink(temp.c_str());
-    return text;
-  }
-  // Make the rename itself survive a crash.
-  const auto dir = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir_fd >= 0) {
-    ::fsync(dir_fd);
-    ::close(dir_fd);
-  }
-  return std::nullopt;
 }
 
 // Moves an unreadable tally file aside under a name not yet taken.
