@@ -214,7 +214,8 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   }
 
   label_Timeperturn = textLabel(region, {25, 509, 150, 16}, 12, true, kLightBlue);
-  label_playtoscore = textLabel(region, {286, 509, 150, 16}, 12, true, kLightBlue);
+  // A little right of its old place, clear of the arrow below the board.
+  label_playtoscore = textLabel(region, {298, 509, 140, 16}, 12, true, kLightBlue);
   for (QLabel* label : {label_Timeperturn, label_playtoscore})
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   // The turn clock: a dark blue bar one pixel wide per second left, the time over it.

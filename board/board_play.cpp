@@ -215,6 +215,9 @@ void BoardPlay::winner(const net::NameOnly& m) {
   hideArrows();
   view_.bonusShown = false;
   view_.turnPlayer = 0;
+  // The game is over: a clock still counting down (and ticking its last seconds) would
+  // tell of a turn nobody has.
+  view_.clockRunning = false;
   model_.emptyRack();
   const int own = context_.ownNumber();
   const bool seated = own >= 1 && own <= kSeatCount;
@@ -323,6 +326,11 @@ void BoardPlay::hideArrows() {
 void BoardPlay::startClock(int seconds) {
   view_.clock = seconds;
   view_.clockRunning = true;
+  // The full time shows at once rather than a second later.
+  if (seconds >= 1) {
+    view_.timerBarWidth = seconds;
+    view_.timerLabel = clockText(seconds);
+  }
 }
 
 void BoardPlay::Timer2Timer() {

@@ -430,6 +430,7 @@ void Tchat::refresh() {
   label_team2->setText(q(view.team2));
   label_team1->setVisible(view.teamsShown);
   label_team2->setVisible(view.teamsShown);
+  if (view.winnerShown) image_Turn->hide();
   if (view.turnPlayer >= 1 && view.turnPlayer <= 4) {
     const QLabel* name = seats_[static_cast<std::size_t>(view.turnPlayer - 1)].name;
     image_Turn->move(name->pos() - QPoint(12, 3));

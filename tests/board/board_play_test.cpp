@@ -316,7 +316,9 @@ TEST(Results, TheWinnerAndTheTally) {
     t.ctx.own = c.own;
     t.ctx.isHost = c.own == 1;
     t.play.startthegame({"Ann", 100, 30, false, 0});
+    t.play.getnextplayer({2, 0});
     t.play.winner({c.winner});
+    EXPECT_FALSE(t.play.view().clockRunning) << "no clock runs for a game that is over";
     EXPECT_EQ(t.play.view().winnerText, c.text);
     EXPECT_EQ(t.play.view().status, "GAME OVER!");
     EXPECT_EQ(t.ctx.lines.back(), c.text);
@@ -329,6 +331,7 @@ TEST(Results, TheWinnerAndTheTally) {
 TEST(Clock, CountsDownShowsMinutesAndTicksTheLastNineSeconds) {
   Table t;
   t.play.getnextplayer({2, 0});  // 60 seconds
+  EXPECT_EQ(t.play.view().timerLabel, "Time: 1:00");
   t.play.Timer2Timer();
   EXPECT_EQ(t.play.view().timerLabel, "Time: 0:59");
   EXPECT_EQ(t.play.view().timerBarWidth, 59);

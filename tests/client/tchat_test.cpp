@@ -232,6 +232,12 @@ TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
   ASSERT_TRUE(waitUntil([&] { return host.play().view().turnPlayer == 1; }));
   EXPECT_EQ(host.seat(2), "Tobo");
 
+  // ZP_SCREENSHOTS=folder keeps pictures of the window at the moments a person looks at.
+  const QString shots = qEnvironmentVariable("ZP_SCREENSHOTS");
+  auto shoot = [&](const char* name) {
+    if (!shots.isEmpty()) host.window->grab().save(shots + "/" + name + ".png");
+  };
+  shoot("1-turn-starts");
   QWidget* paint = host.find(QStringLiteral("paintbox_board"));
   bool joined = false;
   std::unique_ptr<Copy> late;
@@ -257,6 +263,7 @@ TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
     for (std::size_t i = 1; i < path->size(); ++i)
       QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf((*path)[i]));
     EXPECT_EQ(host.play().model().chosenCount(), static_cast<int>(path->size()));
+    if (words == 0) shoot("2-a-pick");
     QTest::mouseClick(host.find(QStringLiteral("button_done")), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] {
       return host.find<QLabel>(QStringLiteral("label_status"))->text().startsWith("You: ");
@@ -264,6 +271,7 @@ TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
     ++words;
     EXPECT_EQ(host.find<QLabel>(QStringLiteral("label_score1"))->text(),
               QString::number(host.server->table().player(1).score));
+    if (words == 1) shoot("3-a-word-and-the-arrows");
     if (host.find(QStringLiteral("image_direction2"))->isVisible())
       QTest::mouseClick(host.find(QStringLiteral("image_direction2")), Qt::LeftButton);
 
@@ -289,6 +297,7 @@ TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
   EXPECT_GE(words, 1);
   ASSERT_TRUE(waitUntil([&] { return host.find(QStringLiteral("panel_winner"))->isVisible(); }));
   EXPECT_EQ(host.find<QLabel>(QStringLiteral("label_status"))->text(), "GAME OVER!");
+  shoot("4-the-winner");
   EXPECT_EQ(host.tally.Cell(1, 0), "1") << "the tally counts the game";
   EXPECT_NE(host.tally.Cell(3, 0), "0") << "and the words made";
   EXPECT_TRUE(host.find(QStringLiteral("button_start"))->isVisible());
