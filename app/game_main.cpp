@@ -2,6 +2,7 @@
 // lobby starts it with a player name, the host's address and "true" to host.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <chrono>
 #include <cstdio>
@@ -46,10 +47,23 @@ quint16 gamePort() {
   return ok && port <= 65535 ? static_cast<quint16>(port) : kGamePort;
 }
 
-// The program's folder while it can be written, else the per-user data folder.
+// An installed game (share/zandupelix beside its bin/) keeps each player's files in their own
+// data folder, also where it could write its folder (an install in ~/.local, or run by root);
+// a game run where it was built keeps them beside it.
+bool installedGame() {
+  return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/zandupelix"))
+      .isDir();
+}
+
+// Whether the player's files may go into `path`, the program's folder or a file in it.
+bool writableBesideProgram(const std::filesystem::path& path) {
+  return !installedGame() && zp::client::IsWritable(path);
+}
+
+// The program's folder while the player's files may go there, else the per-user data folder.
 std::filesystem::path recordsFolder() {
   const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
-  if (zp::client::IsWritable(program)) return program;
+  if (writableBesideProgram(program)) return program;
   const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   QDir().mkpath(user);
   return user.toStdString();
@@ -92,9 +106,10 @@ int main(int argc, char* argv[]) {
 
   zp::windows::Tspylist spylist(&chat);
   zp::windows::Tdownload download(&chat);
-  zp::windows::Ttallylist tallylist(&chat);
-  const std::filesystem::path tallyFile =
-      recordsFolder() / zp::records::TallyFileName("ZanduPelix");
+  zp::windows::Ttallylist tallylist(tally, &chat);
+  const std::filesystem::path records = recordsFolder();
+  download.setTargetFolder(QString::fromStdString(records.string()));
+  const std::filesystem::path tallyFile = records / zp::records::TallyFileName("ZanduPelix");
   if (auto failure = tally.LoadFile(tallyFile))
     std::fprintf(stderr, "zandupelix: %s\n", failure->message.c_str());
 
@@ -108,10 +123,36 @@ int main(int argc, char* argv[]) {
   parts.tallyList = &tallylist;
   parts.gameStart = &gamestart;
   parts.port = gamePort();
+  zp::client::ClientSession& session = chat.session();
+  spylist.setHooks(
+      {[&session] { return session.spies(); }, [&session](int n) { session.kicking(n); }});
+  phrases.setHooks(
+      {[&session] {
+         zp::windows::Tphrases::Phrases current;
+         for (int k = 1; k <= 9; ++k) current[k - 1] = session.phrases().phrase(k);
+         return current;
+       },
+       [&session](const zp::windows::Tphrases::Phrases& edited) { session.setPhrases(edited); }});
+  help.setShowAbout([&about] {
+    about.show();
+    about.raise();
+  });
+  download.setHooks({{}, [&chat] { chat.close(); }, {}});
+  parts.refreshed = [&] {
+    spylist.setHostEnabled(session.spyRemoveEnabled());
+    if (spylist.isVisible()) spylist.refresh();
+    if (tallylist.isVisible()) tallylist.refresh();
+  };
   chat.setParts(parts);
-  chat.useSettingsFile(zp::client::SettingsFile(zp::client::ChooseSettingsFile(
+  zp::client::ProfileFile settingsFile = zp::client::ChooseSettingsFile(
       QCoreApplication::applicationDirPath().toStdString(),
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString())));
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(),
+      writableBesideProgram);
+  // Where the launcher fetches the lobby from: a setting of ours, so a test can point it at
+  // a server of its own.
+  download.setDownloadAddress(QString::fromStdString(settingsFile.ReadString(
+      zp::client::kSettingsSection, "LobbyDownload", zp::windows::Tdownload::kDefaultAddress)));
+  chat.useSettingsFile(zp::client::SettingsFile(std::move(settingsFile)));
 
   // Stopped from outside, the game closes as if its window were closed.
   onQuitSignals(&app, [&chat] { chat.close(); });

@@ -446,6 +446,7 @@ void Tchat::refresh() {
 
   if (view.clockRunning && !Timer2.isActive()) Timer2.start();
   if (!view.clockRunning) Timer2.stop();
+  if (parts_.refreshed) parts_.refreshed();
 }
 
 // ---- events

@@ -41,6 +41,8 @@ struct TchatParts {
   QWidget* tallyList = nullptr;
   board::Tgamestart* gameStart = nullptr;
   quint16 port = 7772;  // 0: any free port (tests)
+  // After the main window has drawn the session: the side windows draw their part of it.
+  std::function<void()> refreshed;
 };
 
 // The main window: the board region, the roster and the chat panel around the session,

@@ -152,8 +152,8 @@ void ClientSession::sockInfo(std::string_view text) {
 }
 
 void ClientSession::connectionFailed(int port, std::string_view reason) {
-  systemLine("Cannot reach the table at " + connectedTo_ + ", port " + std::to_string(port) +
-             ": " + std::string(reason));
+  systemLine("Cannot reach the table at " + connectedTo_ + ", port " + std::to_string(port) + ": " +
+             std::string(reason));
 }
 
 void ClientSession::Timer1Timer() {
@@ -249,7 +249,11 @@ void ClientSession::UnsetJustWatch1Click() {
 }
 
 void ClientSession::RemoveFromGame1Click() {
-  if (host_ && menuSeat_ != 0) send(net::to_server::kickhim({own_, menuSeat_}));
+  if (menuSeat_ != 0) kicking(menuSeat_);
+}
+
+void ClientSession::kicking(int n) {
+  if (host_ && n >= 1 && n <= net::kMaxPlayer) send(net::to_server::kickhim({own_, n}));
 }
 
 void ClientSession::loadchecklist() {

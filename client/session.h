@@ -131,6 +131,8 @@ class ClientSession : private board::BoardContext {
   void SettoJustWatch1Click();
   void UnsetJustWatch1Click();
   void RemoveFromGame1Click();
+  // The host removes player `n` (a seat from the seat menu, a spectator from the spy list).
+  void kicking(int n);
   void loadchecklist() override;
 
   // ---- the chat

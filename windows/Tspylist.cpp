@@ -1,13 +1,148 @@
 #include "windows/Tspylist.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
 #include "windows/side_windows.h"
 
 namespace zp::windows {
+namespace {
 
-Tspylist::Tspylist(QWidget* parent) : QDialog(parent, Qt::Tool) {
+QString q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The player number before the first ":", digits only; -1 when there is none.
+int lineNumber(const QString& line) {
+  const QString prefix = line.section(QLatin1Char(':'), 0, 0);
+  if (prefix.isEmpty() || prefix.size() > 9) return -1;
+  for (const QChar c : prefix) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return -1;
+  }
+  return prefix.toInt();
+}
+
+}  // namespace
+
+Tspylist::Tspylist(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setWindowTitle(QStringLiteral("Zandu Pelix - Spys"));
   useGameFont(*this);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, QColor(0x0c, 0x71, 0xc2));
+  colours.setColor(QPalette::WindowText, QColor(0xba, 0xca, 0xef));
+  setPalette(colours);
+  setAutoFillBackground(true);
+
+  listbox_spys = new QListWidget(this);
+  listbox_spys->setObjectName(QStringLiteral("listbox_spys"));
+  listbox_spys->viewport()->setMouseTracking(true);
+  listbox_spys->viewport()->installEventFilter(this);
+
+  menu_ = new QMenu(this);
+  menu_->setObjectName(QStringLiteral("PopupMenu1"));
+  removeFromGame_ =
+      menu_->addAction(QStringLiteral("Remove From Game"), this, &Tspylist::removeFromGame);
+  removeFromGame_->setObjectName(QStringLiteral("RemoveFromGame1"));
+  removeFromGame_->setEnabled(false);
+
+  auto* title = new QLabel(QStringLiteral("Spy List"), this);
+  title->setObjectName(QStringLiteral("label_title"));
+  QFont titleFont = title->font();
+  titleFont.setBold(true);
+  titleFont.setPixelSize(15);
+  title->setFont(titleFont);
+  QPalette titleColours = title->palette();
+  titleColours.setColor(QPalette::WindowText, Qt::white);
+  title->setPalette(titleColours);
+
+  auto* ok = new QPushButton(QStringLiteral("Ok"), this);
+  ok->setObjectName(QStringLiteral("button_ok"));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QWidget::hide);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(title);
+  bottom->addStretch();
+  bottom->addWidget(ok);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(12, 12, 12, 12);
+  layout->setSpacing(10);
+  layout->addWidget(listbox_spys, 1);
+  layout->addLayout(bottom);
   resize(QSize(220, 260));
+}
+
+void Tspylist::setHooks(Hooks hooks) {
+  hooks_ = std::move(hooks);
+  refresh();
+}
+
+void Tspylist::refresh() {
+  const std::vector<std::string> lines = hooks_.spies ? hooks_.spies() : std::vector<std::string>{};
+  while (listbox_spys->count() > static_cast<int>(lines.size()))
+    delete listbox_spys->takeItem(listbox_spys->count() - 1);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    QListWidgetItem* item = listbox_spys->item(static_cast<int>(i));
+    if (item == nullptr) item = new QListWidgetItem(listbox_spys);
+    if (item->text() != q(lines[i])) item->setText(q(lines[i]));
+  }
+  if (pointed_ >= listbox_spys->count()) pointed_ = -1;
+}
+
+void Tspylist::setHostEnabled(bool enabled) {
+  hostEnabled_ = enabled;
+  removeFromGame_->setEnabled(enabled);
+}
+
+bool Tspylist::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != listbox_spys->viewport()) return QDialog::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::MouseMove:
+      pointed_ =
+          listbox_spys->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).row();
+      break;
+    case QEvent::Leave:
+      pointed_ = -1;
+      break;
+    case QEvent::ContextMenu: {
+      const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+      if (menuEvent->reason() == QContextMenuEvent::Mouse)
+        pointed_ = listbox_spys->indexAt(menuEvent->pos()).row();
+      // The menu acts on this line even when the list changes while it is open.
+      const QListWidgetItem* item = listbox_spys->item(pointed_);
+      menuLine_ = item != nullptr ? item->text() : QString();
+      menu_->popup(menuEvent->globalPos());
+      return true;
+    }
+    default:
+      break;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void Tspylist::removeFromGame() {
+  if (!hostEnabled_ || menuLine_.isEmpty() || !hooks_.kick) return;
+  // A spectator who left while the menu was open is not removed in someone else's place.
+  if (listbox_spys->findItems(menuLine_, Qt::MatchExactly).isEmpty()) return;
+  const int number = lineNumber(menuLine_);
+  if (number >= 0) hooks_.kick(number);
+}
+
+void Tspylist::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) {
+    refresh();
+    if (!placed_) centreWindow(*this, parentWidget());
+    placed_ = true;
+  }
+  QDialog::showEvent(event);
 }
 
 }  // namespace zp::windows
