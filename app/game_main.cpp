@@ -81,6 +81,8 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   // The per-user folders are ~/.local/share/zandupelix and the like.
   QApplication::setApplicationName(QStringLiteral("zandupelix"));
+  // Lets the desktop match the window to its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("zandupelix"));
   QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the program
 
   std::vector<std::string> params;
