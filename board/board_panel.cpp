@@ -35,6 +35,13 @@ QString q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// Smooth scaling only for pictures made for another density (a tile set file): the smooth
+// path costs ten times as much even where nothing needs scaling.
+void scaleSmoothlyIfNeeded(QPainter& painter, const TileSet& tiles, qreal dpr) {
+  painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                        !qFuzzyCompare(tiles.picture(0).devicePixelRatio(), dpr));
+}
+
 }  // namespace
 
 // ---- the board
@@ -56,9 +63,10 @@ QRect BoardPaintBox::cellRect(Cell c) {
 void BoardPaintBox::drawCell(QPainter& painter, Cell c) {
   const BoardModel& model = play_.model();
   const QRect at = cellRect(c);
-  painter.drawPixmap(at, tiles_->picture(model.square(c)));
-  if (model.letter(c) != 0) painter.drawPixmap(at, tiles_->picture(model.letter(c)));
-  if (model.mark(c) != kNoMark) painter.drawPixmap(at, tiles_->picture(model.mark(c)));
+  // At its own size: a picture made for this density is copied, not scaled.
+  painter.drawPixmap(at.topLeft(), tiles_->picture(model.square(c)));
+  if (model.letter(c) != 0) painter.drawPixmap(at.topLeft(), tiles_->picture(model.letter(c)));
+  if (model.mark(c) != kNoMark) painter.drawPixmap(at.topLeft(), tiles_->picture(model.mark(c)));
 }
 
 void BoardPaintBox::redrawAll() {
@@ -67,7 +75,7 @@ void BoardPaintBox::redrawAll() {
   canvas_ = QPixmap(size() * dpr);
   canvas_.setDevicePixelRatio(dpr);
   QPainter painter(&canvas_);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  scaleSmoothlyIfNeeded(painter, *tiles_, dpr);
   for (int a = 0; a < kBoardSize; ++a)
     for (int b = 0; b < kBoardSize; ++b) drawCell(painter, {a, b});
   play_.model().takeDirtyCells();
@@ -80,7 +88,7 @@ void BoardPaintBox::sync() {
   const auto dirty = play_.model().takeDirtyCells();
   if (dirty.none()) return;
   QPainter painter(&canvas_);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  scaleSmoothlyIfNeeded(painter, *tiles_, canvas_.devicePixelRatio());
   for (int a = 0; a < kBoardSize; ++a) {
     for (int b = 0; b < kBoardSize; ++b) {
       if (!dirty.test(cellIndex(a, b))) continue;
@@ -125,12 +133,12 @@ void RackBox::sync() {
 void RackBox::paintEvent(QPaintEvent*) {
   if (!tiles_) return;
   QPainter painter(this);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  scaleSmoothlyIfNeeded(painter, *tiles_, devicePixelRatioF());
   for (int k = 1; k <= kRackSlots; ++k) {
     const RackSlot& slot = play_.model().slot(k);
     const QRect at((k - 1) * kCell, 0, kCell, kCell);
     if (slot.letter == 0) {
-      painter.drawPixmap(at, tiles_->picture(kEmptySlot));
+      painter.drawPixmap(at.topLeft(), tiles_->picture(kEmptySlot));
       continue;
     }
     painter.drawPixmap(at, tiles_->picture(kPlainSquare));

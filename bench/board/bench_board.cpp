@@ -50,15 +50,18 @@ void BM_RedrawWholeBoardAndRack(benchmark::State& state) {
   const TileSet tiles = TileSet::classic(dpr);
   paint.setTiles(&tiles);
   rack.setTiles(&tiles);
-  QPixmap screen(QSize(782, 534) * dpr);
-  screen.setDevicePixelRatio(dpr);
+  // What the window system then shows: the board and the rack, at the screen's density.
+  QPixmap boardShown(paint.size() * dpr), rackShown(rack.size() * dpr);
+  boardShown.setDevicePixelRatio(dpr);
+  rackShown.setDevicePixelRatio(dpr);
   int turn = 0;
   for (auto _ : state) {
     play.theboard(someBoard(++turn));  // every cell and slot changes
     play.model().showPick(1, {3, 3});
     paint.sync();
     rack.sync();
-    region.render(&screen);  // what the window system then asks for
+    paint.render(&boardShown);
+    rack.render(&rackShown);
   }
 }
 BENCHMARK(BM_RedrawWholeBoardAndRack)->Unit(benchmark::kMillisecond);
@@ -69,7 +72,7 @@ void BM_OnePickArrives(benchmark::State& state) {
   QWidget region;
   region.resize(782, 534);
   BoardPaintBox paint(play, &region);
-  const TileSet tiles = TileSet::classic(1);
+  const TileSet tiles = TileSet::classic(qApp->devicePixelRatio());
   paint.setTiles(&tiles);
   play.theboard(someBoard(0));
   paint.sync();
