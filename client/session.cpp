@@ -284,13 +284,12 @@ void ClientSession::wave12Click(int item) {
 
 void ClientSession::playasound(const net::PlayASound& m) {
   if (settings_.ChatterSounds) {
-    // Only the twenty chatter sounds: the name comes from another player.
-    if (chatterCaption(m.sound)) {
-      std::string name = m.sound;
-      std::transform(name.begin(), name.end(), name.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      shell_.play(name);
-    }
+    // One of the twenty chatter sounds, or our alert for a name that is none of them: the
+    // name comes from another player and never reaches the sounds by itself.
+    std::string name = chatterCaption(m.sound) ? m.sound : std::string("alert");
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    shell_.play(name);
     return;
   }
   if (m.n > board::kSeatCount) return;

@@ -208,7 +208,7 @@ TEST(Chatter, ASoundPlaysOrIsShownAsALine) {
   w.session.PlaySounds1Click();  // event sounds off: chatter sounds still play
   w.shell.sounds.clear();
   w.receive({"CMD_playasound+2+WAVE7+", "CMD_playasound+2+wave99+", "CMD_newplayerinfo+3+Cy"});
-  EXPECT_EQ(w.shell.sounds, Lines{"wave7"});
+  EXPECT_EQ(w.shell.sounds, (Lines{"wave7", "alert"})) << "a name that is no sound: the alert";
   w.session.wave12Click(0);  // <Cancel>
   w.session.wave12Click(13);
   EXPECT_EQ(w.shell.sent.back(), "CMD_playasound+1+wave13+");
