@@ -49,7 +49,7 @@ class Logo : public QWidget {
       QChar letter;
       int points;
     };
-    const std::array<Tile, 5> tiles{{{u'Z', 10}, {u'A', 1}, {u'N', 3}, {u'D', 1}, {u'U', 1}}};
+    const std::array<Tile, 5> tiles{{{u'Z', 10}, {u'A', 1}, {u'N', 1}, {u'D', 1}, {u'U', 1}}};
     constexpr qreal kTile = 36;
     constexpr qreal kGap = 7;
     const qreal left = (width() - (tiles.size() * kTile + (tiles.size() - 1) * kGap)) / 2;
