@@ -1,5 +1,7 @@
 #include "board/Tgamestart.h"
 
+#include "board/look.h"
+
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -7,25 +9,11 @@
 namespace zp::board {
 namespace {
 
-const QColor kBlue(0x0C, 0x71, 0xC2);
-const QColor kLightBlue(0xBA, 0xCA, 0xEF);
-
-QFont arial(int pixelSize, bool bold) {
-  QFont font(QStringLiteral("Liberation Sans"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
-}
+const QColor& kBlue = kWindowBlue;
 
 QLabel* label(QWidget* parent, const QString& text, QRect at, int size, Qt::Alignment align) {
-  auto* l = new QLabel(text, parent);
-  l->setTextFormat(Qt::PlainText);
-  l->setGeometry(at);
-  l->setFont(arial(size, true));
-  l->setAlignment(align);
-  QPalette palette = l->palette();
-  palette.setColor(QPalette::WindowText, kLightBlue);
-  l->setPalette(palette);
+  QLabel* l = textLabel(parent, at, size, true, kLightBlue, align);
+  l->setText(text);
   return l;
 }
 
@@ -67,15 +55,13 @@ Tgamestart::Tgamestart(QWidget* parent) : QWidget(parent, Qt::Tool) {
   checkbox_team = new QCheckBox(QStringLiteral("Team Game"), this);
   checkbox_team->setObjectName(QStringLiteral("checkbox_team"));
   checkbox_team->setGeometry(70, 124, 120, 22);
-  checkbox_team->setFont(arial(13, true));
-  QPalette palette = checkbox_team->palette();
-  palette.setColor(QPalette::WindowText, kLightBlue);
-  checkbox_team->setPalette(palette);
+  checkbox_team->setFont(gameFont(13, true));
+  setTextColour(checkbox_team, kLightBlue);
 
   auto* start = new QPushButton(QStringLiteral("START GAME"), this);
   start->setObjectName(QStringLiteral("Image1"));
   start->setGeometry(78, 152, 100, 28);
-  start->setFont(arial(12, true));
+  start->setFont(gameFont(12, true));
   connect(start, &QPushButton::clicked, this, [this] {
     if (hooks_.start) hooks_.start(checkbox_team->isChecked());
     hide();

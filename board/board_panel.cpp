@@ -1,5 +1,7 @@
 #include "board/board_panel.h"
 
+#include "board/look.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -10,26 +12,6 @@ namespace {
 constexpr int kCell = kTileSize;
 constexpr QPoint kRackAt{26, 4};
 constexpr QPoint kPaintAt{25, 115};  // the board frame at (23, 113), the paint area 2 inside
-const QColor kLightBlue(0xBA, 0xCA, 0xEF);
-
-QFont arial(int pixelSize, bool bold) {
-  QFont font(QStringLiteral("Liberation Sans"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
-}
-
-QLabel* textLabel(QWidget* parent, QRect at, int size, bool bold, const QColor& colour) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  label->setGeometry(at);
-  label->setFont(arial(size, bold));
-  label->setAlignment(Qt::AlignCenter);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-  return label;
-}
 
 QString q(const std::string& text) {
   return QString::fromStdString(text);
@@ -175,7 +157,7 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   paintbox_board = new BoardPaintBox(play, region);
   connect(rack, &RackBox::clicked, this, &BoardPanel::clicked);
   connect(paintbox_board, &BoardPaintBox::clicked, this, &BoardPanel::clicked);
-  label_status = textLabel(region, {24, 61, 394, 21}, 16, true, Qt::white);
+  label_status = textLabel(region, {24, 61, 394, 21}, 16, true, Qt::white, Qt::AlignCenter);
   label_status->setObjectName(QStringLiteral("label_status"));
 
   struct ButtonAt {
@@ -224,8 +206,6 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   label_Timeperturn = textLabel(region, {25, 509, 150, 16}, 12, true, kLightBlue);
   // A little right of its old place, clear of the arrow below the board.
   label_playtoscore = textLabel(region, {298, 509, 140, 16}, 12, true, kLightBlue);
-  for (QLabel* label : {label_Timeperturn, label_playtoscore})
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   // The turn clock: a dark blue bar one pixel wide per second left, the time over it.
   image_timer = new QLabel(region);
   image_timer->setGeometry(443, 93, 117, 19);
@@ -233,14 +213,14 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   QPalette bar = image_timer->palette();
   bar.setColor(QPalette::Window, QColor(0x0A, 0x24, 0x6E));
   image_timer->setPalette(bar);
-  label_timer = textLabel(region, {443, 93, 117, 19}, 12, true, Qt::white);
+  label_timer = textLabel(region, {443, 93, 117, 19}, 12, true, Qt::white, Qt::AlignCenter);
   label_timer->setObjectName(QStringLiteral("label_timer"));
 
   memo_words = new QPlainTextEdit(region);
   memo_words->setObjectName(QStringLiteral("memo_words"));
   memo_words->setGeometry(574, 7, 200, 114);
   memo_words->setReadOnly(true);
-  memo_words->setFont(arial(11, false));
+  memo_words->setFont(gameFont(11, false));
   QPalette words = memo_words->palette();
   words.setColor(QPalette::Base, QColor(0xF2, 0xF9, 0xFF));
   memo_words->setPalette(words);
@@ -261,9 +241,9 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   panel_winner->setGeometry(QRect(QPoint(5, 10), kWinnerPanelSize));
   panel_winner->setPixmap(winnerPanelPicture(dpr));
   label_winner2 = textLabel(panel_winner, QRect(QPoint(1, -1), kWinnerPanelSize), 19, true,
-                            QColor(0x80, 0x80, 0x80));
-  label_winner1 =
-      textLabel(panel_winner, QRect(QPoint(0, 0), kWinnerPanelSize), 19, true, kLightBlue);
+                            QColor(0x80, 0x80, 0x80), Qt::AlignCenter);
+  label_winner1 = textLabel(panel_winner, QRect(QPoint(0, 0), kWinnerPanelSize), 19, true,
+                            kLightBlue, Qt::AlignCenter);
   label_winner1->setObjectName(QStringLiteral("label_winner1"));
   panel_winner->hide();
 

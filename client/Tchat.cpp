@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "board/look.h"
 #include "client/pictures.h"
 #include "server/TServer.h"
 
@@ -25,36 +26,21 @@ namespace {
 
 constexpr int kDispatchMs = 16;  // one message per tick; the phrase lock's 101 ticks ~1.6 s
 constexpr std::array<int, 4> kTextSizes = {8, 10, 12, 14};
-const QColor kWindowBlue(0x0C, 0x71, 0xC2);
-const QColor kTeamColour(0xBA, 0xCA, 0xEF);
+using board::kWindowBlue;
+const QColor kTeamColour = board::kLightBlue;
 const QColor kChatBackground(0xF2, 0xF9, 0xFF);
 
 QString q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QFont arial(int pixelSize, bool bold = false) {
-  QFont font(QStringLiteral("Liberation Sans"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
+void setColour(QLabel* label, const QColor& colour) {
+  board::setTextColour(label, colour);
 }
 
-// A label that shows text as text, never as markup.
 QLabel* textLabel(QWidget* parent, QRect at, int pixelSize, bool bold,
                   Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  label->setGeometry(at);
-  label->setFont(arial(pixelSize, bold));
-  label->setAlignment(align);
-  return label;
-}
-
-void setColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
+  return board::textLabel(parent, at, pixelSize, bold, Qt::black, align);
 }
 
 // The window's blue background with a soft light from the top.
@@ -339,7 +325,7 @@ void Tchat::buildChat(QWidget* central) {
 
   mychat = new QLineEdit(central);
   mychat->setGeometry(445, 505, 296, 22);
-  mychat->setFont(arial(13));
+  mychat->setFont(board::gameFont(13));
   QPalette input = mychat->palette();
   input.setColor(QPalette::Base, kChatBackground);
   mychat->setPalette(input);

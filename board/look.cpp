@@ -1,0 +1,29 @@
+#include "board/look.h"
+
+namespace zp::board {
+
+QFont gameFont(int pixelSize, bool bold) {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* textLabel(QWidget* parent, QRect at, int pixelSize, bool bold, const QColor& colour,
+                  Qt::Alignment align) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setGeometry(at);
+  label->setFont(gameFont(pixelSize, bold));
+  label->setAlignment(align);
+  setTextColour(label, colour);
+  return label;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  widget->setPalette(palette);
+}
+
+}  // namespace zp::board
