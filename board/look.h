@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QRect>
 
 // The look the game's own windows share: its font, its colours and its text labels.
@@ -21,5 +23,11 @@ QLabel* textLabel(QWidget* parent, QRect at, int pixelSize, bool bold, const QCo
                   Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter);
 
 void setTextColour(QWidget* widget, const QColor& colour);
+
+// A transparent picture of `size` logical pixels made for a screen of density `dpr`; a
+// painter on it draws in logical pixels, so the picture is sharp on dense screens.
+QPixmap transparentCanvas(QSize size, qreal dpr);
+// Antialiased shapes and text.
+void smooth(QPainter& painter);
 
 }  // namespace zp::board

@@ -1,5 +1,7 @@
 #include "board/tile_pictures.h"
 
+#include "board/look.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -24,18 +26,8 @@ namespace {
 const QColor kNavy(0x06, 0x33, 0x5e);
 const QColor kInk(0x2a, 0x22, 0x18);
 
-// A transparent canvas of `size` logical pixels; a painter on it draws in logical pixels.
 QPixmap canvas(QSize size, qreal dpr) {
-  if (!(dpr > 0)) dpr = 1;
-  QPixmap pixmap(int(std::ceil(size.width() * dpr)), int(std::ceil(size.height() * dpr)));
-  pixmap.setDevicePixelRatio(dpr);
-  pixmap.fill(Qt::transparent);
-  return pixmap;
-}
-
-void smooth(QPainter& p) {
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setRenderHint(QPainter::TextAntialiasing);
+  return transparentCanvas(size, dpr);
 }
 
 // Asked for by name: Qt would otherwise pick DejaVu Sans, and the pictures would change

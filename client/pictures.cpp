@@ -8,23 +8,15 @@
 #include <QRadialGradient>
 #include <cmath>
 
+#include "board/look.h"
+
 namespace zp::client {
 namespace {
 
-// A transparent canvas of `size` logical pixels; a painter on it draws in logical pixels.
 QPixmap canvas(QSize size, qreal dpr) {
-  if (!(dpr > 0)) dpr = 1;
-  const QSize logical = size.expandedTo(QSize(1, 1));
-  QPixmap pixmap(int(std::ceil(logical.width() * dpr)), int(std::ceil(logical.height() * dpr)));
-  pixmap.setDevicePixelRatio(dpr);
-  pixmap.fill(Qt::transparent);
-  return pixmap;
+  return board::transparentCanvas(size, dpr);
 }
-
-void smooth(QPainter& p) {
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setRenderHint(QPainter::TextAntialiasing);
-}
+using board::smooth;
 
 QFont tileFont(int pixels) {
   QFont font;
