@@ -8,10 +8,15 @@ namespace zp::board {
 namespace {
 
 TEST(Rules, LetterWorthAndTheSquarePattern) {
-  EXPECT_EQ(letterworth(1), 1);
-  EXPECT_EQ(letterworth(17), 10);  // q
-  EXPECT_EQ(letterworth(22), 7);   // v
-  EXPECT_EQ(letterworth(14), 1);   // n: its tile shows what the table scores
+  // Every letter, by its worth.
+  const std::pair<int, const char*> worth[] = {
+      {1, "adeilnorstu"}, {3, "bcghmpy"}, {5, "fjkw"}, {7, "v"}, {10, "qxz"}};
+  int letters = 0;
+  for (const auto& [points, group] : worth) {
+    for (const char* c = group; *c != 0; ++c, ++letters)
+      EXPECT_EQ(letterworth(*c - 'a' + 1), points) << *c;
+  }
+  EXPECT_EQ(letters, 26);
   EXPECT_EQ(letterworth(0), 1);
   EXPECT_EQ(letterworth(27), 1);
   // Every square of the pattern, the rest plain.

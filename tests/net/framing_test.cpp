@@ -115,7 +115,9 @@ TEST(FieldReader, CutsAtPlusAndLeavesTheLastFieldWhole) {
 }
 
 TEST(FieldReader, RejectsWhatIsNotANumberInRange) {
-  for (const char* bad : {"", "x", "1x", " 1", "+1", "--1", "-", "12345678901", "10"}) {
+  // "4294967297" is 2^32 + 1: read as a wrapped 32-bit number it would be player 1.
+  for (const char* bad :
+       {"", "x", "1x", " 1", "+1", "--1", "-", "12345678901", "4294967297", "1000000001", "10"}) {
     FieldReader fields(bad);
     EXPECT_FALSE(fields.nextInt(0, 9).has_value()) << bad;
   }

@@ -89,6 +89,13 @@ TEST(Container, RoundTripsInBothModesAtBlockEdges) {
   }
 }
 
+TEST(Container, ARepeatAtTheWindowsFarEdgeRoundTrips) {
+  TempDir dir;
+  const std::string text = "XYZ" + std::string(4093, 'A') + "XYZQ";
+  const Bytes data(text.begin(), text.end());
+  EXPECT_EQ(DecompressFile(dir, CompressFile(dir, data, TCompressMode::Fast)), data);
+}
+
 TEST(Container, GoodStreamIsTheClassicProgramsStream) {
   TempDir dir;
   const Bytes data = test::Text(200000, 21);

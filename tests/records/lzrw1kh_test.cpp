@@ -65,6 +65,14 @@ TEST(Lzrw1KhBlock, RoundTripsVariedData) {
   }
 }
 
+TEST(Lzrw1KhBlock, ARepeatExactly4096BytesBackRoundTrips) {
+  // "XYZ" recurs at the far edge of the window: a copy there must either fit the offset's
+  // field or not be used.
+  const Bytes data = Of("XYZ" + std::string(4093, 'A') + "XYZQ");
+  ASSERT_EQ(data.size(), 4100u);
+  EXPECT_EQ(DecompressBlock(CompressBlock(data)), data);
+}
+
 TEST(Lzrw1KhBlock, SameInputSameBytes) {
   const Bytes data = test::Text(32768, 11);
   TLZR lzr;

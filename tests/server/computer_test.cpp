@@ -60,6 +60,27 @@ TEST_F(Computer, NeverStepsIntoColumnZeroAfterTheFirstLetter) {
   EXPECT_EQ(t.received(1, "CMD_timeup"), Inbox{"CMD_timeup+"});
 }
 
+TEST_F(Computer, TakesTheFirstNeighbourInItsFixedOrder) {
+  // Three a's around the c, each with a way on to "rt". The order is below, above, left,
+  // left-below, left-above, right, right-below, right-above: the a above (second) wins over
+  // the one to the left (third) and the one right-below (seventh).
+  t.lay("c", {{3, 3}});
+  t.lay("art", {{3, 2}, {3, 1}, {2, 1}});  // above, then on
+  t.lay("art", {{2, 3}, {2, 4}, {2, 5}});  // left, then on
+  t.lay("art", {{4, 4}, {4, 5}, {4, 6}});  // right-below, then on
+  t.seconds(5);
+  const Inbox made = t.received(1, "CMD_madeword");
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_TRUE(made[0].ends_with("+3+3+3+2+3+1+2+1")) << made[0];
+}
+
+TEST_F(Computer, NeverStepsIntoRowZeroAfterTheFirstLetter) {
+  // The only a lies directly above the c, in row 0.
+  t.lay("cart", {{3, 1}, {3, 0}, {2, 0}, {1, 0}});
+  t.seconds(5);
+  EXPECT_TRUE(t.checker.asked.empty());
+}
+
 TEST_F(Computer, AMatchDownColumnZeroFromTheStartCountsAsNone) {
   // From (0,2) the a below is found first; it lies in column 0, so the trace gives up
   // although the a at (1,2) would have led on.

@@ -11,7 +11,7 @@ using Inbox = std::vector<std::string>;
 // A host alone at a running game, holding the first turn.
 class WordCheck : public ::testing::Test {
  protected:
-  WordCheck() : t({"QUIZ", "STORM", "TREES", "RETINAS", "CAT"}) {
+  WordCheck() : t({"QUIZ", "STORM", "TREES", "RETINAS", "CAT", "HAH"}) {
     t.join("Ann");
     t.start(/*playTo=*/10000);
     t.clearInboxes();
@@ -32,6 +32,12 @@ TEST_F(WordCheck, QuizOnTripleWordTripleLetterAndCentreScores132) {
   EXPECT_EQ(t.server.player(1).score, 132);
   for (const Cell c : {Cell{3, 0}, Cell{3, 1}, Cell{2, 2}, Cell{3, 3}})
     EXPECT_EQ(t.server.board().at(c.a, c.b), kEmptyCell);
+}
+
+TEST_F(WordCheck, AnHIsWorthThree) {
+  t.lay("hah", {{5, 2}, {5, 3}, {5, 4}});  // plain squares
+  submit({{5, 2}, {5, 3}, {5, 4}});
+  EXPECT_EQ(t.server.player(1).score, 3 + 1 + 3);
 }
 
 TEST_F(WordCheck, StormWithTripleWordDoubleWordAndDoubleLetterScores60) {

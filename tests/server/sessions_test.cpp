@@ -231,6 +231,11 @@ TEST(Spoofing, AMessageInAnothersNameIsIgnored) {
   t.deliver(2, net::to_server::justwatch({1, 1}));
   t.deliver(2, net::to_server::shuffle({1}));
   t.deliver(2, net::to_server::selectclear({1}));
+  const board::Letters before = t.server.board().codes();
+  t.deliver(2, net::to_server::playerdone({1, {{0, 0}, {0, 1}}}));
+  EXPECT_TRUE(t.checker.asked.empty()) << "a word in the turn holder's name is not even checked";
+  EXPECT_EQ(t.server.board().codes(), before);
+  EXPECT_EQ(t.server.game().current, 1);
   EXPECT_TRUE(t.inbox(1).empty());
   EXPECT_TRUE(t.inbox(2).empty());
   EXPECT_EQ(t.server.player(1).name, "Ann");

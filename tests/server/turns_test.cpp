@@ -183,6 +183,25 @@ TEST(GameEnd, TheWinIsTestedOnlyAtTheEndOfAFullRound) {
   EXPECT_FALSE(t.shell.isRunning(ServerTimer::Timer1));
 }
 
+TEST(GameEnd, AScoreEqualToThePlayToScoreWins) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.start(/*playTo=*/100);
+  t.server.playerForTest(1).score = 100;
+  t.server.playerForTest(2).score = 99;
+  t.seconds(2 * 68);
+  EXPECT_EQ(t.received(1, "CMD_winner"), Inbox{"CMD_winner+Ann+"});
+
+  Table teams;
+  teams.join("Ann");
+  teams.join("Bo");
+  teams.start(/*playTo=*/100, /*secondsPerTurn=*/60, /*team=*/true);
+  teams.server.gameForTest().teamTotals = {99, 100};
+  teams.seconds(2 * 68);
+  EXPECT_EQ(teams.received(1, "CMD_winner"), Inbox{"CMD_winner+Team B+"});
+}
+
 TEST(GameEnd, ATieAtTheTopPlaysOn) {
   Table t;
   t.join("Ann");
