@@ -1,0 +1,47 @@
+// The chat view with a full history: a plain line, and a line whose player changed colour,
+// which recolours that player's earlier lines.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include "client/chat_view.h"
+
+namespace {
+
+using namespace zp::client;
+
+void fill(ChatModel& chat) {
+  for (int i = 0; i < 2000; ++i)
+    chat.chatrecieved(std::to_string(1 + i % 4) + "+Ann chats: a line of chat with a few words " +
+                      std::to_string(i) + "|clNavy");
+}
+
+void BM_ChatLineSameColour(benchmark::State& state) {
+  ChatModel chat;
+  ChatView view(chat);
+  fill(chat);
+  for (auto _ : state) chat.chatrecieved("1+Ann chats: one more line|clNavy");
+}
+BENCHMARK(BM_ChatLineSameColour)->Unit(benchmark::kMicrosecond);
+
+void BM_ChatLineNewColour(benchmark::State& state) {
+  ChatModel chat;
+  ChatView view(chat);
+  fill(chat);
+  bool red = false;
+  for (auto _ : state) {
+    red = !red;
+    chat.chatrecieved(std::string("1+Ann chats: one more line|") + (red ? "clRed" : "clNavy"));
+  }
+}
+BENCHMARK(BM_ChatLineNewColour)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}
