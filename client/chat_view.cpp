@@ -4,6 +4,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QUrl>
+#include <array>
 
 #include "client/pictures.h"
 
@@ -42,6 +43,9 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
     const int number = url.path().toInt(&ok);
     if (ok) emit linkClicked(number);
   });
+  restyle_.setSingleShot(true);
+  restyle_.setInterval(kRestyleMs);
+  connect(&restyle_, &QTimer::timeout, this, &ChatView::restyle);
   for (const ChatParagraph& paragraph : model_.paragraphs()) paragraphAdded(paragraph);
   model_.setObserver(this);
 }
@@ -105,17 +109,29 @@ void ChatView::cleared() {
 }
 
 void ChatView::styleChanged(int style) {
-  // Recolour every run drawn in this style, the earlier lines of that player included.
-  const QTextCharFormat format = formatOf(style);
+  // New lines take the style's current format as they are added; the earlier ones follow.
+  stale_.set(static_cast<std::size_t>(style));
+  if (!restyle_.isActive()) restyle_.start();
+}
+
+void ChatView::restyle() {
+  const auto stale = stale_;
+  stale_.reset();
+  std::array<QTextCharFormat, kStyleCount> formats;
+  for (int style = 0; style < kStyleCount; ++style)
+    if (stale.test(static_cast<std::size_t>(style))) formats[style] = formatOf(style);
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       if (!fragment.isValid() || fragment.charFormat().isImageFormat()) continue;
-      if (fragment.charFormat().property(kStyleProperty).toInt() != style) continue;
-      QTextCursor cursor(document());
+      const int style = fragment.charFormat().property(kStyleProperty).toInt();
+      if (style < 0 || style >= kStyleCount || !stale.test(static_cast<std::size_t>(style)))
+        continue;
       cursor.setPosition(fragment.position());
       cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
-      QTextCharFormat merged = format;
+      QTextCharFormat merged = formats[style];
       if (fragment.charFormat().isAnchor()) {
         merged.setAnchor(true);
         merged.setAnchorHref(fragment.charFormat().anchorHref());
@@ -123,6 +139,7 @@ void ChatView::styleChanged(int style) {
       cursor.setCharFormat(merged);
     }
   }
+  cursor.endEditBlock();
 }
 
 void ChatView::scrollToEnd() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QTextBrowser>
+#include <QTimer>
+#include <bitset>
 
 #include "client/chat.h"
 
@@ -28,9 +30,17 @@ class ChatView : public QTextBrowser, private ChatObserver {
 
   QTextCharFormat formatOf(int style) const;
   void scrollToEnd();
+  // Recolours the runs of every style changed since the last pass, in one pass.
+  void restyle();
 
   ChatModel& model_;
   int shown_ = 0;  // paragraphs in the document, one block each
+  // Styles whose earlier runs wait to be recoloured. A pass over the whole history costs
+  // milliseconds, so changes are gathered and applied at most every kRestyleMs: a player
+  // changing colour on every line cannot keep the window busy.
+  std::bitset<kStyleCount> stale_;
+  QTimer restyle_;
+  static constexpr int kRestyleMs = 150;
 };
 
 }  // namespace zp::client

@@ -184,6 +184,24 @@ TEST_F(MainWindow, SettingsWrittenByOneRunAreReadByTheNext) {
   EXPECT_TRUE(second.window->session().settings().Postwordsinchatbox);
 }
 
+TEST(ChatViewColours, AnEarlierLineTakesItsPlayersNewColourSoonAfter) {
+  ChatModel chat;
+  ChatView view(chat);
+  chat.chatrecieved("1+Ann chats: first|clNavy");
+  chat.chatrecieved("2+Bo chats: other|clGreen");
+  chat.chatrecieved("1+Ann chats: second|clRed");
+  auto colourOf = [&](const QString& word) {
+    const QTextCursor found = view.document()->find(word);
+    QTextCursor at(view.document());
+    at.setPosition(found.selectionStart() + 1);
+    return at.charFormat().foreground().color();
+  };
+  EXPECT_TRUE(waitUntil([&] { return colourOf("first") == QColor(Qt::red); }, 2000));
+  EXPECT_EQ(colourOf("other"), QColor(0x00, 0x80, 0x00))
+      << "another player's line keeps its colour";
+  EXPECT_EQ(colourOf("second"), QColor(Qt::red));
+}
+
 // A word of the computer's list that can be traced on `board`, and its path.
 std::optional<std::vector<board::Cell>> findWord(const board::BoardModel& model) {
   std::vector<board::Cell> path;
