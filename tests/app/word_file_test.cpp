@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/temp_dir.h"
 #include "words/dictionary_place.h"
 #include "words/tdictn.h"
 
@@ -17,21 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "zp-app-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using TempFolder = zp::testing::TempDir;
 
 // Sets an environment variable for one test and restores it afterwards.
 class ScopedVariable {
