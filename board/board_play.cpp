@@ -34,11 +34,8 @@ void BoardPlay::send(std::string bytes) {
 // ---- setting up a game and a turn
 
 void BoardPlay::theboard(const net::TheBoard& m) {
-  // The server marks a used tile 27; here an empty cell is 0.
-  Letters letters = m.codes;
-  for (int& code : letters)
-    if (!isLetter(code)) code = 0;
-  model_.theboard(letters);
+  // The model takes anything but a letter, the server's 27 included, as an empty cell.
+  model_.theboard(m.codes);
 }
 
 void BoardPlay::startthegame(const net::GameOptions& m) {

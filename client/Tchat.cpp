@@ -574,8 +574,7 @@ std::optional<std::string> Tchat::listen() {
 }
 
 void Tchat::connect(std::string_view address) {
-  address_ = q(address);
-  connection_.connectToHost(address_, parts_.port);
+  connection_.connectToHost(q(address), parts_.port);
 }
 
 void Tchat::openLobbyLink() {

@@ -110,7 +110,6 @@ class Tchat : public QMainWindow, private ClientShell {
   bool connected_ = false;
   bool listenFailed_ = false;
   int modal_ = 0;  // message boxes open: the dispatch waits
-  QString address_;
   QTimer Timer1;
   QTimer Timer2;
 

@@ -96,7 +96,6 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
 
 void ClientSession::processparams(const std::vector<std::string>& params) {
   board_.showStart(false);
-  startGameEnabled_ = false;
   if (params.empty()) {
     systemLine("Loading Solo Game..Please wait.");
     shell_.showLauncher();
@@ -127,7 +126,6 @@ void ClientSession::hostpress() {
   connectedTo_ = kSoloAddress;
   shell_.connect(connectedTo_);
   board_.showStart(true);
-  startGameEnabled_ = true;
 }
 
 void ClientSession::joinpress() {

@@ -121,7 +121,8 @@ class ClientSession : private board::BoardContext {
   bool isHost() const { return host_; }
   bool isLoggedIn() const { return loggedIn_; }
   int own() const { return own_; }
-  bool startGameEnabled() const { return startGameEnabled_; }
+  // File > Start Game: only the copy that hosts starts games.
+  bool startGameEnabled() const { return host_; }
   bool spyRemoveEnabled() const { return host_; }
   bool justWatchChecked() const { return justWatch_; }
   // Spectators in order of arrival, as "n: name".
@@ -189,7 +190,6 @@ class ClientSession : private board::BoardContext {
   bool host_ = false;
   bool loggedIn_ = false;
   int own_ = 0;
-  bool startGameEnabled_ = false;
   bool closingOurselves_ = false;
 
   net::Inbox inbox_{net::kWindowInboxLimits};
