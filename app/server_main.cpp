@@ -41,7 +41,7 @@ std::optional<qulonglong> wholeNumber(const QString& text, qulonglong low, qulon
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(kProgram);
-  QCoreApplication::setApplicationVersion("1.0.15");
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(zp::kGameVersion));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(

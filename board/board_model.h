@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-#include "board/rules.h"
+#include "rules/rules.h"
 
 // What one player's window holds of the board: the three layers (square, letter, mark),
 // the word being picked (chosen list, chosen count, last chosen cell) and the rack. Every
@@ -32,7 +32,7 @@ enum Picture {
   kPictureCount = 36,
 };
 inline constexpr int kNoMark = -1;
-inline constexpr int kRackSlots = kMaxPath;
+inline constexpr int kRackSlots = kLongestWord;
 
 int squarePicture(Cell c);
 

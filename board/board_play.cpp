@@ -53,7 +53,7 @@ void BoardPlay::startthegame(const net::GameOptions& m) {
   context_.systemLine(m.hostName + " has started a game.");
   view_.team1 = "Team A: 0 ";
   view_.team2 = "Team B: 0 ";
-  for (int n = 1; n <= kSeatCount; ++n) {
+  for (int n = 1; n <= kSeats; ++n) {
     seat(n).lastWord.clear();
     seat(n).score.clear();
     seat(n).eyes = false;
@@ -103,7 +103,7 @@ void BoardPlay::gamestats(const net::GameStats& m) {
   view_.timePerTurn = m.seconds;
   view_.timePerTurnCaption = "Time Per Turn: " + std::to_string(m.seconds);
   view_.clock = m.countdown;
-  for (int n = 1; n <= kSeatCount; ++n)
+  for (int n = 1; n <= kSeats; ++n)
     seat(n).score = std::to_string(m.scores[static_cast<std::size_t>(n - 1)]);
   view_.team1 = "Team A : " + std::to_string(m.teamA);
   view_.team2 = "Team B : " + std::to_string(m.teamB);
@@ -112,7 +112,7 @@ void BoardPlay::gamestats(const net::GameStats& m) {
     startClock(view_.clock);
     if (myTurn())
       view_.status = "Create a Word!";
-    else if (m.current >= 1 && m.current <= kSeatCount)
+    else if (m.current >= 1 && m.current <= kSeats)
       view_.status = seat(m.current).name + "'s turn.";
     else
       view_.status.clear();
@@ -126,7 +126,7 @@ void BoardPlay::teamDisplay(bool team) {
 }
 
 void BoardPlay::drawGauge(int n, int left) {
-  if (n < 1 || n > kSeatCount) return;
+  if (n < 1 || n > kSeats) return;
   seat(n).gauge = left >= 0 && left <= 5 ? left : -1;
 }
 
@@ -217,7 +217,7 @@ void BoardPlay::winner(const net::NameOnly& m) {
   view_.clockRunning = false;
   model_.emptyRack();
   const int own = context_.ownNumber();
-  const bool seated = own >= 1 && own <= kSeatCount;
+  const bool seated = own >= 1 && own <= kSeats;
   const bool mine = seated && m.name == seat(own).name;
   view_.winnerText = mine ? "You have won the game!" : m.name + " has won the game!";
   view_.status = "GAME OVER!";
@@ -242,7 +242,7 @@ void BoardPlay::useshuffle(const net::UseShuffle& m) {
 }
 
 void BoardPlay::shufflesl(const net::ShufflesLeft& m) {
-  for (int n = 1; n <= kSeatCount; ++n) drawGauge(n, m.left[static_cast<std::size_t>(n - 1)]);
+  for (int n = 1; n <= kSeats; ++n) drawGauge(n, m.left[static_cast<std::size_t>(n - 1)]);
 }
 
 // ---- the player's clicks

@@ -18,9 +18,6 @@ class TallyTable;
 // state and forward clicks; nothing here draws.
 namespace zp::board {
 
-inline constexpr int kSeatCount = 4;
-inline constexpr std::string_view kWaiting = "<Waiting>";
-inline constexpr std::string_view kComputerName = "Tobo";
 inline constexpr std::string_view kJustWatchingBox = "You are just watching right now.";
 inline constexpr std::string_view kNotConnectedBox = "You are not connected";
 // The turn clock bar is this wide at creation; afterwards one pixel a second.
@@ -150,7 +147,7 @@ class BoardPlay {
   BoardContext& context_;
   BoardModel model_;
   TableView view_;
-  std::array<SeatView, kSeatCount> seats_;
+  std::array<SeatView, kSeats> seats_;
 };
 
 }  // namespace zp::board

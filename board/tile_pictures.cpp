@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "board/rules.h"
+#include "rules/rules.h"
 
 namespace zp::board {
 namespace {

@@ -184,7 +184,7 @@ std::string withToken(std::string_view text, Colour colour) {
 }
 
 bool canSend(const ChatIdentity& me) {
-  return me.loggedIn && me.own >= 1 && me.own <= kMaxChatPlayer;
+  return me.loggedIn && me.own >= 1 && me.own <= kMaxPlayer;
 }
 
 // A host must follow "http://" or "https://": "http:///etc/passwd" is no web address.
@@ -276,9 +276,9 @@ bool ChatModel::addlinetochat(std::string_view line, Colour colour) {
   const std::size_t plus = line.find('+');
   const auto n =
       plus == std::string_view::npos ? std::nullopt : net::parseInt(line.substr(0, plus));
-  if (!n || *n < 0 || *n > kMaxChatPlayer) {
+  if (!n || *n < 0 || *n > kMaxPlayer) {
     // A hostile host must not be able to pop up boxes: the line is only left out.
-    std::cerr << "chat: line dropped, its number field is not a player number 0.." << kMaxChatPlayer
+    std::cerr << "chat: line dropped, its number field is not a player number 0.." << kMaxPlayer
               << '\n';
     return false;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/framing.h"
+#include "rules/constants.h"
 
 // The chat panel without its widgets: colour tokens, chat lines turned into styled runs,
 // links, the input line, the phrase buttons and the bot's chatter. A widget draws a
@@ -60,7 +61,6 @@ inline constexpr int kStyleCount = 16;
 inline constexpr int kSystemStyle = 0;
 inline constexpr int kLinkStyle = 4;
 // Players 1..9 use styles 6..14; a higher number would run past the table.
-inline constexpr int kMaxChatPlayer = 9;
 inline constexpr int kPlayerStyleOffset = 5;
 
 struct ChatStyle {

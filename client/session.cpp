@@ -34,7 +34,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::chat, to_players::parseChat,
           [this](const ChatLine& m) {
             chatrecieved(m);
-            if (board_.seat(2).name == board::kComputerName) {
+            if (board_.seat(2).name == zp::kComputerName) {
               chat_.tobotalk(seatNames(), [this](int lo, int hi) {
                 return std::uniform_int_distribution<int>(lo, hi)(random_);
               });
@@ -172,14 +172,14 @@ void ClientSession::send(std::string bytes) {
 void ClientSession::sendloginfo(const net::PlayerNumber& m) {
   own_ = m.n;
   loggedIn_ = true;
-  send(net::to_server::logininfo({m.n, std::string(net::kGameVersion), playerName_}));
+  send(net::to_server::logininfo({m.n, std::string(zp::kGameVersion), playerName_}));
 }
 
 // ---- the roster
 
 std::array<std::string, 4> ClientSession::seatNames() const {
   std::array<std::string, 4> names;
-  for (int n = 1; n <= board::kSeatCount; ++n) names[n - 1] = board_.seat(n).name;
+  for (int n = 1; n <= zp::kSeats; ++n) names[n - 1] = board_.seat(n).name;
   return names;
 }
 
@@ -190,7 +190,7 @@ void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
   } else {
     systemLine(m.name + " is Connected.");
   }
-  if (m.n <= board::kSeatCount) {
+  if (m.n <= zp::kSeats) {
     board_.seat(m.n).name = m.name;
   } else {
     spies_.push_back(std::to_string(m.n) + ": " + m.name);
@@ -200,11 +200,11 @@ void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
 }
 
 void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
-  if (m.n <= board::kSeatCount) {
+  if (m.n <= zp::kSeats) {
     board::SeatView& seat = board_.seat(m.n);
     if (!seat.empty()) systemLine(seat.name + " disconnected.");
     // The computer takes seat 2 over on the display; other seats wait for a player.
-    seat.name = m.n == 2 ? board::kComputerName : board::kWaiting;
+    seat.name = m.n == 2 ? zp::kComputerName : zp::kWaiting;
     seat.eyes = false;
     return;
   }
@@ -216,7 +216,7 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
 }
 
 void ClientSession::justwatching(const net::WatchMode& m) {
-  if (m.n > board::kSeatCount) return;
+  if (m.n > zp::kSeats) return;
   board::SeatView& seat = board_.seat(m.n);
   const bool watching = m.mode == net::kStartWatching;
   if (m.n == own_) justWatch_ = watching;
@@ -225,12 +225,12 @@ void ClientSession::justwatching(const net::WatchMode& m) {
 }
 
 void ClientSession::JustWatch1Click() {
-  if (!loggedIn_ || own_ < 1 || own_ > board::kSeatCount) return;
+  if (!loggedIn_ || own_ < 1 || own_ > zp::kSeats) return;
   send(net::to_server::justwatch({own_, justWatch_ ? net::kStopWatching : net::kStartWatching}));
 }
 
 SeatMenu ClientSession::label_playername1ContextPopup(int seat) {
-  menuSeat_ = seat >= 1 && seat <= board::kSeatCount ? seat : 0;
+  menuSeat_ = seat >= 1 && seat <= zp::kSeats ? seat : 0;
   SeatMenu menu;
   if (!host_ || menuSeat_ == 0) return menu;
   menu.setToJustWatch = menu.unsetJustWatch = true;
@@ -251,12 +251,12 @@ void ClientSession::RemoveFromGame1Click() {
 }
 
 void ClientSession::kicking(int n) {
-  if (host_ && n >= 1 && n <= net::kMaxPlayer) send(net::to_server::kickhim({own_, n}));
+  if (host_ && n >= 1 && n <= zp::kMaxPlayer) send(net::to_server::kickhim({own_, n}));
 }
 
 void ClientSession::loadchecklist() {
   std::vector<std::string> others;
-  for (int n = 1; n <= board::kSeatCount; ++n)
+  for (int n = 1; n <= zp::kSeats; ++n)
     if (n != own_) others.push_back(board_.seat(n).name);
   tally_.loadchecklist(others);
 }
@@ -276,7 +276,7 @@ void ClientSession::b_phrase1Click(int button) {
 }
 
 void ClientSession::wave12Click(int item) {
-  if (item < 1 || item > 20 || own_ < 1 || own_ > board::kSeatCount) return;
+  if (item < 1 || item > 20 || own_ < 1 || own_ > zp::kSeats) return;
   send(net::to_server::playasound({own_, "wave" + std::to_string(item)}));
 }
 
@@ -290,7 +290,7 @@ void ClientSession::playasound(const net::PlayASound& m) {
     shell_.play(name);
     return;
   }
-  if (m.n > board::kSeatCount) return;
+  if (m.n > zp::kSeats) return;
   if (auto line = chatterSoundLine(m.n, board_.seat(m.n).name, m.sound))
     chat_.addlinetochat(*line, kSystemColour);
 }

@@ -71,9 +71,9 @@ class Reader {
     return value.value_or(0);
   }
   int player() { return number(1, kMaxPlayer); }
-  int seat() { return number(1, kSeatCount); }
+  int seat() { return number(1, kSeats); }
   int score() { return number(-kMaxScore, kMaxScore); }
-  int slot() { return number(1, board::kMaxPath); }
+  int slot() { return number(1, zp::kLongestWord); }
   int direction() { return number(board::kDown, board::kRight); }
   Cell cell() {
     const int a = number(0, board::kBoardSize - 1);
@@ -449,14 +449,14 @@ std::optional<MadeWord> parseMadeWord(std::string_view args) {
   m.teamA = r.score();
   m.teamB = r.score();
   while (r.ok() && !r.atEnd()) m.path.push_back(r.cell());
-  if (m.path.empty() || m.path.size() > static_cast<std::size_t>(board::kMaxPath))
+  if (m.path.empty() || m.path.size() > static_cast<std::size_t>(zp::kLongestWord))
     return std::nullopt;
   return result(r, std::move(m));
 }
 std::optional<GameStats> parseGameStats(std::string_view args) {
   Reader r(args);
   GameStats m;
-  m.current = r.number(0, kSeatCount);
+  m.current = r.number(0, kSeats);
   m.playTo = r.number(0, kMaxPlayTo);
   m.seconds = r.number(1, kMaxSeconds);
   m.countdown = r.score();

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "board/rules.h"
+#include "rules/rules.h"
 
 // Every message of the game, built in one place and read in one place. Per message there
 // is a plain struct, a builder that returns the whole message (command word, fields and
@@ -56,19 +56,14 @@ inline constexpr std::string_view shufflesl = "CMD_shufflesl";
 inline constexpr std::string_view bonus = "CMD_bonus";
 }  // namespace cmd
 
-// The version string both sides send and compare at login.
-inline constexpr std::string_view kGameVersion = "1.0.15";
 
 using board::Cell;
 
 // ---- ranges the readers hold every field to
-inline constexpr int kMaxPlayer = 9;  // records 1..4 play, 5..9 watch
-inline constexpr int kSeatCount = 4;
 inline constexpr int kMaxPlayTo = 1'000'000;  // wide enough for any table, far from overflow
 inline constexpr int kMaxSeconds = 3600;
 inline constexpr int kMaxShuffles = 100;
 inline constexpr int kMaxScore = 999'999'999;  // the most digits a number field may have
-inline constexpr int kEmptyCode = 27;          // a used tile not refilled yet
 inline constexpr int kBonusPoints = 20;        // for a seven-letter word
 
 // ---- the messages' contents

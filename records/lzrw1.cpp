@@ -1,4 +1,4 @@
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 
 #include <sys/stat.h>
 

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "lzhuf.h"
-#include "lzrw1kh.h"
+#include "records/lzhuf.h"
+#include "records/lzrw1kh.h"
 
 namespace zp::records {
 

@@ -1,4 +1,4 @@
-#include "replace_file.h"
+#include "records/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "tally_table.h"
+#include "records/tally_table.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +12,9 @@
 #include <sstream>
 #include <system_error>
 
-#include "lzrw1.h"
-#include "replace_file.h"
+#include "records/lzrw1.h"
+#include "records/replace_file.h"
+#include "rules/constants.h"
 
 namespace zp::records {
 
@@ -21,7 +22,6 @@ namespace {
 
 const std::string kEmpty;
 const std::string kZero = "0";
-constexpr std::string_view kWaiting = "<Waiting>";
 
 // A cell's number; empty or unreadable cells count as 0, so one bad cell never stops counting.
 long long Number(std::string_view text) {

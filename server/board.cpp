@@ -4,7 +4,7 @@ namespace zp::server {
 
 char convertoletter(int code) {
   if (code >= 1 && code <= 26) return static_cast<char>('a' + code - 1);
-  return code == kEmptyCell ? '*' : 't';
+  return code == kEmptyCode ? '*' : 't';
 }
 
 int letterFromDraw(int r) {

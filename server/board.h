@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "board/rules.h"
+#include "rules/rules.h"
 
 namespace zp::server {
 
@@ -11,7 +11,6 @@ using board::kBoardSize;
 using board::touching;
 
 // Letter codes on the server's board: 1..26 are a..z.
-inline constexpr int kEmptyCell = 27;  // its tile was used in a word, not refilled yet
 inline constexpr int kNoTile = 0;      // only while the board is being built
 
 // The 7 x 7 grid of letter codes, stored column by column as the messages carry it.
@@ -22,7 +21,7 @@ class Board {
   void clear() { cells_.fill(kNoTile); }
   const board::Letters& codes() const { return cells_; }
   // The tiles fall toward the named edge; the used cells gather at the other end.
-  void fall(int direction) { board::fall(cells_, direction, kEmptyCell); }
+  void fall(int direction) { board::fall(cells_, direction, kEmptyCode); }
 
  private:
   board::Letters cells_{};

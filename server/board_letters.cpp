@@ -38,7 +38,7 @@ bool BoardLetters::mayHold(std::string_view word) const {
 }
 
 std::optional<std::vector<Cell>> BoardLetters::checkforthere(std::string_view word) const {
-  if (word.empty() || word.size() > static_cast<std::size_t>(board::kMaxPath)) return std::nullopt;
+  if (word.empty() || word.size() > static_cast<std::size_t>(zp::kLongestWord)) return std::nullopt;
   const int slot = slotOf(word[0]);
   if (slot < 0) return std::nullopt;
   for (int i = firstCell_[slot]; i < firstCell_[slot + 1]; ++i) {
@@ -49,7 +49,7 @@ std::optional<std::vector<Cell>> BoardLetters::checkforthere(std::string_view wo
 }
 
 std::optional<std::vector<Cell>> BoardLetters::getpoint(std::string_view word, Cell start) const {
-  std::array<Cell, board::kMaxPath> trace{};
+  std::array<Cell, zp::kLongestWord> trace{};
   trace[0] = start;
   for (std::size_t s = 1; s < word.size(); ++s) {
     const Cell next = checkpoint(word[s], trace[s - 1]);

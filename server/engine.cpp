@@ -6,7 +6,7 @@ namespace zp::server {
 void TableServer::createmaze() {
   for (int a = 0; a < kBoardSize; ++a)
     for (int b = 0; b < kBoardSize; ++b)
-      if (const int code = board_.at(a, b); code == kNoTile || code == kEmptyCell)
+      if (const int code = board_.at(a, b); code == kNoTile || code == kEmptyCode)
         board_.set(a, b, letterFromDraw(random_.between(1, 98)));
   sendToAll(net::to_players::theboard({board_.codes()}));
 }
@@ -78,11 +78,11 @@ void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
   int sum = 0, doubles = 0, triples = 0;
   for (const Cell c : path) {
     sum += tilePoints(c, board::letterworth(board_.at(c.a, c.b)), doubles, triples);
-    board_.set(c.a, c.b, kEmptyCell);
+    board_.set(c.a, c.b, kEmptyCode);
   }
   for (int i = 0; i < doubles; ++i) sum *= 2;
   for (int i = 0; i < triples; ++i) sum *= 3;
-  const bool sevenLetters = path.size() == static_cast<std::size_t>(kPathLength);
+  const bool sevenLetters = path.size() == static_cast<std::size_t>(kLongestWord);
   if (sevenLetters) sum += net::kBonusPoints;
   if (p.team == 1 || p.team == 2) game_.teamTotals[static_cast<std::size_t>(p.team - 1)] += sum;
   p.score += sum;

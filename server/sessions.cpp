@@ -57,7 +57,7 @@ int TableServer::chooseRecord() const {
   // The lowest free record, opening a new one only when all in use are taken.
   for (int i = 1; i <= recordsInUse_; ++i)
     if (!players_[i].connected) return i;
-  return recordsInUse_ < kMaxRecords ? recordsInUse_ + 1 : kFullRecord;
+  return recordsInUse_ < kMaxPlayer ? recordsInUse_ + 1 : kFullRecord;
 }
 
 void TableServer::connectionAccepted(int record) {
@@ -66,7 +66,7 @@ void TableServer::connectionAccepted(int record) {
     shell_.close(kFullRecord);
     return;
   }
-  if (record < 1 || record > kMaxRecords || players_[record].connected) return;
+  if (record < 1 || record > kMaxPlayer || players_[record].connected) return;
   recordsInUse_ = std::max(recordsInUse_, record);
   players_[record].connected = true;
   receivedlist_.dropSource(record);
@@ -74,12 +74,12 @@ void TableServer::connectionAccepted(int record) {
 }
 
 void TableServer::bytesReceived(int record, std::string_view bytes) {
-  if (record < 1 || record > kMaxRecords || !players_[record].connected) return;
+  if (record < 1 || record > kMaxPlayer || !players_[record].connected) return;
   receivedlist_.feed(record, bytes);
 }
 
 void TableServer::connectionClosed(int record) {
-  if (record < 1 || record > kMaxRecords) return;
+  if (record < 1 || record > kMaxPlayer) return;
   tplayer& p = players_[record];
   // One close may be reported twice: announce only while the record still counts as here.
   if (p.connected) {
@@ -104,7 +104,7 @@ void TableServer::connectionClosed(int record) {
 }
 
 void TableServer::disconnectsock(int record) {
-  if (record < 1 || record > kMaxRecords || !players_[record].connected) return;
+  if (record < 1 || record > kMaxPlayer || !players_[record].connected) return;
   shell_.close(record);
   connectionClosed(record);
 }
@@ -114,7 +114,7 @@ void TableServer::socktimerTimer() {
 }
 
 void TableServer::sendTo(int record, std::string_view message) {
-  if (record >= 1 && record <= kMaxRecords && players_[record].connected)
+  if (record >= 1 && record <= kMaxPlayer && players_[record].connected)
     shell_.send(record, message);
 }
 
@@ -141,7 +141,7 @@ void TableServer::receivedlogininfo(const net::LoginInfo& m) {
   for (int k = 1; k <= recordsInUse_; ++k)
     if (k != n && players_[k].connected)
       sendTo(n, net::to_players::existingplayers({k, players_[k].name}));
-  if (m.version != net::kGameVersion) {
+  if (m.version != zp::kGameVersion) {
     sendTo(1, net::to_players::havewrongversion({m.name}));
     sendTo(n, net::to_players::wrongversion());
   }

@@ -39,7 +39,6 @@ struct GameState {
 };
 
 // The name the computer plays under when seat 2 has nobody.
-inline constexpr std::string_view kComputerName = "Tobo";
 
 // The whole server of one table: player table, board, word check, turns and the computer
 // player, driven by calls. A connection is accepted with chooseRecord() and

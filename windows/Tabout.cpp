@@ -120,7 +120,7 @@ Tabout::Tabout(QWidget* parent) : QDialog(parent, Qt::Tool) {
   url_->setPalette(linkColours);
   url_->installEventFilter(this);
 
-  const std::string_view number = net::kGameVersion;
+  const std::string_view number = zp::kGameVersion;
   version_ = namedLabel(QString::fromLatin1(number.data(), qsizetype(number.size())),
                         QStringLiteral("version"), this);
   auto* build = namedLabel(QString::fromLatin1(kBuild), QStringLiteral("label_build"), this);

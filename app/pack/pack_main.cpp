@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "lzrw1.h"
+#include "records/lzrw1.h"
+#include "rules/constants.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && command == "--version") {
-    std::puts("zandupelix-pack 1.0.15");
+    std::printf("zandupelix-pack %s\n", zp::kGameVersion.data());
     return 0;
   }
   zp::records::Tlzrw1 doit;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "classic_lzhuf.h"
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 
 // Heap accounting for the peak-memory figure.
 namespace {

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)to_players::parseNoFields(args);
   if (auto m = to_players::parseStartGame(args))
     rebuilds(*m, to_players::startgame, to_players::parseStartGame);
-  if (auto m = to_players::parseNextPlayer(args)) check(m->n >= 1 && m->n <= kSeatCount);
+  if (auto m = to_players::parseNextPlayer(args)) check(m->n >= 1 && m->n <= kSeats);
   if (auto m = to_players::parseWinner(args)) check(m->name.find('+') == std::string::npos);
   if (auto m = to_players::parseJustWatching(args)) check(m->mode == 1 || m->mode == 2);
   if (auto m = to_players::parseTheBoard(args)) {
@@ -75,11 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (auto m = to_players::parseNotValid(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
   if (auto m = to_players::parseMadeWord(args)) {
-    check(!m->path.empty() && m->path.size() <= 7 && m->n >= 1 && m->n <= kSeatCount);
+    check(!m->path.empty() && m->path.size() <= 7 && m->n >= 1 && m->n <= kSeats);
     for (Cell c : m->path) check(cellOk(c));
   }
   if (auto m = to_players::parseGameStats(args)) {
-    check(m->current >= 0 && m->current <= kSeatCount);
+    check(m->current >= 0 && m->current <= kSeats);
     rebuilds(*m, to_players::gamestats, to_players::parseGameStats);
   }
   if (auto m = to_players::parseSelectLetter(args)) check(cellOk(m->cell));
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rebuilds(*m, to_players::useshuffle, to_players::parseUseShuffle);
   if (auto m = to_players::parseShufflesLeft(args))
     for (int left : m->left) check(left >= 0 && left <= kMaxShuffles);
-  if (auto m = to_players::parseBonus(args)) check(m->n >= 1 && m->n <= kSeatCount);
+  if (auto m = to_players::parseBonus(args)) check(m->n >= 1 && m->n <= kSeats);
   if (auto m = to_players::parsePlayASound(args)) check(m->sound.find('+') == std::string::npos);
   return 0;
 }

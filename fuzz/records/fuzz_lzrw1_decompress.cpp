@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using zp::records::TCompressMode;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tally_table.h"
+#include "records/tally_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using zp::records::TallyTable;

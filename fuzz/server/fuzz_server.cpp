@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3:  // well-formed traffic, to reach deep into games
         switch (in.byte() % 6) {
           case 0:
-            table.bytesReceived(record, zp::net::to_server::logininfo({record, "1.0.15", "p"}));
+            table.bytesReceived(record, zp::net::to_server::logininfo({record, std::string(zp::kGameVersion), "p"}));
             break;
           case 1:
             table.bytesReceived(
@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     // What the table holds stays bounded whatever arrives.
-    for (int r = 1; r <= kMaxRecords; ++r)
+    for (int r = 1; r <= kMaxPlayer; ++r)
       if (table.pendingBytes(r) > zp::net::kMaxMessageBytes || table.waitingMessages(r) > 32)
         __builtin_trap();
     if (table.game().current < 0 || table.game().current > kSeats) __builtin_trap();

@@ -98,7 +98,7 @@ TEST(Selection, PicksMustTouchTheLastOneAndNeverRepeat) {
 
   Table hole;
   net::TheBoard board = fullBoard();
-  board.codes[cellIndex(0, 0)] = net::kEmptyCode;
+  board.codes[cellIndex(0, 0)] = zp::kEmptyCode;
   hole.play.theboard(board);
   hole.myTurn();
   hole.click(0, 0);

@@ -47,7 +47,7 @@ class MemoryWindow : public ClientShell {
   board::Letters lettersAsServer() const {
     board::Letters out = session.board().model().letters();
     for (int& code : out)
-      if (code == 0) code = server::kEmptyCell;
+      if (code == 0) code = zp::kEmptyCode;
     return out;
   }
   // Clicks a cell of the board.

@@ -162,7 +162,7 @@ class InstalledGame : public ::testing::Test {
         << game_.readAllStandardError().toStdString();
     LoopbackClient probe(port_);
     ASSERT_TRUE(probe.waitFor("CMD_sendlogininfo+2", 10000)) << "the game is not record 1";
-    probe.write(zp::net::to_server::logininfo({2, std::string(zp::net::kGameVersion), "Probe"}));
+    probe.write(zp::net::to_server::logininfo({2, std::string(zp::kGameVersion), "Probe"}));
     ASSERT_TRUE(waitUntil(
         [&] {
           return probe.has("CMD_newplayerinfo+1+You") || probe.has("CMD_existingplayers+1+You");

@@ -4,7 +4,7 @@
 #include <streambuf>
 
 #include "classic_lzhuf.h"
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 #include "test_util.h"
 
 namespace zp::records {

@@ -1,4 +1,4 @@
-#include "lzhuf.h"
+#include "records/lzhuf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "lzrw1kh.h"
+#include "records/lzrw1kh.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tally_table.h"
+#include "records/tally_table.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -7,7 +7,7 @@
 
 #include <csignal>
 
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 #include "test_util.h"
 
 namespace zp::records {

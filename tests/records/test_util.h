@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "lzrw1.h"
+#include "records/lzrw1.h"
 
 namespace zp::records::test {
 

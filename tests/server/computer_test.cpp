@@ -225,7 +225,7 @@ TEST(ComputerSearch, FindsWhatAPlainScanOfEveryCellFinds) {
         // and some emptied cells.
         int code = letterFromDraw(std::uniform_int_distribution<int>(1, 98)(random));
         if (round % 3 == 1) code = std::string_view("aerst")[random() % 5] - 'a' + 1;
-        if (round % 3 == 2 && random() % 6 == 0) code = kEmptyCell;
+        if (round % 3 == 2 && random() % 6 == 0) code = kEmptyCode;
         board.set(a, b, code);
       }
     }

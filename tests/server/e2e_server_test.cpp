@@ -47,7 +47,7 @@ class ScriptedPlayer : public LoopbackClient {
       net::FieldReader f(split.args);
       if (split.command == net::cmd::sendlogininfo) {
         me = *f.nextInt(1, 9);
-        write(net::to_server::logininfo({me, std::string(net::kGameVersion), name_}));
+        write(net::to_server::logininfo({me, std::string(zp::kGameVersion), name_}));
       } else if (split.command == net::cmd::theboard) {
         while (auto a = f.nextInt(0, 6)) {
           const int b = *f.nextInt(0, 6);

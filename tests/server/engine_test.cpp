@@ -31,7 +31,7 @@ TEST_F(WordCheck, QuizOnTripleWordTripleLetterAndCentreScores132) {
             Inbox{"CMD_madeword+1+QUIZ+132+132+132+0+3+0+3+1+2+2+3+3"});
   EXPECT_EQ(t.server.player(1).score, 132);
   for (const Cell c : {Cell{3, 0}, Cell{3, 1}, Cell{2, 2}, Cell{3, 3}})
-    EXPECT_EQ(t.server.board().at(c.a, c.b), kEmptyCell);
+    EXPECT_EQ(t.server.board().at(c.a, c.b), kEmptyCode);
 }
 
 TEST_F(WordCheck, AnHIsWorthThree) {
@@ -93,7 +93,7 @@ TEST_F(WordCheck, TheHostHearsOfATileUsedTwiceOnceATurn) {
 
 TEST_F(WordCheck, APathAcrossAnEmptyCellCarriesAStarAndIsRejected) {
   t.lay("cat", {{4, 0}, {4, 1}, {5, 0}});
-  t.server.boardForTest().set(4, 1, kEmptyCell);
+  t.server.boardForTest().set(4, 1, kEmptyCode);
   submit({{4, 0}, {4, 1}, {5, 0}});
   EXPECT_EQ(t.checker.asked.back(), "C*T");
   EXPECT_EQ(t.inbox(1), Inbox{"CMD_notvalid+1+C*T+"});
@@ -153,7 +153,7 @@ TEST_F(WordCheck, TeamTotalsGrowInAnIndividualGameToo) {
 
 TEST(Board, LettersOfCodes) {
   EXPECT_EQ(convertoletter(26), 'z');
-  EXPECT_EQ(convertoletter(kEmptyCell), '*');
+  EXPECT_EQ(convertoletter(kEmptyCode), '*');
   EXPECT_EQ(convertoletter(0), 't');
 }
 

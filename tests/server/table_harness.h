@@ -82,7 +82,7 @@ class Table {
   void pump() {
     while (server.hasWaitingMessages()) server.socktimerTimer();
   }
-  int join(const std::string& name, std::string_view version = net::kGameVersion) {
+  int join(const std::string& name, std::string_view version = zp::kGameVersion) {
     const int n = connect();
     deliver(n, net::to_server::logininfo({n, std::string(version), name}));
     return n;

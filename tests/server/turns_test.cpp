@@ -95,12 +95,12 @@ TEST(Turns, TheRefillTouchesOnlyTheEmptiedCells) {
   t.seconds(4);  // the refill
   for (int a = 0; a < 7; ++a)
     for (int b = 0; b < 7; ++b)
-      if (fallen.at(a, b) != kEmptyCell) {
+      if (fallen.at(a, b) != kEmptyCode) {
         EXPECT_EQ(t.server.board().at(a, b), fallen.at(a, b));
       }
-  EXPECT_EQ(fallen.at(4, 0), kEmptyCell);
-  EXPECT_EQ(fallen.at(4, 2), kEmptyCell);
-  EXPECT_NE(fallen.at(4, 3), kEmptyCell);
+  EXPECT_EQ(fallen.at(4, 0), kEmptyCode);
+  EXPECT_EQ(fallen.at(4, 2), kEmptyCode);
+  EXPECT_NE(fallen.at(4, 3), kEmptyCode);
 }
 
 TEST(Turns, OnlyTheWordsMakerChoosesTheDirection) {

@@ -34,7 +34,7 @@ void click(QWidget* widget) {
 TEST(Tabout, ShowsTheProtocolVersionThenTheBuild) {
   Tabout about;
   EXPECT_EQ(about.windowTitle(), "Zandu Pelix - About");
-  const std::string_view wanted = net::kGameVersion;
+  const std::string_view wanted = zp::kGameVersion;
   EXPECT_EQ(about.version().toStdString(), wanted);
 
   auto* version = about.findChild<QLabel*>("version");

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+
+#include "rules/constants.h"
 
 // The board's rules that the server and every player's window apply alike: coordinates,
 // the neighbour test, letter values, the square pattern and the four falls.
@@ -8,8 +11,6 @@ namespace zp::board {
 
 inline constexpr int kBoardSize = 7;
 inline constexpr int kCellCount = kBoardSize * kBoardSize;
-// The longest word: the rack has seven slots.
-inline constexpr int kMaxPath = 7;
 // Letter codes 1..26 are a..z.
 inline constexpr int kFirstLetter = 1;
 inline constexpr int kLastLetter = 26;

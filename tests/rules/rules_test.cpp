@@ -1,4 +1,4 @@
-#include "board/rules.h"
+#include "rules/rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "board/rules.h"
+#include "rules/rules.h"
 
 namespace zp::board {
 
