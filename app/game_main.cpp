@@ -10,17 +10,8 @@
 #include <random>
 
 #include "app/quit_signals.h"
-#include "board/Tgamestart.h"
-#include "client/Tchat.h"
+#include "app/wiring.h"
 #include "records/tally_table.h"
-#include "server/TServer.h"
-#include "windows/Tabout.h"
-#include "windows/Tdownload.h"
-#include "windows/Thelp.h"
-#include "windows/Tphrases.h"
-#include "windows/Tspylist.h"
-#include "windows/Ttallylist.h"
-#include "windows/side_windows.h"
 #include "words/dictionary_place.h"
 
 namespace {
@@ -94,7 +85,7 @@ int main(int argc, char* argv[]) {
   // The windows, in the order the game has always created them.
   zp::client::Tchat chat(tally, clockSeed());
   zp::windows::Tabout about(&chat);
-  zp::board::Tgamestart gamestart(&chat);
+  zp::windows::Tgamestart gamestart(&chat);
   zp::windows::Thelp help(&chat);
   zp::windows::Tphrases phrases(&chat);
 
@@ -115,37 +106,9 @@ int main(int argc, char* argv[]) {
   if (auto failure = tally.LoadFile(tallyFile))
     std::fprintf(stderr, "zandupelix: %s\n", failure->message.c_str());
 
-  zp::client::TchatParts parts;
-  parts.server = &server;
-  parts.about = &about;
-  parts.launcher = &download;
-  parts.spyList = &spylist;
-  parts.phraseEditor = &phrases;
-  parts.help = &help;
-  parts.tallyList = &tallylist;
-  parts.gameStart = &gamestart;
-  parts.port = gamePort();
-  zp::client::ClientSession& session = chat.session();
-  spylist.setHooks(
-      {[&session] { return session.spies(); }, [&session](int n) { session.kicking(n); }});
-  phrases.setHooks(
-      {[&session] {
-         zp::windows::Tphrases::Phrases current;
-         for (int k = 1; k <= 9; ++k) current[k - 1] = session.phrases().phrase(k);
-         return current;
-       },
-       [&session](const zp::windows::Tphrases::Phrases& edited) { session.setPhrases(edited); }});
-  help.setShowAbout([&about] {
-    about.show();
-    about.raise();
-  });
-  download.setHooks({{}, [&chat] { chat.close(); }, {}});
-  parts.refreshed = [&] {
-    spylist.setHostEnabled(session.spyRemoveEnabled());
-    if (spylist.isVisible()) spylist.refresh();
-    if (tallylist.isVisible()) tallylist.refresh();
-  };
-  chat.setParts(parts);
+  zp::app::ServerTableHost table(server);
+  zp::app::SideWindows windows{about, gamestart, help, phrases, spylist, download, tallylist};
+  zp::app::wire(chat, table, gamePort(), windows);
   zp::client::ProfileFile settingsFile = zp::client::ChooseSettingsFile(
       QCoreApplication::applicationDirPath().toStdString(),
       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(),

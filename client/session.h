@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "board/board_play.h"
+#include "client/board_play.h"
 #include "client/chat.h"
 #include "client/settings.h"
 #include "net/catalogue.h"

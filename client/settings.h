@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "board/board_play.h"
+#include "client/board_play.h"
 #include "client/profile.h"
 
 namespace zp::client {

@@ -1,18 +1,18 @@
-#include "board/Tgamestart.h"
+#include "windows/Tgamestart.h"
 
-#include "board/look.h"
+#include "gui/look.h"
 
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
 
-namespace zp::board {
+namespace zp::windows {
 namespace {
 
-const QColor& kBlue = kWindowBlue;
+const QColor& kBlue = board::kWindowBlue;
 
 QLabel* label(QWidget* parent, const QString& text, QRect at, int size, Qt::Alignment align) {
-  QLabel* l = textLabel(parent, at, size, true, kLightBlue, align);
+  QLabel* l = board::textLabel(parent, at, size, true, board::kLightBlue, align);
   l->setText(text);
   return l;
 }
@@ -55,13 +55,13 @@ Tgamestart::Tgamestart(QWidget* parent) : QWidget(parent, Qt::Tool) {
   checkbox_team = new QCheckBox(QStringLiteral("Team Game"), this);
   checkbox_team->setObjectName(QStringLiteral("checkbox_team"));
   checkbox_team->setGeometry(70, 124, 120, 22);
-  checkbox_team->setFont(gameFont(13, true));
-  setTextColour(checkbox_team, kLightBlue);
+  checkbox_team->setFont(board::gameFont(13, true));
+  board::setTextColour(checkbox_team, board::kLightBlue);
 
   auto* start = new QPushButton(QStringLiteral("START GAME"), this);
   start->setObjectName(QStringLiteral("Image1"));
   start->setGeometry(78, 152, 100, 28);
-  start->setFont(gameFont(12, true));
+  start->setFont(board::gameFont(12, true));
   connect(start, &QPushButton::clicked, this, [this] {
     if (hooks_.start) hooks_.start(checkbox_team->isChecked());
     hide();
@@ -91,4 +91,4 @@ void Tgamestart::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), kBlue);
 }
 
-}  // namespace zp::board
+}  // namespace zp::windows

@@ -1,5 +1,5 @@
 // The main window through real widgets offscreen, against real tables on free ports.
-#include "client/Tchat.h"
+#include "gui/Tchat.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <fstream>
 #include <memory>
 
+#include "app/wiring.h"
 #include "records/tally_table.h"
-#include "server/TServer.h"
 #include "tests/server/loopback_client.h"
 #include "words/tdictn.h"
 
@@ -55,11 +55,13 @@ struct Copy {
       options.seed = 3;
       options.tickMs = tickMs;
       server = std::make_unique<server::TServer>(options);
+      table = std::make_unique<app::ServerTableHost>(*server);
     }
     window = std::make_unique<Tchat>(tally, 5);
-    gamestart = std::make_unique<board::Tgamestart>(window.get());
+    gamestart = std::make_unique<windows::Tgamestart>(window.get());
+    app::wireGameStart(*window, *gamestart);
     TchatParts parts;
-    parts.server = server.get();
+    parts.table = table.get();
     parts.port = port;
     parts.gameStart = gamestart.get();
     window->setParts(parts);
@@ -79,8 +81,9 @@ struct Copy {
 
   records::TallyTable tally;
   std::unique_ptr<server::TServer> server;
+  std::unique_ptr<app::ServerTableHost> table;
   std::unique_ptr<Tchat> window;
-  std::unique_ptr<board::Tgamestart> gamestart;
+  std::unique_ptr<windows::Tgamestart> gamestart;
 };
 
 class MainWindow : public ::testing::Test {

@@ -1,4 +1,4 @@
-#include "board/board_model.h"
+#include "client/board_model.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "client/sound_player.h"
+#include "gui/sound_player.h"
 
 #include <QAudioDevice>
 #include <QMediaDevices>

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QThread>
 
-#include "client/chat_view.h"
+#include "gui/chat_view.h"
 
 namespace {
 

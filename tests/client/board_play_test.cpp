@@ -1,5 +1,5 @@
 // The board as one player's window holds it: picks, falls, turns, results and the clock.
-#include "board/board_play.h"
+#include "client/board_play.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "board/board_model.h"
+#include "client/board_model.h"
 #include "net/catalogue.h"
 
 namespace zp::records {

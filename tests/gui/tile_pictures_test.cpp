@@ -1,4 +1,4 @@
-#include "board/tile_pictures.h"
+#include "gui/tile_pictures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "board/board_play.h"
+#include "client/board_play.h"
 
 #include "records/tally_table.h"
 

@@ -13,33 +13,39 @@
 #include <array>
 #include <memory>
 
-#include "board/Tgamestart.h"
-#include "board/board_panel.h"
-#include "client/chat_view.h"
 #include "client/session.h"
-#include "client/sound_player.h"
+#include "gui/board_panel.h"
+#include "gui/chat_view.h"
+#include "gui/sound_player.h"
 #include "net/connection.h"
 
-namespace zp::server {
-class TServer;
-}
 namespace zp::records {
 class TallyTable;
 }
 
 namespace zp::client {
 
+// The table this window hosts when the player hosts one; the program provides it, so the
+// window knows nothing of the table's insides.
+class TableHost {
+ public:
+  virtual ~TableHost() = default;
+  // Starts taking connections on `port` (0: any free port, then `port` is set to the one
+  // taken); nothing on success, else what the player is told.
+  virtual std::optional<std::string> listen(quint16& port) = 0;
+};
+
 // What the main window needs from the rest of the program: the in-process table, the side
 // windows it opens, and the port every game connection uses.
 struct TchatParts {
-  server::TServer* server = nullptr;  // created by the program, listening only once we host
+  TableHost* table = nullptr;  // created by the program, listening only once we host
   QWidget* about = nullptr;
   QWidget* launcher = nullptr;
   QWidget* spyList = nullptr;
   QWidget* phraseEditor = nullptr;
   QWidget* help = nullptr;
   QWidget* tallyList = nullptr;
-  board::Tgamestart* gameStart = nullptr;
+  QWidget* gameStart = nullptr;
   quint16 port = 7772;  // 0: any free port (tests)
   // After the main window has drawn the session: the side windows draw their part of it.
   std::function<void()> refreshed;

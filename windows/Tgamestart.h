@@ -6,7 +6,7 @@
 #include <array>
 #include <functional>
 
-namespace zp::board {
+namespace zp::windows {
 
 // The game start dialog: the score to play to, the time per turn, the shuffles and the
 // team game. It holds no rule: the arrows ask the window's session to step a value within
@@ -37,4 +37,4 @@ class Tgamestart : public QWidget {
   QCheckBox* checkbox_team = nullptr;
 };
 
-}  // namespace zp::board
+}  // namespace zp::windows

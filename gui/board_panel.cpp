@@ -1,6 +1,6 @@
-#include "board/board_panel.h"
+#include "gui/board_panel.h"
 
-#include "board/look.h"
+#include "gui/look.h"
 
 #include <QMouseEvent>
 #include <QPainter>

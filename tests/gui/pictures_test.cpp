@@ -1,4 +1,4 @@
-#include "client/pictures.h"
+#include "gui/pictures.h"
 
 #include <gtest/gtest.h>
 

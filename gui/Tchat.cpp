@@ -1,4 +1,4 @@
-#include "client/Tchat.h"
+#include "gui/Tchat.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -17,9 +17,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "board/look.h"
-#include "client/pictures.h"
-#include "server/TServer.h"
+#include "gui/look.h"
+#include "gui/pictures.h"
 
 namespace zp::client {
 namespace {
@@ -102,21 +101,6 @@ Tchat::~Tchat() = default;
 
 void Tchat::setParts(const TchatParts& parts) {
   parts_ = parts;
-  if (parts_.gameStart) {
-    parts_.gameStart->setHooks({
-        [this](board::Tgamestart::Field field, bool up) {
-          session_.gameStartArrow(static_cast<ClientSession::StartField>(field), up);
-        },
-        [this](bool team) {
-          session_.setTeamGame(team);
-          session_.gamestartStart();
-        },
-        [this] {
-          const ClientSettings& s = session_.settings();
-          return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
-        },
-    });
-  }
 }
 
 // ---- building the window
@@ -557,20 +541,13 @@ void Tchat::closeEvent(QCloseEvent* event) {
 // ---- the shell
 
 std::optional<std::string> Tchat::listen() {
-  listenFailed_ = true;
-  if (!parts_.server) return std::string("Listen - Error Starting Listen");
-  if (!parts_.server->dictionaryOpen()) {
-    // A table without its word list would turn every word away.
-    return "The word list could not be written: " + parts_.server->dictionaryFailure();
+  if (!parts_.table) {
+    listenFailed_ = true;
+    return std::string("Listen - Error Starting Listen");
   }
-  if (parts_.server->listen(parts_.port)) {
-    listenFailed_ = false;
-    parts_.port = parts_.server->port();
-    return std::nullopt;
-  }
-  return parts_.server->errorString().toStdString() +
-         "\n\nAnother copy of Zandu Pelix may already be hosting a table on this machine (port " +
-         std::to_string(parts_.port) + ": " + parts_.server->systemError().toStdString() + ").";
+  std::optional<std::string> failure = parts_.table->listen(parts_.port);
+  listenFailed_ = failure.has_value();
+  return failure;
 }
 
 void Tchat::connect(std::string_view address) {

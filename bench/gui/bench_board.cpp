@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QPixmap>
 
-#include "board/board_panel.h"
+#include "gui/board_panel.h"
 #include "records/tally_table.h"
 
 namespace {

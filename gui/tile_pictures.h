@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <array>
 
-#include "board/board_model.h"
+#include "client/board_model.h"
 
 // The pictures of the board: the tile set (squares, letter tiles, marks, the empty rack
 // slot), the picture buttons, the direction arrows, the shuffle gauges, the bonus banner and

@@ -9,8 +9,8 @@
 #include <array>
 #include <functional>
 
-#include "board/board_play.h"
-#include "board/tile_pictures.h"
+#include "client/board_play.h"
+#include "gui/tile_pictures.h"
 
 namespace zp::board {
 

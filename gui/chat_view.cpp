@@ -1,4 +1,4 @@
-#include "client/chat_view.h"
+#include "gui/chat_view.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <array>
 
-#include "client/pictures.h"
+#include "gui/pictures.h"
 
 namespace zp::client {
 namespace {

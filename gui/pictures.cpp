@@ -1,4 +1,4 @@
-#include "client/pictures.h"
+#include "gui/pictures.h"
 
 #include <QFont>
 #include <QLinearGradient>
@@ -8,7 +8,7 @@
 #include <QRadialGradient>
 #include <cmath>
 
-#include "board/look.h"
+#include "gui/look.h"
 
 namespace zp::client {
 namespace {

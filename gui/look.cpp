@@ -1,4 +1,4 @@
-#include "board/look.h"
+#include "gui/look.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "board/tile_pictures.h"
+#include "gui/tile_pictures.h"
 
-#include "board/look.h"
+#include "gui/look.h"
 
 #include <QDir>
 #include <QFileInfo>

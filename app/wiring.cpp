@@ -1,0 +1,75 @@
+#include "app/wiring.h"
+
+namespace zp::app {
+
+std::optional<std::string> ServerTableHost::listen(quint16& port) {
+  if (!server_.dictionaryOpen()) {
+    // A table without its word list would turn every word away.
+    return "The word list could not be written: " + server_.dictionaryFailure();
+  }
+  if (server_.listen(port)) {
+    port = server_.port();
+    return std::nullopt;
+  }
+  return server_.errorString().toStdString() +
+         "\n\nAnother copy of Zandu Pelix may already be hosting a table on this machine (port " +
+         std::to_string(port) + ": " + server_.systemError().toStdString() + ").";
+}
+
+void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart) {
+  client::ClientSession& session = chat.session();
+  gameStart.setHooks({
+      [&session](windows::Tgamestart::Field field, bool up) {
+        session.gameStartArrow(static_cast<client::ClientSession::StartField>(field), up);
+      },
+      [&session](bool team) {
+        session.setTeamGame(team);
+        session.gamestartStart();
+      },
+      [&session] {
+        const client::ClientSettings& s = session.settings();
+        return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
+      },
+  });
+}
+
+void wire(client::Tchat& chat, client::TableHost& table, quint16 port, SideWindows& windows) {
+  client::ClientSession& session = chat.session();
+  windows.spyList.setHooks(
+      {[&session] { return session.spies(); }, [&session](int n) { session.kicking(n); }});
+  windows.phrases.setHooks(
+      {[&session] {
+         windows::Tphrases::Phrases current;
+         for (int k = 1; k <= 9; ++k) current[k - 1] = session.phrases().phrase(k);
+         return current;
+       },
+       [&session](const windows::Tphrases::Phrases& edited) { session.setPhrases(edited); }});
+  windows::Tabout& about = windows.about;
+  windows.help.setShowAbout([&about] {
+    about.show();
+    about.raise();
+  });
+  windows.launcher.setHooks({{}, [&chat] { chat.close(); }, {}});
+  wireGameStart(chat, windows.gameStart);
+
+  client::TchatParts parts;
+  parts.table = &table;
+  parts.about = &windows.about;
+  parts.launcher = &windows.launcher;
+  parts.spyList = &windows.spyList;
+  parts.phraseEditor = &windows.phrases;
+  parts.help = &windows.help;
+  parts.tallyList = &windows.tallyList;
+  parts.gameStart = &windows.gameStart;
+  parts.port = port;
+  windows::Tspylist& spyList = windows.spyList;
+  windows::Ttallylist& tallyList = windows.tallyList;
+  parts.refreshed = [&session, &spyList, &tallyList] {
+    spyList.setHostEnabled(session.spyRemoveEnabled());
+    if (spyList.isVisible()) spyList.refresh();
+    if (tallyList.isVisible()) tallyList.refresh();
+  };
+  chat.setParts(parts);
+}
+
+}  // namespace zp::app

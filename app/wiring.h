@@ -1,0 +1,43 @@
+#pragma once
+
+#include "gui/Tchat.h"
+#include "server/TServer.h"
+#include "windows/Tabout.h"
+#include "windows/Tdownload.h"
+#include "windows/Tgamestart.h"
+#include "windows/Thelp.h"
+#include "windows/Tphrases.h"
+#include "windows/Tspylist.h"
+#include "windows/Ttallylist.h"
+
+// What ties the game's windows and its table together: the main window hosts through a
+// TServer, and each side window reads and changes the main window's session through hooks.
+namespace zp::app {
+
+// The in-process table, as the main window hosts it.
+class ServerTableHost : public client::TableHost {
+ public:
+  explicit ServerTableHost(server::TServer& server) : server_(server) {}
+  std::optional<std::string> listen(quint16& port) override;
+
+ private:
+  server::TServer& server_;
+};
+
+// The game start dialog steps and starts through the main window's session.
+void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart);
+
+struct SideWindows {
+  windows::Tabout& about;
+  windows::Tgamestart& gameStart;
+  windows::Thelp& help;
+  windows::Tphrases& phrases;
+  windows::Tspylist& spyList;
+  windows::Tdownload& launcher;
+  windows::Ttallylist& tallyList;
+};
+
+// Hands the main window its table and side windows, and hooks each side window to it.
+void wire(client::Tchat& chat, client::TableHost& table, quint16 port, SideWindows& windows);
+
+}  // namespace zp::app
