@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "client/board_model.h"
+#include "client/settings.h"
 #include "net/catalogue.h"
 
 namespace zp::records {
@@ -23,7 +24,7 @@ inline constexpr std::string_view kNotConnectedBox = "You are not connected";
 // The turn clock bar is this wide at creation; afterwards one pixel a second.
 inline constexpr int kTimerBarWidth = 117;
 
-enum class TurnSound { Classic = 0, New = 1, Default = 2 };
+using client::TurnSound;
 
 // One seat panel: name label, score, last word, shuffle gauge and eyes marker.
 struct SeatView {

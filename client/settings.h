@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "client/board_play.h"
 #include "client/profile.h"
 
 namespace zp::client {
@@ -19,7 +18,7 @@ inline constexpr std::string_view kSettingsSection = "ZanduPelix";
 inline constexpr std::string_view kUnableToWrite = "Unable to write to ";
 
 // Options > Turn Sound; the numbers are the ones stored in the file.
-using board::TurnSound;
+enum class TurnSound { Classic = 0, New = 1, Default = 2 };
 
 // The user's choices kept in the settings file. The initial values are the program's state
 // before the file is read (chat text size 10, chatter sounds off, the game start dialog's

@@ -126,12 +126,12 @@ void Tchat::buildMenus() {
   PlayChatterSounds1->setCheckable(true);
   QMenu* turnSound = options->addMenu(QStringLiteral("Turn Sound"));
   auto* turnGroup = new QActionGroup(this);
-  const std::array<std::pair<const char*, board::TurnSound>, 3> sounds = {
-      {{"Classic", board::TurnSound::Classic},
-       {"Default", board::TurnSound::Default},
-       {"New", board::TurnSound::New}}};
+  const std::array<std::pair<const char*, client::TurnSound>, 3> sounds = {
+      {{"Classic", client::TurnSound::Classic},
+       {"Default", client::TurnSound::Default},
+       {"New", client::TurnSound::New}}};
   for (std::size_t i = 0; i < sounds.size(); ++i) {
-    const board::TurnSound sound = sounds[i].second;
+    const client::TurnSound sound = sounds[i].second;
     turnSounds_[i] =
         turnSound->addAction(QString::fromLatin1(sounds[i].first), this, [this, sound] {
           session_.setTurnSound(sound);
@@ -368,9 +368,9 @@ void Tchat::refresh() {
   StartGame1->setEnabled(session_.startGameEnabled());
   PlaySounds1->setChecked(settings.Playsounds);
   PlayChatterSounds1->setChecked(settings.ChatterSounds);
-  turnSounds_[0]->setChecked(settings.Turnsound == board::TurnSound::Classic);
-  turnSounds_[1]->setChecked(settings.Turnsound == board::TurnSound::Default);
-  turnSounds_[2]->setChecked(settings.Turnsound == board::TurnSound::New);
+  turnSounds_[0]->setChecked(settings.Turnsound == client::TurnSound::Classic);
+  turnSounds_[1]->setChecked(settings.Turnsound == client::TurnSound::Default);
+  turnSounds_[2]->setChecked(settings.Turnsound == client::TurnSound::New);
   PostWordsinChatBox1->setChecked(settings.Postwordsinchatbox);
   const int size = session_.chat().styles()[kSystemStyle].size;
   for (std::size_t i = 0; i < kTextSizes.size(); ++i)
