@@ -32,7 +32,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::sendlogininfo, to_players::parseSendLoginInfo,
           [this](const PlayerNumber& m) { sendloginfo(m); })
       .on(cmd::chat, to_players::parseChat,
-          [this](const ChatLine& m) {
+          [this](const ReceivedChat& m) {
             chatrecieved(m);
             if (board_.seat(2).name == zp::kComputerName) {
               chat_.tobotalk(seatNames(), [this](int lo, int hi) {
@@ -40,7 +40,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
               });
             }
           })
-      .on(cmd::action, to_players::parseChat, [this](const ChatLine& m) { chatrecieved(m); })
+      .on(cmd::action, to_players::parseChat, [this](const ReceivedChat& m) { chatrecieved(m); })
       .on(cmd::newplayerinfo, to_players::parsePlayerInfo,
           [this](const PlayerInfo& m) { newplayerinfo(m); })
       .on(cmd::havewrongversion, to_players::parseHaveWrongVersion,
@@ -263,8 +263,8 @@ void ClientSession::loadchecklist() {
 
 // ---- the chat and the sounds
 
-void ClientSession::chatrecieved(const net::ChatLine& m) {
-  chat_.chatrecieved(std::to_string(m.n) + "+" + m.text);
+void ClientSession::chatrecieved(const net::ReceivedChat& m) {
+  chat_.chatrecieved(m.n, m.text, m.colour);
 }
 
 void ClientSession::sendit() {
@@ -291,8 +291,8 @@ void ClientSession::playasound(const net::PlayASound& m) {
     return;
   }
   if (m.n > zp::kSeats) return;
-  if (auto line = chatterSoundLine(m.n, board_.seat(m.n).name, m.sound))
-    chat_.addlinetochat(*line, kSystemColour);
+  if (auto line = chatterSoundLine(board_.seat(m.n).name, m.sound))
+    chat_.addlinetochat(m.n, *line, kSystemColour);
 }
 
 void ClientSession::playsounds(std::string_view name) {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "client/board_play.h"
-#include "client/chat.h"
+#include "client/chat_input.h"
+#include "client/chat_model.h"
 #include "client/settings.h"
 #include "net/catalogue.h"
 #include "net/dispatch.h"
@@ -157,7 +158,7 @@ class ClientSession : private board::BoardContext {
   void newplayerinfo(const net::PlayerInfo& m);
   void playerdisconnected(const net::PlayerInfo& m);
   void justwatching(const net::WatchMode& m);
-  void chatrecieved(const net::ChatLine& m);
+  void chatrecieved(const net::ReceivedChat& m);
   void playasound(const net::PlayASound& m);
   void loadinifile();
   // Writes every setting; the window's bounds as they are now unless given.

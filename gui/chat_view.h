@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <bitset>
 
-#include "client/chat.h"
+#include "client/chat_model.h"
 
 namespace zp::client {
 

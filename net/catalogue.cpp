@@ -381,8 +381,15 @@ std::string playasound(const PlayASound& m) {
 std::optional<PlayerNumber> parseSendLoginInfo(std::string_view args) {
   return readPlayer(args);
 }
-std::optional<ChatLine> parseChat(std::string_view args) {
-  return readChat(args);
+std::optional<ReceivedChat> parseChat(std::string_view args) {
+  auto line = readChat(args);
+  if (!line) return std::nullopt;
+  ReceivedChat m{line->n, std::move(line->text), {}};
+  if (const std::size_t bar = m.text.rfind('|'); bar != std::string::npos) {
+    m.colour = m.text.substr(bar + 1);
+    m.text.resize(bar);
+  }
+  return m;
 }
 std::optional<PlayerInfo> parsePlayerInfo(std::string_view args) {
   Reader r(args);

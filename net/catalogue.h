@@ -56,7 +56,6 @@ inline constexpr std::string_view shufflesl = "CMD_shufflesl";
 inline constexpr std::string_view bonus = "CMD_bonus";
 }  // namespace cmd
 
-
 using board::Cell;
 
 // ---- ranges the readers hold every field to
@@ -92,6 +91,14 @@ struct ChatLine {
   int n = 0;
   std::string text;  // the last field: may hold "+"
   bool operator==(const ChatLine&) const = default;
+};
+// CMD_chat and CMD_action as a window receives them: the colour token (the text after the
+// last "|") is split off; empty when there is none.
+struct ReceivedChat {
+  int n = 0;
+  std::string text;
+  std::string colour;
+  bool operator==(const ReceivedChat&) const = default;
 };
 // The options of a game, as the host sends them and the server echoes them.
 struct GameOptions {
@@ -265,7 +272,7 @@ std::string bonus(const Bonus& m);
 std::string playasound(const PlayASound& m);
 
 std::optional<PlayerNumber> parseSendLoginInfo(std::string_view args);
-std::optional<ChatLine> parseChat(std::string_view args);          // CMD_chat and CMD_action
+std::optional<ReceivedChat> parseChat(std::string_view args);      // CMD_chat and CMD_action
 std::optional<PlayerInfo> parsePlayerInfo(std::string_view args);  // the three roster messages
 std::optional<NameOnly> parseHaveWrongVersion(std::string_view args);
 std::optional<NoFields> parseNoFields(std::string_view args);  // wrongversion, full, timeup

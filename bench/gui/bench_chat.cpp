@@ -13,15 +13,15 @@ using namespace zp::client;
 
 void fill(ChatModel& chat) {
   for (int i = 0; i < 2000; ++i)
-    chat.chatrecieved(std::to_string(1 + i % 4) + "+Ann chats: a line of chat with a few words " +
-                      std::to_string(i) + "|clNavy");
+    chat.chatrecieved(1 + i % 4, "Ann chats: a line of chat with a few words " + std::to_string(i),
+                      "clNavy");
 }
 
 void BM_ChatLineSameColour(benchmark::State& state) {
   ChatModel chat;
   ChatView view(chat);
   fill(chat);
-  for (auto _ : state) chat.chatrecieved("1+Ann chats: one more line|clNavy");
+  for (auto _ : state) chat.chatrecieved(1, "Ann chats: one more line", "clNavy");
 }
 BENCHMARK(BM_ChatLineSameColour)->Unit(benchmark::kMicrosecond);
 
@@ -36,7 +36,7 @@ void BM_ChatColourChangingPlayerOneSecond(benchmark::State& state) {
   for (auto _ : state) {
     for (int tick = 0; tick < 62; ++tick) {
       red = !red;
-      chat.chatrecieved(std::string("1+Ann chats: one more line|") + (red ? "clRed" : "clNavy"));
+      chat.chatrecieved(1, "Ann chats: one more line", red ? "clRed" : "clNavy");
       QCoreApplication::processEvents();
       QThread::msleep(16);
       QCoreApplication::processEvents();

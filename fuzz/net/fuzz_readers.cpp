@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rebuilds(*m, to_server::playasound, to_server::parsePlayASound);
 
   if (auto m = to_players::parseSendLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
-  if (auto m = to_players::parseChat(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_players::parseChat(args))
+    check(m->n >= 1 && m->n <= kMaxPlayer && m->colour.find('|') == std::string::npos);
   if (auto m = to_players::parsePlayerInfo(args))
     rebuilds(*m, to_players::newplayerinfo, to_players::parsePlayerInfo);
   (void)to_players::parseHaveWrongVersion(args);

@@ -1,4 +1,7 @@
-#include "client/chat.h"
+#include "client/chat_colours.h"
+#include "client/chat_input.h"
+#include "client/chat_model.h"
+#include "client/chat_text.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +13,12 @@
 
 namespace zp::client {
 namespace {
+
+// A CMD_chat's fields as the window receives them: read by the catalogue, then shown.
+bool receive(ChatModel& chat, std::string_view fields) {
+  const auto m = net::to_players::parseChat(fields);
+  return m && chat.chatrecieved(m->n, m->text, m->colour);
+}
 
 using Kind = ChatRun::Kind;
 
@@ -120,7 +129,7 @@ TEST(ChatLine, SystemLineIsOneBlueBoldParagraphWithNothingBeforeIt) {
 
 TEST(ChatLine, ReceivedLineWithSmileyKeepsHeadWordsAndPicture) {
   ChatModel chat;
-  ASSERT_TRUE(chat.chatrecieved("3+Ann chats: hi :)#12 there|clNavy"));
+  ASSERT_TRUE(receive(chat, "3+Ann chats: hi :)#12 there|clNavy"));
   const auto& p = chat.paragraphs().back();
   EXPECT_EQ(p.style, 8);
   // The head gets its own blank before the text's blank; neighbouring words merge.
@@ -147,7 +156,7 @@ TEST(ChatLine, ReceivedFieldsGiveStyleColourAndText) {
   };
   for (const auto& c : cases) {
     ChatModel chat;
-    ASSERT_TRUE(chat.chatrecieved(c.fields)) << c.fields;
+    ASSERT_TRUE(receive(chat, c.fields)) << c.fields;
     EXPECT_EQ(chat.paragraphs().back().style, c.style) << c.fields;
     EXPECT_EQ(chat.styles()[static_cast<std::size_t>(c.style)].colour, c.colour) << c.fields;
     EXPECT_EQ(shown(chat.paragraphs().back()), c.shown) << c.fields;
@@ -167,14 +176,14 @@ TEST(ChatLine, BadSmileyCodesShowPictureZero) {
   };
   for (const auto& [body, expected] : cases) {
     ChatModel chat;
-    ASSERT_TRUE(chat.addlinetochat("1+A:" + std::string(body), clBlack)) << body;
+    ASSERT_TRUE(chat.addlinetochat(1, "A:" + std::string(body), clBlack)) << body;
     EXPECT_EQ(shown(chat.paragraphs().back()), expected) << body;
   }
 }
 
 TEST(ChatLine, WebWordsBecomeNumberedLinks) {
   ChatModel chat;
-  chat.addlinetochat("1+Al chats: see WWW.Example.com and http:x or httpd://y", clBlack);
+  chat.addlinetochat(1, "Al chats: see WWW.Example.com and http:x or httpd://y", clBlack);
   const auto& runs = chat.paragraphs().back().runs;
   ASSERT_EQ(runs.size(), 3u);
   EXPECT_EQ(runs[1], link("WWW.Example.com ", 0));
@@ -189,11 +198,11 @@ TEST(ChatLine, WebWordsBecomeNumberedLinks) {
 TEST(ChatLine, LinkNumbersWrapAfterOneHundredAndSurviveClear) {
   ChatModel chat;
   for (int k = 0; k <= 100; ++k)
-    chat.addlinetochat("1+Al chats: www.s" + std::to_string(k) + ".org", clBlack);
+    chat.addlinetochat(1, "Al chats: www.s" + std::to_string(k) + ".org", clBlack);
   EXPECT_EQ(chat.paragraphs().back().runs.back().link, 100);
   chat.clear();
   EXPECT_TRUE(chat.paragraphs().empty());
-  chat.addlinetochat("1+Al chats: http://after.clear/", clBlack);
+  chat.addlinetochat(1, "Al chats: http://after.clear/", clBlack);
   EXPECT_EQ(chat.paragraphs().back().runs.back().link, 1);
   EXPECT_EQ(chat.linkAddress(1), "http://after.clear/");
   EXPECT_EQ(chat.linkAddress(0), "http://www.s0.org");
@@ -215,9 +224,9 @@ TEST(ChatLine, LaterColourRecoloursThePlayersStyle) {
   ChatModel chat;
   Recorder seen;
   chat.setObserver(&seen);
-  chat.chatrecieved("3+Ann chats: one|clNavy");
-  chat.chatrecieved("3+Ann chats: two|clNavy");
-  chat.chatrecieved("3+Ann chats: three|clRed");
+  receive(chat, "3+Ann chats: one|clNavy");
+  receive(chat, "3+Ann chats: two|clNavy");
+  receive(chat, "3+Ann chats: three|clRed");
   EXPECT_EQ(chat.paragraphs().front().style, 8);
   EXPECT_EQ(chat.styles()[8].colour, clRed);
   EXPECT_EQ(seen.events,
@@ -227,17 +236,18 @@ TEST(ChatLine, LaterColourRecoloursThePlayersStyle) {
 TEST(ChatLine, MalformedNumberFieldsDropTheLine) {
   ChatModel chat;
   for (const std::string_view line : {"x+hi", "no plus", "10+hi", "-1+hi", "+hi", " 1+hi", "1 +hi"})
-    EXPECT_FALSE(chat.addlinetochat(line, clBlack)) << line;
-  EXPECT_FALSE(chat.chatrecieved("16+Zed chats: hi|clRed"));
+    EXPECT_FALSE(receive(chat, line)) << line;
+  for (const int speaker : {-1, 10}) EXPECT_FALSE(chat.addlinetochat(speaker, "hi", clBlack));
+  EXPECT_FALSE(receive(chat, "16+Zed chats: hi|clRed"));
   EXPECT_TRUE(chat.paragraphs().empty());
   EXPECT_EQ(chat.styles()[15].colour, clBlack);
 }
 
 TEST(ChatLine, NetworkTextIsPlainSingleLineUtf8) {
   ChatModel chat;
-  chat.addlinetochat("1+a\nb\r\tc\x7F", clBlack);
+  chat.addlinetochat(1, "a\nb\r\tc\x7F", clBlack);
   EXPECT_EQ(shown(chat.paragraphs().back()), "a b  c  ");
-  chat.addlinetochat("1+caf\xE9", clBlack);  // Latin-1
+  chat.addlinetochat(1, "caf\xE9", clBlack);  // Latin-1
   EXPECT_EQ(shown(chat.paragraphs().back()), "caf\xC3\xA9 ");
 }
 
@@ -252,9 +262,9 @@ TEST(ChatLine, KeepsTheNewestParagraphsWithinItsLimits) {
   EXPECT_EQ(std::count(seen.events.begin(), seen.events.end(), "drop 1"), 2);
   EXPECT_EQ(seen.events.back(), "drop 1");
 
-  std::string flood = "1+A:";
+  std::string flood = "A:";
   for (int k = 0; k < 1600; ++k) flood += ":)#10";
-  chat.addlinetochat(flood, clBlack);  // heavier than the whole budget: it alone stays
+  chat.addlinetochat(1, flood, clBlack);  // heavier than the whole budget: it alone stays
   ASSERT_EQ(chat.paragraphs().size(), 1u);
   EXPECT_EQ(chat.paragraphs().back().runs.size(), 3200u);
   EXPECT_EQ(seen.events.back(), "drop 3");
@@ -449,9 +459,9 @@ TEST(ChatChatterSound, CaptionsFollowTheMenu) {
   EXPECT_EQ(chatterCaption("WAVE20"), "Crying");
   for (const std::string_view bad : {"wave0", "wave21", "wave07", "wave", "wave-1", "sound7"})
     EXPECT_FALSE(chatterCaption(bad).has_value()) << bad;
-  EXPECT_EQ(chatterSoundLine(2, "Ann", "wave7"), "2+Ann: <Chatter Sound> Sneezing");
-  EXPECT_FALSE(chatterSoundLine(2, "", "wave7").has_value());
-  EXPECT_FALSE(chatterSoundLine(2, "Ann", "wave99").has_value());
+  EXPECT_EQ(chatterSoundLine("Ann", "wave7"), "Ann: <Chatter Sound> Sneezing");
+  EXPECT_FALSE(chatterSoundLine("", "wave7").has_value());
+  EXPECT_FALSE(chatterSoundLine("Ann", "wave99").has_value());
 }
 
 }  // namespace

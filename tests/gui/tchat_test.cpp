@@ -190,9 +190,9 @@ TEST_F(MainWindow, SettingsWrittenByOneRunAreReadByTheNext) {
 TEST(ChatViewColours, AnEarlierLineTakesItsPlayersNewColourSoonAfter) {
   ChatModel chat;
   ChatView view(chat);
-  chat.chatrecieved("1+Ann chats: first|clNavy");
-  chat.chatrecieved("2+Bo chats: other|clGreen");
-  chat.chatrecieved("1+Ann chats: second|clRed");
+  chat.chatrecieved(1, "Ann chats: first", "clNavy");
+  chat.chatrecieved(2, "Bo chats: other", "clGreen");
+  chat.chatrecieved(1, "Ann chats: second", "clRed");
   auto colourOf = [&](const QString& word) {
     const QTextCursor found = view.document()->find(word);
     QTextCursor at(view.document());

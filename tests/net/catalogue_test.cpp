@@ -116,9 +116,11 @@ TEST(CatalogueRoundTrip, EveryRequestReadsBackAsBuilt) {
 TEST(CatalogueRoundTrip, EveryAnnouncementReadsBackAsBuilt) {
   using namespace to_players;
   expectRoundTrip(sendlogininfo({9}), parseSendLoginInfo, PlayerNumber{9});
-  expectRoundTrip(chat({3, "Ann chats: hi :)#12|clNavy"}), parseChat,
-                  ChatLine{3, "Ann chats: hi :)#12|clNavy"});
-  expectRoundTrip(action({1, "Ann waves"}), parseChat, ChatLine{1, "Ann waves"});
+  // The colour token is a field of its own: the text after the last "|", none without one.
+  expectRoundTrip(chat({3, "Ann chats: a|b :)#12|clNavy"}), parseChat,
+                  ReceivedChat{3, "Ann chats: a|b :)#12", "clNavy"});
+  expectRoundTrip(action({1, "Ann waves"}), parseChat, ReceivedChat{1, "Ann waves", ""});
+  expectRoundTrip(action({1, "Ann waves|"}), parseChat, ReceivedChat{1, "Ann waves", ""});
   expectRoundTrip(newplayerinfo({6, "Bob+1"}), parsePlayerInfo, PlayerInfo{6, "Bob+1"});
   expectRoundTrip(existingplayers({1, "Ann"}), parsePlayerInfo, PlayerInfo{1, "Ann"});
   expectRoundTrip(playerdisconnected({2, "Tobo"}), parsePlayerInfo, PlayerInfo{2, "Tobo"});
@@ -203,7 +205,7 @@ TEST(CatalogueReaders, IgnoreWhatFollowsTheLastField) {
   EXPECT_EQ(to_players::parseNextPlayer("2+1+whatever"), (NextPlayer{2, 1}));
   EXPECT_EQ(to_players::parseWinner("Ann+"), NameOnly{"Ann"});
   // The last field of a chat holds everything, "+" included.
-  EXPECT_EQ(to_players::parseChat("2+a+b+"), (ChatLine{2, "a+b+"}));
+  EXPECT_EQ(to_players::parseChat("2+a+b+"), (ReceivedChat{2, "a+b+", ""}));
   EXPECT_FALSE(to_players::parseChat("2")) << "no text field at all";
 }
 

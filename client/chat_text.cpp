@@ -1,0 +1,138 @@
+#include "client/chat_text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace zp::client {
+namespace {
+
+char lowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool isContinuation(unsigned char c) {
+  return (c & 0xC0) == 0x80;
+}
+
+// A host must follow "http://" or "https://": "http:///etc/passwd" is no web address.
+bool hasHost(std::string_view afterScheme) {
+  std::string_view authority = afterScheme.substr(0, afterScheme.find_first_of("/?#"));
+  if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+    authority.remove_prefix(at + 1);
+  if (!authority.empty() && authority.front() == '[') return authority.size() > 2;
+  return !authority.substr(0, authority.find(':')).empty();
+}
+
+}  // namespace
+
+std::string lowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = lowerAscii(c);
+  return out;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return lowerAscii(x) == lowerAscii(y);
+         });
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool isValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+      code = c & 0x1Fu;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      code = c & 0x0Fu;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      code = c & 0x07u;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto d = static_cast<unsigned char>(text[i + k]);
+      if (!isContinuation(d)) return false;
+      code = (code << 6) | (d & 0x3Fu);
+    }
+    if (length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) return false;
+    if (length == 4 && (code < 0x10000 || code > 0x10FFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+// Text from the network or the clipboard as the chat shows it: UTF-8 (a line that is not
+// valid UTF-8 is read as Latin-1) with control characters as blanks, so a line can never
+// break itself into several.
+std::string displayText(std::string_view text) {
+  std::string out;
+  if (isValidUtf8(text)) {
+    out.assign(text);
+  } else {
+    out.reserve(text.size() * 2);
+    for (const char ch : text) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c < 0x80) {
+        out += ch;
+      } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+  }
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return out;
+}
+
+// The byte length of the first `count` characters of valid UTF-8 `text` (less when it
+// is shorter).
+std::size_t utf8Prefix(std::string_view text, std::size_t count) {
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < count && i < text.size(); ++k) {
+    ++i;
+    while (i < text.size() && isContinuation(static_cast<unsigned char>(text[i]))) ++i;
+  }
+  return i;
+}
+
+std::string_view utf8Fit(std::string_view text, std::size_t bytes) {
+  if (text.size() <= bytes) return text;
+  std::size_t cut = bytes;
+  while (cut > 0 && isContinuation(static_cast<unsigned char>(text[cut]))) --cut;
+  return text.substr(0, cut);
+}
+
+// ---- links ----
+
+std::optional<std::string> linkTarget(std::string_view linkText) {
+  if (!linkText.empty() && linkText.back() == ' ') linkText.remove_suffix(1);
+  for (const char c : linkText)
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return std::nullopt;
+  for (const std::string_view scheme : {"http://", "https://"}) {
+    if (!startsWithIgnoringCase(linkText, scheme)) continue;
+    const std::string_view rest = linkText.substr(scheme.size());
+    if (!hasHost(rest)) return std::nullopt;
+    return std::string(scheme) + std::string(rest);
+  }
+  if (startsWithIgnoringCase(linkText, "www.") && linkText.size() > 4 && hasHost(linkText))
+    return "http://" + std::string(linkText);
+  return std::nullopt;
+}
+
+}  // namespace zp::client
