@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 
 #include "app/quit_signals.h"
 #include "app/wiring.h"
@@ -17,12 +15,6 @@
 namespace {
 
 constexpr quint16 kGamePort = 7772;
-
-std::uint64_t clockSeed() {
-  std::random_device device;
-  const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-  return (static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(now);
-}
 
 // A machine without a screen cannot show the game; say so instead of Qt's abort.
 bool hasDisplay() {
@@ -83,7 +75,7 @@ int main(int argc, char* argv[]) {
   zp::records::TallyTable tally;
 
   // The windows, in the order the game has always created them.
-  zp::client::Tchat chat(tally, clockSeed());
+  zp::client::Tchat chat(tally, zp::server::clockSeed());
   zp::windows::Tabout about(&chat);
   zp::windows::Tgamestart gamestart(&chat);
   zp::windows::Thelp help(&chat);

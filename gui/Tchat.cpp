@@ -25,21 +25,22 @@ namespace {
 
 constexpr int kDispatchMs = 16;  // one message per tick; the phrase lock's 101 ticks ~1.6 s
 constexpr std::array<int, 4> kTextSizes = {8, 10, 12, 14};
-using board::kWindowBlue;
-const QColor kTeamColour = board::kLightBlue;
+using gui::kWindowBlue;
+const QColor kTeamColour = gui::kLightBlue;
 const QColor kChatBackground(0xF2, 0xF9, 0xFF);
 
+// The window's own texts; what came from the network goes through gui::shownText.
 QString q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void setColour(QLabel* label, const QColor& colour) {
-  board::setTextColour(label, colour);
+  gui::setTextColour(label, colour);
 }
 
 QLabel* textLabel(QWidget* parent, QRect at, int pixelSize, bool bold,
                   Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-  return board::textLabel(parent, at, pixelSize, bold, Qt::black, align);
+  return gui::textLabel(parent, at, pixelSize, bold, Qt::black, align);
 }
 
 // The window's blue background with a soft light from the top.
@@ -309,7 +310,7 @@ void Tchat::buildChat(QWidget* central) {
 
   mychat = new QLineEdit(central);
   mychat->setGeometry(445, 505, 296, 22);
-  mychat->setFont(board::gameFont(13));
+  mychat->setFont(gui::gameFont(13));
   QPalette input = mychat->palette();
   input.setColor(QPalette::Base, kChatBackground);
   mychat->setPalette(input);
@@ -384,9 +385,9 @@ void Tchat::refresh() {
   for (int n = 1; n <= 4; ++n) {
     const board::SeatView& s = play.seat(n);
     Seat& seat = seats_[static_cast<std::size_t>(n - 1)];
-    seat.name->setText(q(s.name));
-    seat.score->setText(q(s.score));
-    seat.bonus->setText(q(s.lastWord));
+    seat.name->setText(gui::shownText(s.name));
+    seat.score->setText(gui::shownText(s.score));
+    seat.bonus->setText(gui::shownText(s.lastWord));
     // Team B's seats in the team colour; a deeper shade of it, so it reads on the pale panel.
     const QColor colour = s.teamColour ? kTeamColour.darker(210) : QColor(Qt::black);
     for (QLabel* label : {seat.name, seat.score, seat.bonus}) setColour(label, colour);
@@ -396,8 +397,8 @@ void Tchat::refresh() {
       seat.gauge->setPixmap(board::shuffleGaugePicture(s.gauge, devicePixelRatioF()));
     }
   }
-  label_team1->setText(q(view.team1));
-  label_team2->setText(q(view.team2));
+  label_team1->setText(gui::shownText(view.team1));
+  label_team2->setText(gui::shownText(view.team2));
   label_team1->setVisible(view.teamsShown);
   label_team2->setVisible(view.teamsShown);
   if (view.winnerShown) image_Turn->hide();

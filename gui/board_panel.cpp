@@ -7,14 +7,16 @@
 #include <algorithm>
 
 namespace zp::board {
+
+using namespace gui;
 namespace {
 
 constexpr int kCell = kTileSize;
 constexpr QPoint kRackAt{26, 4};
 constexpr QPoint kPaintAt{25, 115};  // the board frame at (23, 113), the paint area 2 inside
 
-QString q(const std::string& text) {
-  return QString::fromStdString(text);
+QString q(std::string_view text) {
+  return shownText(text);
 }
 
 // Smooth scaling only for pictures made for another density (a tile set file): the smooth

@@ -14,9 +14,9 @@ namespace zp::client {
 namespace {
 
 QPixmap canvas(QSize size, qreal dpr) {
-  return board::transparentCanvas(size, dpr);
+  return gui::transparentCanvas(size, dpr);
 }
-using board::smooth;
+using gui::smooth;
 
 QFont tileFont(int pixels) {
   QFont font;

@@ -21,6 +21,8 @@
 #include "rules/rules.h"
 
 namespace zp::board {
+
+using namespace gui;
 namespace {
 
 const QColor kNavy(0x06, 0x33, 0x5e);

@@ -1,19 +1,10 @@
 #include "server/TServer.h"
 
 #include <QTcpSocket>
-#include <chrono>
-#include <random>
+
+#include "server/random_source.h"
 
 namespace zp::server {
-namespace {
-
-std::uint64_t clockSeed() {
-  std::random_device device;
-  const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-  return (static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(now);
-}
-
-}  // namespace
 
 TServer::TServer(const Options& options, QObject* parent)
     : QObject(parent), spell(options.dictionaryFile, words::carriedWordList()) {

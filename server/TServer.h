@@ -16,7 +16,9 @@ namespace zp::server {
 // The table server's Qt shell: the listening socket, one socket per record and the timers,
 // all forwarding to the TableServer that holds the game.
 //
-//   TServer server("English");
+//   TServer::Options options;
+//   options.dictionaryFile = "English";
+//   TServer server(options);
 //   if (!server.listen(7772)) qWarning() << server.errorString();
 class TServer : public QObject, private ServerShell {
   Q_OBJECT

@@ -1,9 +1,17 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 
 namespace zp::server {
+
+// A seed for a game that need not be replayed: the system's entropy and the clock.
+inline std::uint64_t clockSeed() {
+  std::random_device device;
+  const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+  return (static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(now);
+}
 
 // The table's one source of chance: letters, fall directions, the computer's first pick.
 // Seeded once; a test seeds it to replay a game exactly.

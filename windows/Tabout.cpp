@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "gui/look.h"
 #include "net/catalogue.h"
-#include "windows/side_windows.h"
 
 namespace zp::windows {
 namespace {
@@ -103,7 +103,7 @@ QLabel* namedLabel(const QString& text, const QString& name, QWidget* parent) {
 
 Tabout::Tabout(QWidget* parent) : QDialog(parent, Qt::Tool) {
   setWindowTitle(QStringLiteral("Zandu Pelix - About"));
-  useGameFont(*this);
+  gui::useGameFont(*this);
 
   logo_ = new Logo(this);
   logo_->setObjectName(QStringLiteral("image_logo"));
@@ -156,7 +156,7 @@ QString Tabout::version() const {
 }
 
 void Tabout::showEvent(QShowEvent* event) {
-  if (!event->spontaneous()) centreWindow(*this, parentWidget());
+  if (!event->spontaneous()) gui::centreWindow(*this, parentWidget());
   QDialog::showEvent(event);
 }
 

@@ -26,7 +26,7 @@
 #include <array>
 #include <utility>
 
-#include "windows/side_windows.h"
+#include "gui/look.h"
 
 namespace zp::windows {
 namespace {
@@ -177,7 +177,7 @@ QFrame* panel(QWidget* parent) {
 Tdownload::Tdownload(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), folder_(defaultFolder()) {
   setWindowTitle(QStringLiteral("Download The Qelm88 Lobby"));
-  useGameFont(*this);
+  gui::useGameFont(*this);
   address_ = QString::fromLatin1(kDefaultAddress);
   hooks_.startProgram = [](const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
@@ -465,7 +465,7 @@ void Tdownload::playOthersClick() {
 }
 
 void Tdownload::showEvent(QShowEvent* event) {
-  if (!event->spontaneous()) centreWindow(*this, nullptr);
+  if (!event->spontaneous()) gui::centreWindow(*this, nullptr);
   QDialog::showEvent(event);
 }
 

@@ -9,10 +9,10 @@
 namespace zp::windows {
 namespace {
 
-const QColor& kBlue = board::kWindowBlue;
+const QColor& kBlue = gui::kWindowBlue;
 
 QLabel* label(QWidget* parent, const QString& text, QRect at, int size, Qt::Alignment align) {
-  QLabel* l = board::textLabel(parent, at, size, true, board::kLightBlue, align);
+  QLabel* l = gui::textLabel(parent, at, size, true, gui::kLightBlue, align);
   l->setText(text);
   return l;
 }
@@ -55,13 +55,13 @@ Tgamestart::Tgamestart(QWidget* parent) : QWidget(parent, Qt::Tool) {
   checkbox_team = new QCheckBox(QStringLiteral("Team Game"), this);
   checkbox_team->setObjectName(QStringLiteral("checkbox_team"));
   checkbox_team->setGeometry(70, 124, 120, 22);
-  checkbox_team->setFont(board::gameFont(13, true));
-  board::setTextColour(checkbox_team, board::kLightBlue);
+  checkbox_team->setFont(gui::gameFont(13, true));
+  gui::setTextColour(checkbox_team, gui::kLightBlue);
 
   auto* start = new QPushButton(QStringLiteral("START GAME"), this);
   start->setObjectName(QStringLiteral("Image1"));
   start->setGeometry(78, 152, 100, 28);
-  start->setFont(board::gameFont(12, true));
+  start->setFont(gui::gameFont(12, true));
   connect(start, &QPushButton::clicked, this, [this] {
     if (hooks_.start) hooks_.start(checkbox_team->isChecked());
     hide();

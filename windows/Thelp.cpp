@@ -15,7 +15,7 @@
 #include <array>
 #include <utility>
 
-#include "windows/side_windows.h"
+#include "gui/look.h"
 
 namespace zp::windows {
 namespace {
@@ -230,7 +230,7 @@ void fillPage(QTextBrowser& page, const QString& text) {
 
 Thelp::Thelp(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Zandu Pelix - Help File"));
-  useGameFont(*this);
+  gui::useGameFont(*this);
 
   auto* side = new QFrame(this);
   side->setObjectName(QStringLiteral("panel_side"));

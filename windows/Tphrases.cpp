@@ -8,18 +8,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "windows/side_windows.h"
+#include "gui/look.h"
 
 namespace zp::windows {
 
 Tphrases::Tphrases(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Zandu Pelix - Phrase Buttons "));
-  useGameFont(*this);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, QColor(0x0c, 0x71, 0xc2));
-  colours.setColor(QPalette::WindowText, QColor(0xba, 0xca, 0xef));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  gui::useSideWindowLook(*this);
 
   auto* form = new QFormLayout;
   form->setHorizontalSpacing(10);
@@ -38,12 +33,7 @@ Tphrases::Tphrases(QWidget* parent) : QDialog(parent) {
 
   auto* note = new QLabel(QStringLiteral("Buttons can only be used once every 2 seconds"), this);
   note->setObjectName(QStringLiteral("label_note"));
-  QFont noteFont = note->font();
-  noteFont.setItalic(true);
-  note->setFont(noteFont);
-  QPalette noteColours = note->palette();
-  noteColours.setColor(QPalette::WindowText, Qt::white);
-  note->setPalette(noteColours);
+  gui::styleLabel(*note, {.italic = true});
 
   auto* done = new QPushButton(QStringLiteral("Done"), this);
   done->setObjectName(QStringLiteral("button_done"));
@@ -93,8 +83,7 @@ void Tphrases::showEvent(QShowEvent* event) {
     if (hooks_.current) phrases_ = hooks_.current();
     // Also what drops the edits of an opening that ended without Done.
     fill();
-    if (!placed_) centreWindow(*this, parentWidget());
-    placed_ = true;
+    gui::centreOnce(*this, placed_);
   }
   QDialog::showEvent(event);
 }

@@ -11,13 +11,13 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "windows/side_windows.h"
+#include "gui/look.h"
 
 namespace zp::windows {
 namespace {
 
-QString q(const std::string& text) {
-  return QString::fromStdString(text);
+QString q(std::string_view text) {
+  return gui::shownText(text);
 }
 
 // The player number before the first ":", digits only; -1 when there is none.
@@ -34,12 +34,7 @@ int lineNumber(const QString& line) {
 
 Tspylist::Tspylist(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setWindowTitle(QStringLiteral("Zandu Pelix - Spys"));
-  useGameFont(*this);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, QColor(0x0c, 0x71, 0xc2));
-  colours.setColor(QPalette::WindowText, QColor(0xba, 0xca, 0xef));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  gui::useSideWindowLook(*this);
 
   listbox_spys = new QListWidget(this);
   listbox_spys->setObjectName(QStringLiteral("listbox_spys"));
@@ -55,13 +50,7 @@ Tspylist::Tspylist(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStays
 
   auto* title = new QLabel(QStringLiteral("Spy List"), this);
   title->setObjectName(QStringLiteral("label_title"));
-  QFont titleFont = title->font();
-  titleFont.setBold(true);
-  titleFont.setPixelSize(15);
-  title->setFont(titleFont);
-  QPalette titleColours = title->palette();
-  titleColours.setColor(QPalette::WindowText, Qt::white);
-  title->setPalette(titleColours);
+  gui::styleLabel(*title, {.bold = true, .pixelSize = 15});
 
   auto* ok = new QPushButton(QStringLiteral("Ok"), this);
   ok->setObjectName(QStringLiteral("button_ok"));
@@ -139,8 +128,7 @@ void Tspylist::removeFromGame() {
 void Tspylist::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {
     refresh();
-    if (!placed_) centreWindow(*this, parentWidget());
-    placed_ = true;
+    gui::centreOnce(*this, placed_);
   }
   QDialog::showEvent(event);
 }

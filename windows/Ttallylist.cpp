@@ -14,20 +14,18 @@
 #include <string>
 #include <vector>
 
-#include "windows/side_windows.h"
+#include "gui/look.h"
 
 namespace zp::windows {
 namespace {
 
 using records::TallyTable;
 
-const QColor kWindowBlue(0x0c, 0x71, 0xc2);
-const QColor kLightBlueText(0xba, 0xca, 0xef);
 // The panel heading before anybody is selected, as the window was designed.
 constexpr std::string_view kNobody = "XX";
 
 QString q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return gui::shownText(text);
 }
 
 // A name can be as long as its owner likes: shortened, never widening the window, and
@@ -66,14 +64,7 @@ Label* label(const QString& text, const QString& name, QWidget* parent, bool str
   auto* made = new Label(text, parent);
   made->setObjectName(name);
   made->setTextFormat(Qt::PlainText);
-  if (strong) {
-    QFont font = made->font();
-    font.setBold(true);
-    made->setFont(font);
-    QPalette colours = made->palette();
-    colours.setColor(QPalette::WindowText, Qt::white);
-    made->setPalette(colours);
-  }
+  if (strong) gui::styleLabel(*made, {.bold = true});
   return made;
 }
 
@@ -130,12 +121,7 @@ Ttallylist::~Ttallylist() = default;
 
 void Ttallylist::build() {
   setWindowTitle(QStringLiteral("Zandu Pelix - Tally List"));
-  useGameFont(*this);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, kWindowBlue);
-  colours.setColor(QPalette::WindowText, kLightBlueText);
-  setPalette(colours);
-  setAutoFillBackground(true);
+  gui::useSideWindowLook(*this);
 
   ask_ = [this](const QString& text) {
     return QMessageBox::question(this, QStringLiteral("Confirm"), text,
@@ -313,9 +299,7 @@ void Ttallylist::resetClicked() {
 void Ttallylist::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {
     refresh();
-    // Centred the first time only: after that it opens where the user left it.
-    if (!placed_) centreWindow(*this, parentWidget());
-    placed_ = true;
+    gui::centreOnce(*this, placed_);
   }
   QDialog::showEvent(event);
 }

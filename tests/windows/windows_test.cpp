@@ -16,7 +16,7 @@
 #include "windows/Tphrases.h"
 #include "windows/Tspylist.h"
 #include "windows/Ttallylist.h"
-#include "windows/side_windows.h"
+#include "gui/look.h"
 
 namespace zp::windows {
 namespace {
