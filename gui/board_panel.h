@@ -10,7 +10,8 @@
 #include <functional>
 
 #include "client/board_play.h"
-#include "gui/tile_pictures.h"
+#include "gui/tile_set.h"
+#include "gui/board_pictures.h"
 
 namespace zp::board {
 

@@ -9,10 +9,10 @@
 
 #include "client/board_model.h"
 
-// The pictures of the board: the tile set (squares, letter tiles, marks, the empty rack
-// slot), the picture buttons, the direction arrows, the shuffle gauges, the bonus banner and
-// the winner panel. All are drawn by the program for the screen's device pixel ratio, so
-// they stay sharp on dense screens; a tile set can also come from a bitmap file.
+// The tile set: the board's squares, letter tiles, marks and the empty rack slot. The
+// built-in set is drawn by the program for the screen's device pixel ratio, so it stays
+// sharp on dense screens; a tile set can also come from a bitmap file, and the sets a
+// player may choose are found in the program's folders.
 //
 //   TileSet tiles = TileSet::classic(devicePixelRatioF());
 //   painter.drawPixmap(56 * a, 56 * b, tiles.picture(model.square(cell)));
@@ -65,44 +65,5 @@ QList<TileSetFile> findTileSets(const QStringList& folders);
 
 // A set's name as a menu item's caption: plain text, so "&" is not a shortcut mark.
 QString tileSetMenuText(const QString& name);
-
-// ---- the picture buttons above the board
-
-enum class PictureButton { kClear, kDone, kShuffle, kStart };
-enum class ButtonLook { kNormal, kPressed, kDisabled };
-
-// Fits the button row: Clear at x 23, Shuffle at 140, Start at 274, Done at 344, y 81.
-QSize pictureButtonSize(PictureButton button);
-// Rounded blue faces reading CLEAR, SEND, ZANDU SHUFFLE and START GAME.
-QPixmap pictureButtonPicture(PictureButton button, qreal dpr,
-                             ButtonLook look = ButtonLook::kNormal);
-
-// ---- the direction arrows: 1 above the board, 2 right, 3 below, 4 left
-
-inline constexpr QSize kArrowRowSize{140, 22};     // arrows 1 and 3
-inline constexpr QSize kArrowColumnSize{22, 139};  // arrows 2 and 4
-QSize directionArrowSize(int direction);
-// Arrows pointing the way the tiles move (1 down, 2 left, 3 up, 4 right); any other
-// direction gives a null pixmap.
-QPixmap directionArrowPicture(int direction, qreal dpr);
-
-// ---- the shuffle gauges (`imagelist_shuffles`)
-
-inline constexpr QSize kShuffleGaugeSize{12, 41};
-inline constexpr int kShuffleGaugePictures = 6;
-// Picture k (0..5): k light blocks from the top of a dark bar; any other k gives a null
-// pixmap, which leaves the gauge empty.
-QPixmap shuffleGaugePicture(int count, qreal dpr);
-
-// ---- the bonus banner (`image_bonus`) and the winner panel
-
-inline constexpr QSize kBonusBannerSize{217, 19};
-inline constexpr int kBonusBannerFrames = 5;
-// Frame 0..4 of the banner fading in; any other frame gives a null pixmap.
-QPixmap bonusBannerFrame(int frame, qreal dpr);
-
-inline constexpr QSize kWinnerPanelSize{431, 41};
-// The background under the winner labels (light blue bold text, centred).
-QPixmap winnerPanelPicture(qreal dpr);
 
 }  // namespace zp::board

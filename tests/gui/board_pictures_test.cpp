@@ -1,4 +1,5 @@
-#include "gui/tile_pictures.h"
+#include "gui/tile_set.h"
+#include "gui/board_pictures.h"
 
 #include <gtest/gtest.h>
 
