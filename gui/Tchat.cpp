@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gui/chat_panel.h"
 #include "gui/look.h"
 #include "gui/pictures.h"
 
@@ -27,7 +28,6 @@ constexpr int kDispatchMs = 16;  // one message per tick; the phrase lock's 101 
 constexpr std::array<int, 4> kTextSizes = {8, 10, 12, 14};
 using gui::kWindowBlue;
 const QColor kTeamColour = gui::kLightBlue;
-const QColor kChatBackground(0xF2, 0xF9, 0xFF);
 
 // The window's own texts; what came from the network goes through gui::shownText.
 QString q(std::string_view text) {
@@ -76,7 +76,7 @@ Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
   buildMenus();
   panel_board = new board::BoardPanel(session_.board(), central);
   panel_board->changed = [this] { refresh(); };
-  panel_board->wordListClicked = [this] { mychat->setFocus(); };
+  panel_board->wordListClicked = [this] { panel_chat->focusInput(); };
   buildRoster(central);
   buildChat(central);
   move(3, 3);
@@ -173,7 +173,7 @@ void Tchat::buildMenus() {
   ScrollChatOff1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
   options->addAction(QStringLiteral("Clear Main Chat"), this, [this] {
     session_.chat().clear();
-    mychat->setFocus();
+    panel_chat->focusInput();
   });
   options->addAction(QStringLiteral("Reset Screen Location"), this, [this] {
     // Written only when the window closes.
@@ -251,112 +251,10 @@ void Tchat::buildRoster(QWidget* central) {
 }
 
 void Tchat::buildChat(QWidget* central) {
-  const qreal dpr = devicePixelRatioF();
-  // The phrase row: nine phrases and the chatter sounds.
-  for (int i = 0; i < kPhraseButtonCount; ++i) {
-    auto* button = new QToolButton(central);
-    button->setGeometry(445 + 31 * i, 238, kPhraseButtonSize.width(), kPhraseButtonSize.height());
-    button->setIcon(QIcon(phraseButtonPicture(i + 1, dpr)));
-    button->setIconSize(kPhraseButtonSize - QSize(4, 4));
-    button->setAutoRaise(true);
-    phraseButtons_[static_cast<std::size_t>(i)] = button;
-    const int number = i + 1;
-    if (number <= 9) {
-      QObject::connect(button, &QToolButton::clicked, this, [this, number] {
-        session_.b_phrase1Click(number);
-        wakeDispatch();
-      });
-    }
-  }
-  chatterMenu_ = new QMenu(this);
-  for (int k = 0; k < static_cast<int>(kChatterSoundMenu.size()); ++k) {
-    chatterMenu_->addAction(q(kChatterSoundMenu[static_cast<std::size_t>(k)]), this,
-                            [this, k] { session_.wave12Click(k); });
-  }
-  QToolButton* sounds = phraseButtons_[9];
-  sounds->setToolTip(QStringLiteral("Chatter Sounds"));
-  QObject::connect(sounds, &QToolButton::clicked, this, [this, sounds] {
-    chatterMenu_->popup(sounds->mapToGlobal(QPoint(sounds->width(), sounds->height())));
-  });
-
-  mainchat = new ChatView(session_.chat(), central);
-  mainchat->setGeometry(445, 265, 327, 237);
-  QPalette palette = mainchat->palette();
-  palette.setColor(QPalette::Base, kChatBackground);
-  mainchat->setPalette(palette);
-  mainchat->setContextMenuPolicy(Qt::CustomContextMenu);
-  chatScrollOff_ = new QAction(QStringLiteral("Scroll Chat Off"), this);
-  chatScrollOff_->setCheckable(true);
-  QObject::connect(chatScrollOff_, &QAction::triggered, this, [this] {
-    session_.chat().toggleScrollChatOff();
-    refresh();
-  });
-  QObject::connect(mainchat, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    QMenu menu(this);
-    menu.addAction(QStringLiteral("Select All"), mainchat, &QTextEdit::selectAll);
-    QAction* copy = menu.addAction(QStringLiteral("Copy"), mainchat, &QTextEdit::copy);
-    copy->setShortcut(QKeySequence::Copy);
-    menu.addAction(QStringLiteral("Clear Main Chat"), this, [this] {
-      session_.chat().clear();
-      mychat->setFocus();
-    });
-    menu.addSeparator();
-    chatScrollOff_->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
-    menu.addAction(chatScrollOff_);
-    menu.exec(mainchat->mapToGlobal(at));
-  });
-  QObject::connect(mainchat, &ChatView::linkClicked, this, &Tchat::mainchatJump);
-  mainchat->viewport()->installEventFilter(this);
-
-  mychat = new QLineEdit(central);
-  mychat->setGeometry(445, 505, 296, 22);
-  mychat->setFont(gui::gameFont(13));
-  QPalette input = mychat->palette();
-  input.setColor(QPalette::Base, kChatBackground);
-  mychat->setPalette(input);
-  mychat->setText(q(session_.input().text()));
-  mychat->installEventFilter(this);
-  mychat->setContextMenuPolicy(Qt::CustomContextMenu);
-  QObject::connect(mychat, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    QMenu menu(this);
-    QAction* paste = menu.addAction(QStringLiteral("Paste"), this, [this] {
-      const QString clip = QApplication::clipboard()->text();
-      if (clip.isEmpty()) return;
-      session_.input().paste(clip.toStdString());
-      mychat->setText(q(session_.input().text()));
-      mychat->end(false);
-    });
-    paste->setShortcut(QKeySequence::Paste);
-    menu.exec(mychat->mapToGlobal(at));
-  });
-  QObject::connect(mychat, &QLineEdit::textEdited, this, [this](const QString& text) {
-    const std::string& kept = session_.input().edit(text.toStdString());
-    if (q(kept) != text) {
-      const int caret = mychat->cursorPosition();
-      mychat->setText(q(kept));
-      mychat->setCursorPosition(std::min(caret, static_cast<int>(mychat->text().size())));
-    }
-  });
-  QObject::connect(mychat, &QLineEdit::returnPressed, this, &Tchat::sendInput);
-
-  smileyMenu_ = new QMenu(this);
-  for (int i = 0; i < kSmileyCount; ++i) {
-    smileyMenu_->addAction(QIcon(smileyPicture(i, dpr)), smileyCaption(i), this, [this, i] {
-      session_.input().insertSmiley(kFirstSmileyCode + i);
-      mychat->setText(q(session_.input().text()));
-      mychat->end(false);
-      mychat->setFocus();
-    });
-  }
-  button_smilies = new QToolButton(central);
-  button_smilies->setGeometry(746, 505, kSmileyButtonSize.width(), kSmileyButtonSize.height());
-  button_smilies->setIcon(QIcon(smileyButtonPicture(dpr)));
-  button_smilies->setIconSize(kSmileyButtonSize - QSize(4, 4));
-  button_smilies->setAutoRaise(true);
-  QObject::connect(button_smilies, &QToolButton::clicked, this, [this] {
-    smileyMenu_->popup(
-        button_smilies->mapToGlobal(QPoint(button_smilies->width(), button_smilies->height())));
-  });
+  panel_chat = new ChatPanel(session_, central);
+  panel_chat->sent = [this] { wakeDispatch(); };
+  panel_chat->changed = [this] { refresh(); };
+  panel_chat->tell = [this](std::string_view text) { messageBox(text); };
 }
 
 // ---- drawing the session
@@ -377,7 +275,6 @@ void Tchat::refresh() {
   for (std::size_t i = 0; i < kTextSizes.size(); ++i)
     textSizes_[i]->setChecked(kTextSizes[i] == size);
   ScrollChatOff1->setChecked(session_.chat().scrollChatOff());
-  chatScrollOff_->setChecked(session_.chat().scrollChatOff());
   JustWatch1->setChecked(session_.justWatchChecked());
 
   panel_board->sync();
@@ -408,12 +305,7 @@ void Tchat::refresh() {
     image_Turn->show();
   }
 
-  for (int k = 1; k <= 9; ++k)
-    phraseButtons_[static_cast<std::size_t>(k - 1)]->setToolTip(q(session_.phrases().phrase(k)));
-  Rgb rgb = rgbOf(session_.chatColour());
-  QPalette input = mychat->palette();
-  input.setColor(QPalette::Text, QColor(rgb.red, rgb.green, rgb.blue));
-  mychat->setPalette(input);
+  panel_chat->sync();
 
   if (view.clockRunning && !Timer2.isActive()) Timer2.start();
   if (!view.clockRunning) Timer2.stop();
@@ -451,11 +343,6 @@ void Tchat::connectionInfo(const QString& text) {
   } else if (text == QLatin1String(net::GameConnection::kSocketClosed) && connected_) {
     session_.sockInfo(kSocketClosed);
   }
-}
-
-void Tchat::sendInput() {
-  session_.sendit();
-  mychat->setText(q(session_.input().text()));
 }
 
 void Tchat::seatMenu(int seat, const QPoint& at) {
@@ -508,27 +395,6 @@ void Tchat::loadgrouptiles(const QString& name) {
     panel_board->setTiles(std::move(load.set));
     return;
   }
-}
-
-void Tchat::mainchatJump(int link) {
-  const auto address = session_.chat().linkAddress(link);
-  if (!address || !QDesktopServices::openUrl(QUrl(q(*address), QUrl::StrictMode)))
-    messageBox("Cannot open Webpage");
-}
-
-bool Tchat::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == mychat && event->type() == QEvent::KeyPress) {
-    // Any key on the placeholder empties it first, so Enter on it sends nothing.
-    if (session_.input().showsPlaceholder()) {
-      session_.input().keyDown();
-      mychat->clear();
-    }
-  }
-  if (watched == mainchat->viewport() && event->type() == QEvent::MouseButtonRelease) {
-    // Reading the chat hands the keyboard back to the input, unless text is being copied.
-    if (!mainchat->textCursor().hasSelection()) mychat->setFocus();
-  }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 void Tchat::closeEvent(QCloseEvent* event) {

@@ -15,7 +15,6 @@
 
 #include "client/session.h"
 #include "gui/board_panel.h"
-#include "gui/chat_view.h"
 #include "gui/sound_player.h"
 #include "net/connection.h"
 
@@ -24,6 +23,8 @@ class TallyTable;
 }
 
 namespace zp::client {
+
+class ChatPanel;
 
 // The table this window hosts when the player hosts one; the program provides it, so the
 // window knows nothing of the table's insides.
@@ -75,7 +76,6 @@ class Tchat : public QMainWindow, private ClientShell {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // ClientShell
@@ -101,11 +101,9 @@ class Tchat : public QMainWindow, private ClientShell {
   // Draws everything the session holds that may have changed.
   void refresh();
   void seatMenu(int seat, const QPoint& at);
-  void mainchatJump(int link);
   // The Tiles menu: the sets found beside the program (and in the per-user folder).
   void grouptilesmenu();
   void loadgrouptiles(const QString& name);
-  void sendInput();
 
   TchatParts parts_;
   ClientSession session_;
@@ -130,9 +128,6 @@ class Tchat : public QMainWindow, private ClientShell {
   QAction* JustWatch1 = nullptr;
   QMenu* Tiles1 = nullptr;
   QList<board::TileSetFile> tileSets_;
-  QMenu* chatterMenu_ = nullptr;
-  QMenu* smileyMenu_ = nullptr;
-  QAction* chatScrollOff_ = nullptr;  // the chat view's own Scroll Chat Off
 
   board::BoardPanel* panel_board = nullptr;
 
@@ -151,11 +146,7 @@ class Tchat : public QMainWindow, private ClientShell {
   QLabel* label_team2 = nullptr;
   QLabel* image_Turn = nullptr;
 
-  // The chat panel.
-  ChatView* mainchat = nullptr;
-  QLineEdit* mychat = nullptr;
-  std::array<QToolButton*, 10> phraseButtons_{};
-  QToolButton* button_smilies = nullptr;
+  ChatPanel* panel_chat = nullptr;
 };
 
 }  // namespace zp::client

@@ -1,5 +1,6 @@
 // The main window through real widgets offscreen, against real tables on free ports.
 #include "gui/Tchat.h"
+#include "gui/chat_view.h"
 
 #include <gtest/gtest.h>
 
