@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 namespace zp::client {
 
@@ -13,11 +14,11 @@ using board::onBoard;
 
 namespace {
 
-// Cells are numbered a * 7 + b, as the board's letters are stored.
 constexpr int kSteps = kLongestWord;
-constexpr int kBonusExtra = 20;  // what the bonus square adds to its tile
-constexpr int kWordSquareMasks = 1 << 8;
+constexpr int kBonusExtra = 20;           // what the bonus square adds to its tile
+constexpr int kWordSquareMasks = 1 << 8;  // which of the eight word squares are still free
 
+// Inside the search a cell is its index a * 7 + b, as the board's letters are stored.
 int readingRank(int cell) {
   return (cell % kBoardSize) * kBoardSize + cell / kBoardSize;
 }
@@ -99,11 +100,52 @@ bool better(const TracePath& x, const TracePath& y) {
   return x.points > y.points || (x.points == y.points && beforeInReading(x.view(), y.view()));
 }
 
+// The word squares a walk crosses, as (doubles, triples), 0..4 of each as on the board: the
+// levels x * 5 + y, padded to 32 so that the loops over them vectorise.
+constexpr int kPerKind = 5;
+constexpr int kLevelCount = kPerKind * kPerKind;
+using Levels = std::array<std::int16_t, 32>;
+constexpr std::int16_t kNone = -30000;  // stays below 0 after seven tiles are added
+constexpr std::array<int, kLevelCount> kLevelFactor = [] {
+  std::array<int, kLevelCount> f{};
+  for (int x = 0, two = 1; x < kPerKind; ++x, two *= 2)
+    for (int y = 0, three = 1; y < kPerKind; ++y, three *= 3) f[x * kPerKind + y] = two * three;
+  return f;
+}();
+
+// `to` takes the walks of `from` with one more tile in front, worth `tile` on a square of
+// word factor `factor`.
+void prepend(Levels& to, const Levels& from, int tile, int factor) {
+  Levels moved;
+  const auto t = static_cast<std::int16_t>(tile);
+  for (std::size_t l = 0; l < moved.size(); ++l) moved[l] = static_cast<std::int16_t>(from[l] + t);
+  // A walk past a fifth square of a kind crosses one twice, which no path does: it goes.
+  if (factor == 2) {
+    // One more double: each level moves a row on.
+    std::copy_backward(moved.begin(), moved.begin() + kLevelCount - kPerKind,
+                       moved.begin() + kLevelCount);
+    std::fill(moved.begin(), moved.begin() + kPerKind, kNone);
+  } else if (factor == 3) {
+    // One more triple: each level moves a column on.
+    for (int x = 0; x < kPerKind; ++x) {
+      std::int16_t* row = moved.data() + x * kPerKind;
+      std::copy_backward(row, row + kPerKind - 1, row + kPerKind);
+      row[0] = kNone;
+    }
+  }
+  for (std::size_t l = 0; l < to.size(); ++l) to[l] = std::max(to[l], moved[l]);
+}
+
 // Branch and bound, one class of paths at a time: first those that keep the longest start
 // of the picks, then the ones that leave them a cell earlier, and so on. Within a class the
 // cells are tried best bound first, and a branch is cut as soon as its bound cannot beat
-// the worst path kept (nor tie it from earlier in reading order), so the board of one
-// repeated letter, with millions of paths, costs a few thousand steps.
+// the worst path kept (nor tie it from earlier in reading order).
+//
+// The bound comes from walks that spell the rest of the word (crossing themselves allowed),
+// kept apart by the word squares they cross: the tiles' points and the word factor must
+// come from one walk, and the factor no higher than the free word squares within reach.
+// On a board of one repeated letter, with millions of paths, the best is found in a few
+// dozen steps.
 class Search {
  public:
   Search(const Letters& letters, std::span<const int> word, std::size_t limit,
@@ -116,32 +158,31 @@ class Search {
     restWorth_[n_] = 0;
     for (int i = n_ - 1; i >= 0; --i)
       restWorth_[i] = restWorth_[i + 1] + board::letterworth(word_[i]);
-    // The letters after i along walks from each cell, self-crossings allowed: -1 where the
-    // rest of the word cannot be spelled at all.
-    for (int i = n_ - 1; i >= 0; --i)
+    for (int i = n_ - 1; i >= 0; --i) {
+      spelled_[i] = 0;
       for (int cell = 0; cell < kCellCount; ++cell) {
-        int points = -1, factor = -1;
-        if (letters[cell] == word_[i]) {
-          if (i == n_ - 1) {
-            points = 0, factor = 1;
-          } else {
-            for (int d : g_.around(cell)) {
-              if (morePoints_[i + 1][d] < 0) continue;
-              points = std::max(points, tile_[d] + morePoints_[i + 1][d]);
-              factor = std::max(factor, g_.factor(d) * moreFactor_[i + 1][d]);
-            }
+        if (letters[cell] != word_[i]) continue;
+        Levels& mine = more_[i][cell];
+        mine.fill(kNone);
+        bool spelled = i == n_ - 1;
+        if (spelled) {
+          mine[0] = 0;
+        } else {
+          for (int d : g_.around(cell)) {
+            if ((spelled_[i + 1] >> d & 1) == 0) continue;
+            prepend(mine, more_[i + 1][d], tile_[d], g_.factor(d));
+            spelled = true;
           }
         }
-        morePoints_[i][cell] = points;
-        moreFactor_[i][cell] = factor;
+        if (spelled) spelled_[i] |= std::uint64_t{1} << cell;
       }
+    }
   }
 
   void run(std::span<const int> anchor) {
     const int kept = static_cast<int>(anchor.size());
     for (int j = kept; j >= 0 && out_.size() < limit_; --j) {
       classStart_ = out_.size();
-      sum_ = 0, factor_ = 1, used_ = 0, free_ = ~0u;
       for (int k = 0; k < j; ++k) push(k, anchor[k]);
       if (j == n_)
         offer();
@@ -151,31 +192,36 @@ class Search {
   }
 
  private:
+  // The path so far, after k cells.
+  struct Level {
+    int sum = 0;
+    int factor = 1;
+    std::uint64_t used = 0;
+    unsigned free = 0xff;  // the word squares not on the path
+  };
+
   void push(int k, int cell) {
     path_[k] = cell;
-    sum_ += tile_[cell];
-    factor_ *= g_.factor(cell);
-    used_ |= std::uint64_t{1} << cell;
-    free_ &= ~g_.wordSquareBit(cell);
-  }
-  void pop(int k) {
-    const int cell = path_[k];
-    sum_ -= tile_[cell];
-    factor_ /= g_.factor(cell);
-    used_ &= ~(std::uint64_t{1} << cell);
-    free_ |= g_.wordSquareBit(cell);
+    const Level& was = level_[k];
+    level_[k + 1] = {was.sum + tile_[cell], was.factor * g_.factor(cell),
+                     was.used | std::uint64_t{1} << cell, was.free & ~g_.wordSquareBit(cell)};
   }
 
   // The most points any path through path_[0..k-1] can make.
   int bound(int k) const {
-    if (k == n_) return sum_ * factor_;
+    const Level& at = level_[k];
+    if (k == n_) return at.sum * at.factor;
     const int last = path_[k - 1];
-    const bool bonusFree = (used_ >> g_.bonusCell() & 1) == 0;
+    const bool bonusFree = (at.used >> g_.bonusCell() & 1) == 0;
     // No tile makes more than three times its worth, except the one on the bonus square.
     const int plain = 3 * restWorth_[k] + (bonusFree ? kBonusExtra : 0);
-    const int points = std::min(morePoints_[k - 1][last], plain);
-    const int factor = std::min(moreFactor_[k - 1][last], g_.gather(last, n_ - k, free_ & 0xff));
-    return (sum_ + points) * factor_ * factor;
+    const int most = g_.gather(last, n_ - k, at.free);
+    const Levels& levels = more_[k - 1][last];
+    int best = 0;
+    for (int l = 0; l < kLevelCount; ++l)
+      if (levels[l] >= 0 && kLevelFactor[l] <= most)
+        best = std::max(best, (at.sum + std::min<int>(levels[l], plain)) * kLevelFactor[l]);
+    return best * at.factor;
   }
 
   // Nothing under path_[0..k-1], whose bound is `b`, can take a kept path's place.
@@ -193,13 +239,18 @@ class Search {
 
   void descend(int k, int skip) {
     if (k == n_) return offer();
-    std::array<std::pair<int, int>, kCellCount> next;  // bound, cell
+    int bounds[kCellCount];
+    int cells[kCellCount];
     int count = 0;
+    const std::uint64_t used = level_[k].used;
     auto consider = [&](int cell) {
-      if (cell == skip || (used_ >> cell & 1) != 0 || morePoints_[k][cell] < 0) return;
+      if (cell == skip || (used >> cell & 1) != 0 || (spelled_[k] >> cell & 1) == 0) return;
       push(k, cell);
-      next[count++] = {bound(k + 1), cell};
-      pop(k);
+      // Best bound first; among equal bounds reading order stays, as the cells come in it.
+      const int b = bound(k + 1);
+      int i = count++;
+      for (; i > 0 && bounds[i - 1] < b; --i) bounds[i] = bounds[i - 1], cells[i] = cells[i - 1];
+      bounds[i] = b, cells[i] = cell;
     };
     if (k == 0) {
       for (int rank = 0; rank < kCellCount; ++rank)
@@ -207,15 +258,13 @@ class Search {
     } else {
       for (int d : g_.around(path_[k - 1])) consider(d);
     }
-    // Best bound first; among equal bounds reading order stays, as the cells came in it.
-    for (int i = 1; i < count; ++i)
-      for (int j = i; j > 0 && next[j - 1].first < next[j].first; --j)
-        std::swap(next[j - 1], next[j]);
     for (int i = 0; i < count; ++i) {
-      const auto [b, cell] = next[static_cast<std::size_t>(i)];
-      push(k, cell);
-      if (!hopeless(k + 1, b)) descend(k + 1, -1);
-      pop(k);
+      push(k, cells[i]);
+      if (!hopeless(k + 1, bounds[i])) {
+        descend(k + 1, -1);
+      } else if (bounds[i] < out_.back().points) {
+        break;  // the rest are no better
+      }
     }
   }
 
@@ -223,7 +272,7 @@ class Search {
     TracePath p;
     for (int i = 0; i < n_; ++i) p.cells[static_cast<std::size_t>(i)] = cellAt(path_[i]);
     p.length = n_;
-    p.points = sum_ * factor_;
+    p.points = level_[n_].sum * level_[n_].factor;
     if (out_.size() == limit_) {
       if (!better(p, out_.back())) return;
       out_.pop_back();
@@ -242,14 +291,13 @@ class Search {
   std::array<int, kSteps> word_{};
   std::array<int, kSteps + 1> restWorth_{};  // the worths of the letters from i on
   std::array<int, kCellCount> tile_{};       // each cell's tile on its square
-  std::array<std::array<int, kCellCount>, kSteps> morePoints_{};
-  std::array<std::array<int, kCellCount>, kSteps> moreFactor_{};
+  // The cells from which the letters from i on can be spelled, and for those, the most
+  // points the letters after i add, by the level of the word squares they cross.
+  std::array<std::uint64_t, kSteps> spelled_{};
+  std::array<std::array<Levels, kCellCount>, kSteps> more_;
 
   std::array<int, kSteps> path_{};
-  int sum_ = 0;
-  int factor_ = 1;
-  std::uint64_t used_ = 0;
-  unsigned free_ = ~0u;  // the word squares not on the path
+  std::array<Level, kSteps + 1> level_{};
 };
 
 }  // namespace
