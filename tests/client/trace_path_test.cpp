@@ -163,7 +163,7 @@ TEST(FindPaths, AgreeWithEveryPathRankedOnRandomBoards) {
       const auto r = random() % (alphabet.size() + 2);
       code = r < alphabet.size() ? alphabet[r] - 'a' + 1 : 0;  // some cells hold no tile
     }
-    const std::size_t length = 1 + random() % 5;
+    const std::size_t length = 1 + random() % 7;
     std::string word;
     for (std::size_t i = 0; i < length; ++i) word += alphabet[random() % alphabet.size()];
     std::vector<Path> all;
