@@ -20,6 +20,34 @@ Square squareAt(Cell c) {
   return Square::kPlain;
 }
 
+int tilePoints(Square s, int worth) {
+  switch (s) {
+    case Square::kBonus:
+      return worth + 20;
+    case Square::kDoubleLetter:
+      return 2 * worth;
+    case Square::kTripleLetter:
+      return 3 * worth;
+    default:
+      return worth;
+  }
+}
+
+int wordFactor(Square s) {
+  return s == Square::kDoubleWord ? 2 : s == Square::kTripleWord ? 3 : 1;
+}
+
+int wordPoints(const Letters& letters, std::span<const Cell> path) {
+  int sum = 0, factor = 1;
+  for (const Cell c : path) {
+    if (!onBoard(c)) continue;
+    const Square s = squareAt(c);
+    sum += tilePoints(s, letterworth(letters[cellIndex(c.a, c.b)]));
+    factor *= wordFactor(s);
+  }
+  return sum * factor;
+}
+
 namespace {
 
 // Compacts one line toward its first cell: each empty cell, from the edge inward, takes

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 #include "rules/constants.h"
 
@@ -49,6 +50,12 @@ int letterworth(int code);
 enum class Square { kPlain, kBonus, kDoubleLetter, kTripleLetter, kDoubleWord, kTripleWord };
 Square squareAt(Cell c);
 
+// A tile's points on its square: doubled or tripled on a letter square, 20 more on the bonus
+// square; a word square leaves them as they are.
+int tilePoints(Square s, int worth);
+// What a word square multiplies the whole word by; 1 for every other square.
+int wordFactor(Square s);
+
 // 49 letter codes, column by column (index a * 7 + b), as CMD_theboard carries them.
 using Letters = std::array<int, kCellCount>;
 inline constexpr std::size_t cellIndex(int a, int b) {
@@ -59,5 +66,9 @@ inline constexpr std::size_t cellIndex(int a, int b) {
 // the cells holding `emptyCode` gather at the other end. Any direction other than the
 // four falls down, as every side has always done.
 void fall(Letters& letters, int direction, int emptyCode);
+
+// A word's points as the table counts them, before the bonus for a seven-letter word: its
+// tiles' points, then times the factor of every word square it crosses.
+int wordPoints(const Letters& letters, std::span<const Cell> path);
 
 }  // namespace zp::board

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace zp::board {
 namespace {
@@ -43,6 +44,29 @@ TEST(Rules, NeighboursAreTheEightAroundACell) {
   EXPECT_FALSE(touching({3, 3}, {3, 3}));
   EXPECT_TRUE(touching({0, 0}, {1, 1}));
   EXPECT_FALSE(touching({0, 0}, {2, 0}));
+}
+
+// The table's count: letter squares per tile, the bonus square's 20, then every word square's
+// factor on the whole sum. The cells need not touch: the table checks that elsewhere.
+TEST(Rules, WordPointsCountSquaresThenWordFactors) {
+  Letters letters{};
+  letters.fill(1);                // a, worth 1
+  letters[cellIndex(2, 2)] = 17;  // q, worth 10, on a triple-letter square
+  letters[cellIndex(1, 2)] = 22;  // v, worth 7, plain
+  const struct {
+    std::vector<Cell> path;
+    int points;
+  } cases[] = {
+      {{}, 0},
+      {{{3, 3}}, 21},                    // the bonus square
+      {{{1, 2}}, 7},                     // plain
+      {{{2, 2}, {1, 2}}, 37},            // 3 x 10 + 7
+      {{{0, 0}, {1, 1}}, 6},             // (2 + 1) x 2
+      {{{0, 3}, {1, 2}, {2, 2}}, 114},   // (1 + 7 + 30) x 3
+      {{{1, 1}, {5, 5}, {0, 3}}, 36},    // 3 x 2 x 2 x 3
+      {{{3, 3}, {3, 6}, {-1, -1}}, 66},  // (21 + 1) x 3; a cell off the board counts nothing
+  };
+  for (const auto& c : cases) EXPECT_EQ(wordPoints(letters, c.path), c.points) << c.points;
 }
 
 // Builds letters from 7 column strings (top to bottom), "." for an empty cell.
