@@ -1,5 +1,7 @@
 #include "server/board.h"
 
+#include "net/catalogue.h"
+
 namespace zp::server {
 
 char convertoletter(int code) {
@@ -21,6 +23,42 @@ int letterFromDraw(int r) {
   for (const Range& range : kSupply)
     if (r <= range.upTo) return range.letter - 'a' + 1;
   return 'z' - 'a' + 1;
+}
+
+namespace {
+
+// A tile's points on its square; the word squares count toward the word's multiplier.
+int tilePoints(Cell c, int value, int& doubles, int& triples) {
+  switch (board::squareAt(c)) {
+    case board::Square::kBonus:
+      return value + 20;
+    case board::Square::kDoubleLetter:
+      return 2 * value;
+    case board::Square::kTripleLetter:
+      return 3 * value;
+    case board::Square::kDoubleWord:
+      ++doubles;
+      return value;
+    case board::Square::kTripleWord:
+      ++triples;
+      return value;
+    case board::Square::kPlain:
+      break;
+  }
+  return value;
+}
+
+}  // namespace
+
+int wordPoints(const Board& board, std::span<const Cell> path) {
+  int sum = 0, doubles = 0, triples = 0;
+  for (const Cell c : path)
+    sum += tilePoints(c, board::letterworth(board.at(c.a, c.b)), doubles, triples);
+  for (int i = 0; i < doubles; ++i) sum *= 2;
+  for (int i = 0; i < triples; ++i) sum *= 3;
+  // The seven-letter bonus is not multiplied.
+  if (path.size() == static_cast<std::size_t>(kLongestWord)) sum += net::kBonusPoints;
+  return sum;
 }
 
 }  // namespace zp::server

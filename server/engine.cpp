@@ -11,31 +11,6 @@ void TableServer::createmaze() {
   sendToAll(net::to_players::theboard({board_.codes()}));
 }
 
-namespace {
-
-// A tile's points on its square; the word squares count toward the word's multiplier.
-int tilePoints(Cell c, int value, int& doubles, int& triples) {
-  switch (board::squareAt(c)) {
-    case board::Square::kBonus:
-      return value + 20;
-    case board::Square::kDoubleLetter:
-      return 2 * value;
-    case board::Square::kTripleLetter:
-      return 3 * value;
-    case board::Square::kDoubleWord:
-      ++doubles;
-      return value;
-    case board::Square::kTripleWord:
-      ++triples;
-      return value;
-    case board::Square::kPlain:
-      break;
-  }
-  return value;
-}
-
-}  // namespace
-
 void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
   if (game_.current == 0 || m.n != game_.current) return;
   tplayer& p = players_[m.n];
@@ -75,15 +50,9 @@ void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
   shell_.stopTimer(ServerTimer::Timer1);
   game_.current = 0;
 
-  int sum = 0, doubles = 0, triples = 0;
-  for (const Cell c : path) {
-    sum += tilePoints(c, board::letterworth(board_.at(c.a, c.b)), doubles, triples);
-    board_.set(c.a, c.b, kEmptyCode);
-  }
-  for (int i = 0; i < doubles; ++i) sum *= 2;
-  for (int i = 0; i < triples; ++i) sum *= 3;
+  const int sum = wordPoints(board_, path);
+  for (const Cell c : path) board_.set(c.a, c.b, kEmptyCode);
   const bool sevenLetters = path.size() == static_cast<std::size_t>(kLongestWord);
-  if (sevenLetters) sum += net::kBonusPoints;
   if (p.team == 1 || p.team == 2) game_.teamTotals[static_cast<std::size_t>(p.team - 1)] += sum;
   p.score += sum;
 
