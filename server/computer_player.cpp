@@ -27,6 +27,11 @@ void TableServer::setComputerStrength(ComputerStrength strength,
   }
 }
 
+words::WordGraph TableServer::wordsForExpert(std::string_view dictionaryRecords) {
+  return words::WordGraph::fromRecords(dictionaryRecords, kShortestWord,
+                                       static_cast<std::size_t>(kLongestWord));
+}
+
 void TableServer::computertimerTimer() {
   if (--game_.computerCountdown >= 1) return;
   shell_.stopTimer(ServerTimer::computertimer);

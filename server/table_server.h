@@ -56,12 +56,16 @@ class TableServer {
  public:
   TableServer(ServerShell& shell, words::WordChecker& spell,
               std::span<const std::string> candidateWords, std::uint64_t seed);
+  TableServer(const TableServer&) = delete;
+  TableServer& operator=(const TableServer&) = delete;
 
   // How the computer player chooses its words; Classic until told. Expert searches
   // `wholeList`, the dictionary's words, which must outlive the table; without it Expert
   // plays as Strong.
   void setComputerStrength(ComputerStrength strength, const words::WordGraph* wholeList = nullptr);
   ComputerStrength computerStrength() const { return strength_; }
+  // The whole list for Expert from the dictionary's records: the words the computer may play.
+  static words::WordGraph wordsForExpert(std::string_view dictionaryRecords);
 
   // Connections.
   int chooseRecord() const;             // the record a new connection gets; kFullRecord: refuse
