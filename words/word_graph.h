@@ -62,8 +62,9 @@ class WordGraph {
   static constexpr std::uint32_t kLetterBits = (std::uint32_t{1} << kLetters) - 1;
   static constexpr std::uint32_t kWordEnds = std::uint32_t{1} << 31;
 
-  // `words`: lower-case, sorted, without repeats.
-  explicit WordGraph(const std::vector<std::string>& words);
+  // `words`: letters only, of the allowed lengths, in any order and case.
+  explicit WordGraph(std::vector<std::string_view> words);
+  void grow(Node node, std::span<const std::string_view> words, std::size_t depth);
 
   std::vector<Entry> nodes_;
   std::size_t words_ = 0;

@@ -45,6 +45,12 @@ const zp::words::WordGraph& wholeList() {
   return graph;
 }
 
+// Heap in use, the large blocks malloc maps on their own included.
+std::size_t heapInUse() {
+  const struct mallinfo2 info = ::mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
 long maxRssKb() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
@@ -58,10 +64,10 @@ long maxRssKb() {
 struct FirstBuild {
   FirstBuild() {
     const long peakBefore = maxRssKb();
-    const std::size_t heapBefore = ::mallinfo2().uordblks;
+    const std::size_t heapBefore = heapInUse();
     graph = std::make_unique<zp::words::WordGraph>(
         TableServer::wordsForExpert(zp::words::carriedWordList()));
-    heapHeld = ::mallinfo2().uordblks - heapBefore;
+    heapHeld = heapInUse() - heapBefore;
     peakGrowth = maxRssKb() - peakBefore;
   }
   std::unique_ptr<zp::words::WordGraph> graph;
