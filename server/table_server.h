@@ -127,7 +127,8 @@ class TableServer {
   bool computerHasSeat(int seat) const;
   void handTurnToComputer();
 
-  // Computer player (its search is BoardLetters).
+  // Computer player: Classic and Easy search with BoardLetters, Strong and Expert with
+  // bestTrace.
   void computerplay();
   void playClassic();
   void computerShuffles();
