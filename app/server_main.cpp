@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/quit_signals.h"
+#include "rules/computer_strength.h"
 #include "server/TServer.h"
 #include "words/dictionary_place.h"
 #include "words/tdictn.h"
@@ -60,9 +61,14 @@ int main(int argc, char* argv[]) {
       "Seed of the letters and the computer player, so a game can be replayed (default 0: "
       "from the clock).",
       "S", "0");
+  QCommandLineOption computerOption(
+      "computer",
+      "The computer player's strength: easy, classic, strong or expert (default classic).",
+      "STRENGTH", "classic");
   parser.addOption(portOption);
   parser.addOption(tickOption);
   parser.addOption(seedOption);
+  parser.addOption(computerOption);
   if (!parser.parse(QCoreApplication::arguments())) return optionError(parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
   if (parser.isSet(versionOption)) parser.showVersion();
@@ -89,6 +95,13 @@ int main(int argc, char* argv[]) {
                        "(0 seeds from the clock)");
   }
 
+  const QString computerText = parser.value(computerOption);
+  const auto computer = zp::computerStrengthNamed(computerText.toStdString());
+  if (!computer) {
+    return optionError("--computer \"" + computerText +
+                       "\" is not a strength: give easy, classic, strong or expert");
+  }
+
   std::error_code ec;
   const zp::words::DictionaryPlace place =
       zp::words::placeDictionaryFile(std::filesystem::current_path(ec));
@@ -103,6 +116,7 @@ int main(int argc, char* argv[]) {
   options.dictionaryFile = place.file;
   options.tickMs = static_cast<int>(*tickMs);
   options.seed = *seed;
+  options.computer = *computer;
   zp::server::TServer server(options);
   if (!server.dictionaryOpen()) {
     // A table without its word list would reject every word.

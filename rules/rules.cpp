@@ -50,9 +50,34 @@ int wordPoints(const Letters& letters, std::span<const Cell> path) {
 
 namespace {
 
+using Line = std::array<std::size_t, kBoardSize>;
+
+// Line k of a fall, from the edge the tiles move toward inward.
+Line lineOf(int direction, int k) {
+  Line line{};
+  for (int i = 0; i < kBoardSize; ++i) {
+    const int back = kBoardSize - 1 - i;
+    switch (direction) {
+      case kLeft:  // row k, from column 0
+        line[i] = cellIndex(i, k);
+        break;
+      case kUp:  // column k, from row 0
+        line[i] = cellIndex(k, i);
+        break;
+      case kRight:  // row k, from column 6
+        line[i] = cellIndex(back, k);
+        break;
+      default:  // column k, from row 6
+        line[i] = cellIndex(k, back);
+        break;
+    }
+  }
+  return line;
+}
+
 // Compacts one line toward its first cell: each empty cell, from the edge inward, takes
 // the nearest tile behind it.
-void compact(Letters& letters, const std::array<std::size_t, kBoardSize>& line, int emptyCode) {
+void compact(Letters& letters, const Line& line, int emptyCode) {
   for (std::size_t i = 0; i < line.size(); ++i) {
     if (letters[line[i]] != emptyCode) continue;
     for (std::size_t j = i + 1; j < line.size(); ++j) {
@@ -68,27 +93,27 @@ void compact(Letters& letters, const std::array<std::size_t, kBoardSize>& line, 
 }  // namespace
 
 void fall(Letters& letters, int direction, int emptyCode) {
+  for (int k = 0; k < kBoardSize; ++k) compact(letters, lineOf(direction, k), emptyCode);
+}
+
+FallPreview previewFall(const Letters& letters, int direction, int emptyCode) {
+  FallPreview preview;
   for (int k = 0; k < kBoardSize; ++k) {
-    std::array<std::size_t, kBoardSize> line{};
-    for (int i = 0; i < kBoardSize; ++i) {
-      const int back = kBoardSize - 1 - i;
-      switch (direction) {
-        case kLeft:  // row k, from column 0
-          line[i] = cellIndex(i, k);
-          break;
-        case kUp:  // column k, from row 0
-          line[i] = cellIndex(k, i);
-          break;
-        case kRight:  // row k, from column 6
-          line[i] = cellIndex(back, k);
-          break;
-        default:  // column k, from row 6
-          line[i] = cellIndex(k, back);
-          break;
-      }
+    const Line line = lineOf(direction, k);
+    // The line's tiles, in order, take its first places; the rest wait for the refill.
+    std::size_t to = 0;
+    for (const std::size_t cell : line) {
+      if (letters[cell] == emptyCode) continue;
+      preview.letters[line[to]] = letters[cell];
+      preview.from[line[to]] = static_cast<int>(cell);
+      ++to;
     }
-    compact(letters, line, emptyCode);
+    for (; to < line.size(); ++to) {
+      preview.letters[line[to]] = emptyCode;
+      preview.from[line[to]] = FallPreview::kRefilled;
+    }
   }
+  return preview;
 }
 
 }  // namespace zp::board

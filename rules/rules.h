@@ -71,4 +71,21 @@ void fall(Letters& letters, int direction, int emptyCode);
 // tiles' points, then times the factor of every word square it crosses.
 int wordPoints(const Letters& letters, std::span<const Cell> path);
 
+// The board as it will lie after a fall, worked out before the fall is chosen so the word's
+// maker can see it: `letters` is what fall() leaves, and `from` says for each cell where its
+// tile comes from, so a window can tell the tiles that move from those that stay.
+struct FallPreview {
+  static constexpr int kRefilled = -1;
+  Letters letters{};
+  // Per cell (cellIndex), the cell its tile comes from, or kRefilled for a cell left empty
+  // until the table refills it.
+  std::array<int, kCellCount> from{};
+
+  bool refilled(std::size_t cell) const { return from[cell] == kRefilled; }
+  bool moved(std::size_t cell) const {
+    return !refilled(cell) && from[cell] != static_cast<int>(cell);
+  }
+};
+FallPreview previewFall(const Letters& letters, int direction, int emptyCode);
+
 }  // namespace zp::board

@@ -12,6 +12,7 @@ TServer::TServer(const Options& options, QObject* parent)
   logic_ = std::make_unique<TableServer>(static_cast<ServerShell&>(*this), spell,
                                          words::carriedCandidateWords(),
                                          options.seed != 0 ? options.seed : clockSeed());
+  setComputerStrength(options.computer);
   // The dispatch timer runs only while messages wait, so an idle table costs nothing.
   socktimer.setInterval(10);
   Timer1.setInterval(options.tickMs);
@@ -29,6 +30,15 @@ TServer::~TServer() {
   // Closing the table ends every player's connection.
   for (int record = 1; record <= kFullRecord; ++record)
     if (net::GameConnection* connection = detach(record)) connection->abort();
+}
+
+void TServer::setComputerStrength(ComputerStrength strength) {
+  if (strength == ComputerStrength::Expert && !wholeList_) {
+    wholeList_ = std::make_unique<const words::WordGraph>(
+        TableServer::wordsForExpert(words::carriedWordList()));
+    words::releaseCarriedWordList();
+  }
+  logic_->setComputerStrength(strength, wholeList_.get());
 }
 
 bool TServer::listen(quint16 port) {

@@ -28,6 +28,7 @@ class TServer : public QObject, private ServerShell {
     std::filesystem::path dictionaryFile = words::kDictionaryFileName;
     std::uint64_t seed = 0;  // 0: from the clock
     int tickMs = 1000;       // the turn and computer timers' interval; tests run faster
+    ComputerStrength computer = ComputerStrength::Classic;
   };
   explicit TServer(const Options& options, QObject* parent = nullptr);
   ~TServer() override;
@@ -43,6 +44,9 @@ class TServer : public QObject, private ServerShell {
   // Why the dictionary did not open: the file and the system's reason.
   const std::string& dictionaryFailure() const { return spell.failure(); }
   const TableServer& table() const { return *logic_; }
+  // The computer player's strength from its next word on. Expert's word list is built from
+  // the dictionary the first time it is chosen and kept for the table's life.
+  void setComputerStrength(ComputerStrength strength);
 
  signals:
   // Something for the host to see, such as a submission that used a tile twice.
@@ -71,6 +75,7 @@ class TServer : public QObject, private ServerShell {
   QTimer Timer1;
   QTimer computertimer;
   words::TDictn spell;
+  std::unique_ptr<const words::WordGraph> wholeList_;  // Expert's; outlives the table
   std::unique_ptr<TableServer> logic_;
   QString error_;
 };

@@ -1,5 +1,7 @@
 #include "server/board.h"
 
+#include "net/catalogue.h"
+
 namespace zp::server {
 
 char convertoletter(int code) {
@@ -21,6 +23,13 @@ int letterFromDraw(int r) {
   for (const Range& range : kSupply)
     if (r <= range.upTo) return range.letter - 'a' + 1;
   return 'z' - 'a' + 1;
+}
+
+int wordPoints(const Board& board, std::span<const Cell> path) {
+  int sum = board::wordPoints(board.codes(), path);
+  // The seven-letter bonus is not multiplied.
+  if (path.size() == static_cast<std::size_t>(kLongestWord)) sum += net::kBonusPoints;
+  return sum;
 }
 
 }  // namespace zp::server

@@ -11,7 +11,7 @@ using board::kBoardSize;
 using board::touching;
 
 // Letter codes on the server's board: 1..26 are a..z.
-inline constexpr int kNoTile = 0;      // only while the board is being built
+inline constexpr int kNoTile = 0;  // only while the board is being built
 
 // The 7 x 7 grid of letter codes, stored column by column as the messages carry it.
 class Board {
@@ -26,6 +26,11 @@ class Board {
  private:
   board::Letters cells_{};
 };
+
+// What a word traced along `path` (distinct cells) scores on this board, as the table scores
+// it: each letter's worth on its square, the word squares' multipliers, then the seven-letter
+// bonus.
+int wordPoints(const Board& board, std::span<const Cell> path);
 
 // "a".."z" for letter codes, "*" for an empty cell, "t" for anything else.
 char convertoletter(int code);

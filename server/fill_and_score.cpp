@@ -50,10 +50,9 @@ void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
   shell_.stopTimer(ServerTimer::Timer1);
   game_.current = 0;
 
-  int sum = board::wordPoints(board_.codes(), path);
+  const int sum = wordPoints(board_, path);
   for (const Cell c : path) board_.set(c.a, c.b, kEmptyCode);
   const bool sevenLetters = path.size() == static_cast<std::size_t>(kLongestWord);
-  if (sevenLetters) sum += net::kBonusPoints;
   if (p.team == 1 || p.team == 2) game_.teamTotals[static_cast<std::size_t>(p.team - 1)] += sum;
   p.score += sum;
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,11 +11,13 @@
 #include "net/catalogue.h"
 #include "net/dispatch.h"
 #include "net/framing.h"
+#include "rules/computer_strength.h"
 #include "server/board.h"
 #include "server/player_table.h"
 #include "server/random_source.h"
 #include "server/server_shell.h"
 #include "words/word_checker.h"
+#include "words/word_graph.h"
 
 namespace zp::server {
 
@@ -53,6 +56,16 @@ class TableServer {
  public:
   TableServer(ServerShell& shell, words::WordChecker& spell,
               std::span<const std::string> candidateWords, std::uint64_t seed);
+  TableServer(const TableServer&) = delete;
+  TableServer& operator=(const TableServer&) = delete;
+
+  // How the computer player chooses its words; Classic until told. Expert searches
+  // `wholeList`, the dictionary's words, which must outlive the table; without it Expert
+  // plays as Strong.
+  void setComputerStrength(ComputerStrength strength, const words::WordGraph* wholeList = nullptr);
+  ComputerStrength computerStrength() const { return strength_; }
+  // The whole list for Expert from the dictionary's records: the words the computer may play.
+  static words::WordGraph wordsForExpert(std::string_view dictionaryRecords);
 
   // Connections.
   int chooseRecord() const;             // the record a new connection gets; kFullRecord: refuse
@@ -114,9 +127,12 @@ class TableServer {
   bool computerHasSeat(int seat) const;
   void handTurnToComputer();
 
-  // Computer player (its search is BoardLetters).
+  // Computer player: Classic and Easy search with BoardLetters, Strong and Expert with
+  // bestTrace.
   void computerplay();
+  void playClassic();
   void computerShuffles();
+  std::optional<std::vector<Cell>> easiestWord();
 
   ServerShell& shell_;
   words::WordChecker& spell_;
@@ -127,6 +143,10 @@ class TableServer {
   int recordsInUse_ = 0;
   GameState game_;
   Board board_;
+
+  ComputerStrength strength_ = ComputerStrength::Classic;
+  std::optional<words::WordGraph> candidateGraph_;  // built when first needed
+  const words::WordGraph* searched_ = nullptr;      // Strong's and Expert's words
 
   net::ReceiveQueue receivedlist_;
   net::CommandTable<int> commands_;

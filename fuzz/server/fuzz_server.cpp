@@ -63,7 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   NullShell shell;
   EvenChecker checker;
   Reader in(data, size);
-  TableServer table(shell, checker, kCandidates, in.byte());
+  const std::uint8_t seed = in.byte();
+  TableServer table(shell, checker, kCandidates, seed);
+  // Every strength, Expert with a list of its own that holds words the candidates lack.
+  static const zp::words::WordGraph wholeList = zp::words::WordGraph::fromWords(
+      std::vector<std::string>{"area", "arena", "eaten", "earth", "rates", "seater", "treat"}, 4,
+      7);
+  table.setComputerStrength(zp::kComputerStrengths[seed % 4], &wholeList);
 
   while (in.more()) {
     const std::uint8_t op = in.byte();
@@ -81,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3:  // well-formed traffic, to reach deep into games
         switch (in.byte() % 6) {
           case 0:
-            table.bytesReceived(record, zp::net::to_server::logininfo({record, std::string(zp::kGameVersion), "p"}));
+            table.bytesReceived(record, zp::net::to_server::logininfo(
+                                            {record, std::string(zp::kGameVersion), "p"}));
             break;
           case 1:
             table.bytesReceived(
@@ -126,10 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     // What the table holds stays bounded whatever arrives.
-    for (int r = 1; r <= kMaxPlayer; ++r)
+    for (int r = 1; r <= zp::kMaxPlayer; ++r)
       if (table.pendingBytes(r) > zp::net::kMaxMessageBytes || table.waitingMessages(r) > 32)
         __builtin_trap();
-    if (table.game().current < 0 || table.game().current > kSeats) __builtin_trap();
+    if (table.game().current < 0 || table.game().current > zp::kSeats) __builtin_trap();
   }
   return 0;
 }

@@ -13,7 +13,12 @@
 #include <memory>
 #include <vector>
 
+#include "net/catalogue.h"
+#include "net/dispatch.h"
+#include "server/table_server.h"
+#include "server/word_search.h"
 #include "tests/app/program_run.h"
+#include "words/tdictn.h"
 
 namespace zp::app::testing {
 namespace {
@@ -24,10 +29,11 @@ const QString kServer = QStringLiteral(ZANDUPELIX_SERVER);
 class RunningServer {
  public:
   RunningServer(const QString& program, const QString& folder,
-                const std::function<void(QProcess&)>& prepare = {}) {
+                const std::function<void(QProcess&)>& prepare = {},
+                const QStringList& moreArgs = {}) {
     process_.setWorkingDirectory(folder);
     if (prepare) prepare(process_);
-    process_.start(program, {"--port", "0", "--tick-ms", "20"});
+    process_.start(program, QStringList{"--port", "0", "--tick-ms", "20"} + moreArgs);
     const QString first = readLine();
     const auto match = QRegularExpression("listening on port (\\d+)").match(first);
     if (match.hasMatch()) port = static_cast<quint16>(match.captured(1).toUInt());
@@ -180,6 +186,18 @@ TEST(ServerProgram, OptionsAreCheckedAndExplained) {
        "zandupelix-server: --seed \"x\" is not allowed: give a whole number from 0 to "
        "18446744073709551615 (0 seeds from the clock)" +
            see},
+      {{"--port", "0", "--computer", "hard"},
+       2,
+       "",
+       "zandupelix-server: --computer \"hard\" is not a strength: give easy, classic, strong or "
+       "expert" +
+           see},
+      {{"--port", "0", "--computer", ""},
+       2,
+       "",
+       "zandupelix-server: --computer \"\" is not a strength: give easy, classic, strong or "
+       "expert" +
+           see},
       {{"--port", "0", "surplus"},
        2,
        "",
@@ -195,11 +213,14 @@ TEST(ServerProgram, OptionsAreCheckedAndExplained) {
     EXPECT_EQ(f.err, c.err) << c.args.join(' ').toStdString();
   }
 
+  // The help's lines wrap at a width the longest option sets.
   for (const char* help : {"--help", "-h"}) {
     const Finished f = runToEnd(kServer, {help}, dir.path());
     EXPECT_EQ(f.exitCode, 0);
-    for (const char* text : {"--port <N>", "0 takes any free", "--tick-ms <MS>", "--seed <S>"})
-      EXPECT_TRUE(f.out.contains(text)) << help << " lacks " << text;
+    for (const char* text :
+         {"--port <N>", "0 takes any free", "--tick-ms <MS>", "--seed <S>", "--computer <STRENGTH>",
+          "easy, classic, strong or expert (default classic)"})
+      EXPECT_TRUE(f.out.simplified().contains(text)) << help << " lacks " << text;
   }
   EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
@@ -218,6 +239,66 @@ TEST(ServerProgram, TellsOnStdoutWhoArrives) {
   const QString news = server.readLine();
   EXPECT_TRUE(news.contains("Ann")) << news.toStdString();
   EXPECT_EQ(server.stop(), 0);
+}
+
+// A host who only watches, so the computer plays the first turn on the first board: the
+// board and the computer's word, as the host's window receives them.
+struct FirstWord {
+  zp::board::Letters board{};
+  net::MadeWord made;
+};
+std::optional<FirstWord> firstComputerWord(quint16 port) {
+  QTcpSocket ann;
+  ann.connectToHost("127.0.0.1", port);
+  const std::string login = net::to_server::logininfo({1, "1.0.15", "Ann"}) +
+                            net::to_server::startgame({"Ann", 500, 30, false, 0}) +
+                            net::to_server::justwatch({1, 1});
+  ann.write(login.data(), static_cast<qint64>(login.size()));
+  FirstWord first;
+  std::string pending;
+  while (ann.waitForReadyRead(10000)) {
+    const QByteArray bytes = ann.readAll();
+    pending.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    for (std::size_t end; (end = pending.find('\xff')) != std::string::npos;
+         pending.erase(0, end + 1)) {
+      const net::SplitMessage m = net::splitMessage(std::string_view(pending).substr(0, end));
+      if (m.command == net::cmd::theboard) {
+        if (const auto board = net::to_players::parseTheBoard(m.args)) first.board = board->codes;
+      } else if (m.command == net::cmd::madeword) {
+        const auto made = net::to_players::parseMadeWord(m.args);
+        if (!made) return std::nullopt;
+        first.made = *made;
+        return first;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+TEST(ServerProgram, PlaysTheComputerAtTheStrengthItIsGiven) {
+  QTemporaryDir dir;
+  {
+    RunningServer server(kServer, dir.path(), {}, {"--computer", "expert", "--seed", "5"});
+    ASSERT_NE(server.port, 0) << server.errors().toStdString();
+    const auto first = firstComputerWord(server.port);
+    ASSERT_TRUE(first);
+    zp::server::Board board;
+    for (int a = 0; a < 7; ++a)
+      for (int b = 0; b < 7; ++b) board.set(a, b, first->board[zp::board::cellIndex(a, b)]);
+    const auto best = zp::server::bestTrace(
+        board, zp::server::TableServer::wordsForExpert(words::carriedWordList()));
+    ASSERT_TRUE(best);
+    EXPECT_EQ(first->made.points, best->points) << first->made.word;
+    EXPECT_EQ(server.stop(), 0);
+  }
+  {
+    RunningServer server(kServer, dir.path(), {}, {"--computer", "easy", "--seed", "5"});
+    ASSERT_NE(server.port, 0) << server.errors().toStdString();
+    const auto first = firstComputerWord(server.port);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->made.word.size(), 4u) << first->made.word;
+    EXPECT_EQ(server.stop(), 0);
+  }
 }
 
 }  // namespace

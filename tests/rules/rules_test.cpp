@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "rules/computer_strength.h"
 
 namespace zp::board {
 namespace {
@@ -106,6 +110,82 @@ TEST(Rules, TilesFallInEachDirectionKeepingTheirOrder) {
     EXPECT_EQ(line(letters, empty, false, 4), "eeee...");
     fall(letters, 99, empty);  // anything else falls down
     EXPECT_EQ(line(letters, empty, true, 5), ".....ab");
+  }
+}
+
+// Random boards, some nearly empty and some nearly full, in both empty codes: the preview
+// lies exactly as the real fall leaves the board, and says truly where each tile came from.
+TEST(Rules, ThePreviewOfAFallIsTheBoardAfterIt) {
+  std::mt19937 random(19);
+  int movedTiles = 0, refilledCells = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int empty = round % 2 == 0 ? 27 : 0;
+    const int emptyShare = 1 + round % 7;  // out of 8
+    Letters before{};
+    for (int& code : before)
+      code =
+          static_cast<int>(random() % 8) < emptyShare ? empty : 1 + static_cast<int>(random() % 26);
+    for (const int direction : {1, 2, 3, 4, 0}) {
+      Letters after = before;
+      fall(after, direction, empty);
+      const FallPreview preview = previewFall(before, direction, empty);
+      ASSERT_EQ(preview.letters, after) << "direction " << direction << ", round " << round;
+      std::set<int> origins;
+      for (std::size_t cell = 0; cell < after.size(); ++cell) {
+        ASSERT_EQ(preview.refilled(cell), after[cell] == empty);
+        if (preview.refilled(cell)) {
+          ++refilledCells;
+          continue;
+        }
+        const int from = preview.from[cell];
+        ASSERT_EQ(before[static_cast<std::size_t>(from)], after[cell]);
+        // A tile moves along its own line only: its column for up and down, else its row.
+        const bool vertical = direction != kLeft && direction != kRight;
+        ASSERT_EQ(vertical ? from / 7 : from % 7,
+                  vertical ? static_cast<int>(cell) / 7 : static_cast<int>(cell) % 7);
+        ASSERT_TRUE(origins.insert(from).second) << "two cells show one tile";
+        movedTiles += preview.moved(cell) ? 1 : 0;
+      }
+    }
+  }
+  EXPECT_GT(movedTiles, 1000);
+  EXPECT_GT(refilledCells, 1000);
+}
+
+TEST(Rules, ThePreviewTellsTheTilesThatMoveFromThoseThatStay) {
+  // Column 1 from the top: a, an empty cell, then b to f. Down, only the a moves; up, the
+  // five below it do.
+  const Letters before =
+      lettersOf({"abcdefg", "a.bcdef", "abcdefg", "abcdefg", "abcdefg", "abcdefg", "abcdefg"}, 27);
+  const FallPreview down = previewFall(before, kDown, 27);
+  EXPECT_EQ(line(down.letters, 27, true, 1), ".abcdef");
+  EXPECT_TRUE(down.refilled(cellIndex(1, 0)));
+  EXPECT_TRUE(down.moved(cellIndex(1, 1)));
+  EXPECT_EQ(down.from[cellIndex(1, 1)], static_cast<int>(cellIndex(1, 0)));
+  for (int b = 2; b < 7; ++b) EXPECT_FALSE(down.moved(cellIndex(1, b))) << b;
+  for (int b = 0; b < 7; ++b) EXPECT_FALSE(down.moved(cellIndex(0, b))) << b;
+
+  const FallPreview up = previewFall(before, kUp, 27);
+  EXPECT_EQ(line(up.letters, 27, true, 1), "abcdef.");
+  EXPECT_FALSE(up.moved(cellIndex(1, 0)));
+  for (int b = 1; b < 6; ++b) EXPECT_TRUE(up.moved(cellIndex(1, b))) << b;
+  EXPECT_EQ(up.from[cellIndex(1, 5)], static_cast<int>(cellIndex(1, 6)));
+  EXPECT_TRUE(up.refilled(cellIndex(1, 6)));
+}
+
+TEST(ComputerStrengthNames, RoundTripAndUnknownNamesReadAsClassic) {
+  for (const ComputerStrength strength : kComputerStrengths) {
+    EXPECT_EQ(computerStrengthNamed(computerStrengthName(strength)), strength);
+    EXPECT_EQ(parseComputerStrength(computerStrengthName(strength)), strength);
+  }
+  EXPECT_EQ(computerStrengthName(ComputerStrength::Easy), "easy");
+  EXPECT_EQ(computerStrengthName(ComputerStrength::Classic), "classic");
+  EXPECT_EQ(computerStrengthName(ComputerStrength::Strong), "strong");
+  EXPECT_EQ(computerStrengthName(ComputerStrength::Expert), "expert");
+  EXPECT_EQ(computerStrengthNamed("Expert"), ComputerStrength::Expert);
+  for (const std::string_view other : {"", "hard", "expert ", "expertise", "classi"}) {
+    EXPECT_EQ(computerStrengthNamed(other), std::nullopt) << other;
+    EXPECT_EQ(parseComputerStrength(other), ComputerStrength::Classic) << other;
   }
 }
 
