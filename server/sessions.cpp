@@ -1,4 +1,5 @@
 // Connections, login, relays, watching and departures.
+#include "rules/names.h"
 #include "server/table_server.h"
 
 namespace zp::server {
@@ -133,16 +134,19 @@ void TableServer::receivedlogininfo(const net::LoginInfo& m) {
     players_[n].score = 0;
     players_[n].shufflesLeft = game_.shufflesPerPlayer;
   }
-  players_[n].name = m.name;
+  // Cleaned here, once: every message the table writes carries the name as every window
+  // shows it, and the longest chat line of the longest name still fits a message.
+  const std::string name = zp::cleanName(m.name);
+  players_[n].name = name;
   players_[n].connected = true;
 
-  sendToAll(net::to_players::newplayerinfo({n, m.name}));
-  shell_.news(m.name + " arrived (record " + std::to_string(n) + ")");
+  sendToAll(net::to_players::newplayerinfo({n, name}));
+  shell_.news(name + " arrived (record " + std::to_string(n) + ")");
   for (int k = 1; k <= recordsInUse_; ++k)
     if (k != n && players_[k].connected)
       sendTo(n, net::to_players::existingplayers({k, players_[k].name}));
   if (m.version != zp::kGameVersion) {
-    sendTo(1, net::to_players::havewrongversion({m.name}));
+    sendTo(1, net::to_players::havewrongversion({name}));
     sendTo(n, net::to_players::wrongversion());
   }
   if (game_.running) catchUp(n);

@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (auto m = to_server::parseLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
   if (auto m = to_server::parseKickHim(args))
     rebuilds(*m, to_server::kickhim, to_server::parseKickHim);
-  if (auto m = to_server::parseChat(args)) rebuilds(*m, to_server::chat, to_server::parseChat);
+  if (auto m = to_server::parseChat(args)) {
+    check(m->text.size() <= kMaxChatTextBytes);
+    rebuilds(*m, to_server::chat, to_server::parseChat);
+  }
   if (auto m = to_server::parseStartGame(args))
     check(m->seconds >= 1 && m->shuffles >= 0 && m->shuffles <= kMaxShuffles);
   if (auto m = to_server::parseJustWatch(args))
@@ -59,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rebuilds(*m, to_server::playasound, to_server::parsePlayASound);
 
   if (auto m = to_players::parseSendLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
-  if (auto m = to_players::parseChat(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
+  if (auto m = to_players::parseChat(args)) check(m->n >= kTableLine && m->n <= kMaxPlayer);
   if (auto m = to_players::parsePlayerInfo(args))
     rebuilds(*m, to_players::newplayerinfo, to_players::parsePlayerInfo);
   (void)to_players::parseHaveWrongVersion(args);

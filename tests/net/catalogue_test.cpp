@@ -207,5 +207,14 @@ TEST(CatalogueReaders, IgnoreWhatFollowsTheLastField) {
   EXPECT_FALSE(to_players::parseChat("2")) << "no text field at all";
 }
 
+TEST(CatalogueReaders, ChatLinesTheTableCanRelayAndItsOwnLines) {
+  const std::string longest(kMaxChatTextBytes, 'x');
+  EXPECT_EQ(to_server::parseChat("9+" + longest), (ChatLine{9, longest}));
+  EXPECT_FALSE(to_server::parseChat("9+" + longest + "x")) << "its relay would be too long";
+  EXPECT_FALSE(to_server::parseChat("0+hi")) << "a player never sends as the table";
+  EXPECT_EQ(to_players::parseChat("0+slow down|clBlue"),
+            (ChatLine{kTableLine, "slow down|clBlue"}));
+}
+
 }  // namespace
 }  // namespace zp::net

@@ -60,12 +60,15 @@ TEST(Login, ADifferentVersionIsToldToBothSidesAndThePlayerStays) {
   EXPECT_TRUE(t.server.player(2).connected);
 }
 
-TEST(Login, TheExtraTerminatorAndAPlusInTheNameMakeOneLogin) {
+TEST(Login, TheExtraTerminatorMakesOneLoginAndTheNameIsCleanedOnce) {
   Table t;
   t.connect();
-  t.deliver(1, net::to_server::logininfo({1, "1.0.15", "A+B"}));
-  EXPECT_EQ(t.server.player(1).name, "A+B");
-  EXPECT_EQ(t.received(1, "CMD_newplayerinfo"), Inbox{"CMD_newplayerinfo+1+A+B"});
+  t.deliver(1, net::to_server::logininfo({1, "1.0.15", "A+B\r\n"}));
+  EXPECT_EQ(t.server.player(1).name, "AB");
+  EXPECT_EQ(t.received(1, "CMD_newplayerinfo"), Inbox{"CMD_newplayerinfo+1+AB"});
+  // Every later message carries the cleaned name.
+  t.deliver(1, net::to_server::chat({1, "hi"}));
+  EXPECT_EQ(t.received(1, "CMD_chat"), Inbox{"CMD_chat+1+AB chats: hi"});
 }
 
 TEST(Relays, ChatActionAndSoundGoToEveryoneWithTheSendersName) {
@@ -80,6 +83,37 @@ TEST(Relays, ChatActionAndSoundGoToEveryoneWithTheSendersName) {
                        "CMD_playasound+2+wave5+"};
   EXPECT_EQ(t.inbox(1), expected);
   EXPECT_EQ(t.inbox(2), expected);
+}
+
+TEST(Relays, TheLongestChatOfTheLongestNameArrivesWholeALongerOneIsRefused) {
+  Table t;
+  for (int n = 1; n < kMaxPlayer; ++n) t.join("p" + std::to_string(n));
+  // Forty four-byte characters: cut to the longest name the table keeps.
+  std::string longName;
+  for (int i = 0; i < 40; ++i) longName += "\xF0\x9F\x98\x80";
+  ASSERT_EQ(t.join(longName), kMaxPlayer);
+  ASSERT_EQ(t.server.player(kMaxPlayer).name.size(), static_cast<std::size_t>(kMaxNameBytes));
+  t.clearInboxes();
+
+  const std::string text = std::string(net::kMaxChatTextBytes - 7, 'x') + "|clNavy";
+  ASSERT_EQ(text.size(), net::kMaxChatTextBytes);
+  for (const auto& send : {net::to_server::chat, net::to_server::action}) {
+    t.clearInboxes();
+    t.deliver(kMaxPlayer, send({kMaxPlayer, text}));
+    ASSERT_EQ(t.inbox(1).size(), 1u);
+    const std::string& relayed = t.inbox(1).front();
+    EXPECT_LE(relayed.size(), net::kMaxMessageBytes);
+    // What the table sent reaches a reader whole.
+    std::vector<std::string> read;
+    net::MessageReader reader;
+    reader.feed(relayed + '\xFF', [&](std::string&& m) { read.push_back(m); });
+    EXPECT_EQ(read, Inbox{relayed});
+    EXPECT_NE(relayed.find(text), std::string::npos);
+  }
+
+  t.clearInboxes();
+  t.deliver(kMaxPlayer, net::to_server::chat({kMaxPlayer, text + "x"}));
+  EXPECT_TRUE(t.inbox(1).empty()) << "a line no reader would take is not sent";
 }
 
 TEST(Watching, ModeOneNeedsARunningGameModeTwoIsAlwaysRelayed) {
