@@ -78,6 +78,8 @@ class TableServer {
   Board& boardForTest() { return board_; }
   tplayer& playerForTest(int record) { return players_.at(static_cast<std::size_t>(record)); }
   GameState& gameForTest() { return game_; }
+  // A submission as no reader would pass it, straight to its handler.
+  void playerdoneForTest(const net::PlayerDone& m) { playerdone(m); }
 
  private:
   // Message handlers; each gets its message read and checked, and is reached only when the
