@@ -224,6 +224,29 @@ TEST(TallyFile, FirstRunThenSaveAndRestart) {
   EXPECT_EQ(files, 2);  // the tally file and our "plain"
 }
 
+TEST(TallyFile, ARestartKeepsTheFourAllTimeColumnsAndZeroesOnlyTheSessionOnes) {
+  TempDir dir;
+  const auto file = dir.path() / "ZanduPelixtally.tld";
+  TallyTable tally = TableWithAAndB();
+  tally.OnLoadChecklist = [&tally] { tally.loadchecklist({"A", "B"}); };
+  for (const std::string_view winner : {"A", "addtomine", "addtomine", "B", "B", "B"})
+    tally.addgame(winner);
+  // Games, their wins, the local user's wins, the others' wins: all time, then this session.
+  ASSERT_EQ(Row(tally, 1), (std::vector<std::string>{"A", "6", "1", "2", "3", "6", "1", "2", "3"}));
+  ASSERT_EQ(Row(tally, 2), (std::vector<std::string>{"B", "6", "3", "2", "1", "6", "3", "2", "1"}));
+  ASSERT_FALSE(tally.SaveFile(file));
+
+  TallyTable restarted;
+  ASSERT_FALSE(restarted.LoadFile(file));
+  EXPECT_EQ(Row(restarted, 1),
+            (std::vector<std::string>{"A", "6", "1", "2", "3", "0", "0", "0", "0"}));
+  EXPECT_EQ(Row(restarted, 2),
+            (std::vector<std::string>{"B", "6", "3", "2", "1", "0", "0", "0", "0"}));
+  restarted.select(0);
+  for (int number = 1; number <= 8; ++number)
+    EXPECT_EQ(restarted.label(number), Row(restarted, 1)[static_cast<std::size_t>(number)]);
+}
+
 TEST(TallyFile, ACorruptFileIsKeptAsideAndTheTallyStartsEmpty) {
   TempDir dir;
   const auto file = dir.path() / "ZanduPelixtally.tld";
