@@ -116,6 +116,69 @@ TEST(Relays, TheLongestChatOfTheLongestNameArrivesWholeALongerOneIsRefused) {
   EXPECT_TRUE(t.inbox(1).empty()) << "a line no reader would take is not sent";
 }
 
+TEST(Relays, APlayerOverTheLimitIsCutAndToldOncePerBurst) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.clearInboxes();
+  const std::string tooFast = "CMD_chat+0+" + std::string(kTooFast);
+  // Chat, actions and chatter sounds share one allowance.
+  for (int i = 0; i < 10; ++i) t.deliver(2, net::to_server::chat({2, "c" + std::to_string(i)}));
+  for (int i = 0; i < 5; ++i) t.deliver(2, net::to_server::action({2, "waves"}));
+  for (int i = 0; i < 5; ++i) t.deliver(2, net::to_server::playasound({2, "wave1"}));
+  Inbox relayed;
+  for (int i = 0; i < kRelayBurst; ++i)
+    relayed.push_back("CMD_chat+2+Bo chats: c" + std::to_string(i));
+  EXPECT_EQ(t.inbox(1), relayed);
+  relayed.push_back(tooFast);
+  EXPECT_EQ(t.inbox(2), relayed) << "one line to the sender, none to the others";
+
+  // Each tick gives one back; the burst is not over, so nothing more is said.
+  t.clearInboxes();
+  t.server.relaytimerTimer();
+  t.deliver(2, net::to_server::action({2, "waves"}));
+  t.deliver(2, net::to_server::action({2, "waves again"}));
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_action+2+Bo waves"});
+  EXPECT_EQ(t.inbox(2), Inbox{"CMD_action+2+Bo waves"});
+
+  // A quiet second gives the whole burst back; a new burst over the limit is told again.
+  t.clearInboxes();
+  t.second();
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::relaytimer)) << "a full allowance needs no timer";
+  for (int i = 0; i < kRelayBurst + 1; ++i) t.deliver(2, net::to_server::playasound({2, "wave1"}));
+  EXPECT_EQ(t.received(1, "CMD_playasound").size(), static_cast<std::size_t>(kRelayBurst));
+  EXPECT_EQ(t.received(2, "CMD_chat"), Inbox{tooFast});
+  // Another player's allowance is their own.
+  t.deliver(1, net::to_server::chat({1, "hi"}));
+  EXPECT_EQ(t.received(2, "CMD_chat").back(), "CMD_chat+1+Ann chats: hi");
+}
+
+TEST(Relays, PicksMovesAndTheGamesOwnMessagesAreNeverCut) {
+  Table t({"CAT"});
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  for (int i = 0; i < kRelayBurst; ++i) t.deliver(1, net::to_server::chat({1, "busy"}));
+  t.clearInboxes();
+  // Far more picks and clears than the chat allowance, with no tick between them.
+  for (int i = 0; i < 100; ++i) {
+    t.deliver(1, net::to_server::selectletter({1, 1 + i % 7, {i % 7, 3}}));
+    t.deliver(1, net::to_server::clearletter({1, 1 + i % 7}));
+    t.deliver(1, net::to_server::selectclear({1}));
+  }
+  EXPECT_EQ(t.received(2, "CMD_selectletter").size(), 100u);
+  EXPECT_EQ(t.received(2, "CMD_clearletter").size(), 100u);
+  EXPECT_EQ(t.received(2, "CMD_selectclear").size(), 100u);
+  // A word, its fall and the next turn go out as always.
+  t.playWord(1, "cat", {{5, 2}, {5, 3}, {5, 4}});
+  EXPECT_EQ(t.received(2, "CMD_madeword").size(), 1u);
+  t.deliver(1, net::to_server::direction({1, kLeft}));
+  t.seconds(2 + 4);
+  EXPECT_EQ(t.received(2, "CMD_moving"), Inbox{"CMD_moving+2+"});
+  EXPECT_EQ(t.received(2, "CMD_nextplayer").size(), 1u);
+  EXPECT_TRUE(t.received(1, "CMD_chat").empty()) << "nobody was told to slow down";
+}
+
 TEST(Watching, ModeOneNeedsARunningGameModeTwoIsAlwaysRelayed) {
   Table t;
   t.join("Ann");
