@@ -9,6 +9,9 @@
 namespace {
 
 using namespace zp::net;
+using zp::kEmptyCode;
+using zp::kMaxPlayer;
+using zp::kSeats;
 
 void check(bool ok) {
   if (!ok) __builtin_trap();

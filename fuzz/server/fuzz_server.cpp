@@ -12,6 +12,8 @@
 namespace {
 
 using namespace zp::server;
+using zp::kMaxPlayer;
+using zp::kSeats;
 
 class NullShell : public ServerShell {
  public:
