@@ -10,6 +10,7 @@
 
 #include "app/quit_signals.h"
 #include "rules/computer_strength.h"
+#include "net/framing.h"
 #include "server/TServer.h"
 #include "words/dictionary_place.h"
 #include "words/tdictn.h"
@@ -128,8 +129,10 @@ int main(int argc, char* argv[]) {
   }
   QObject::connect(&server, &zp::server::TServer::hostNotice,
                    [](const QString& text) { say(stderr, text.toStdString()); });
-  QObject::connect(&server, &zp::server::TServer::tableNews,
-                   [](const QString& line) { say(stdout, line.toStdString()); });
+  // News lines hold players' names as they sent them: no name may drive the terminal.
+  QObject::connect(&server, &zp::server::TServer::tableNews, [](const QString& line) {
+    say(stdout, zp::net::escapedForLog(line.toStdString()));
+  });
   if (!server.listen(static_cast<quint16>(*port))) {
     say(stderr, server.errorString().toStdString());
     say(stderr, "port " + std::to_string(*port) + ": " + server.systemError().toStdString());

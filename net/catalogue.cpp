@@ -125,10 +125,10 @@ std::optional<GameOptions> readStartGame(std::string_view args) {
   m.shuffles = r.number(0, kMaxShuffles);
   return result(r, std::move(m));
 }
-std::optional<ChatLine> readChat(std::string_view args) {
+std::optional<ChatLine> readChat(std::string_view args, int lowestPlayer) {
   Reader r(args);
   ChatLine m;
-  m.n = r.player();
+  m.n = r.number(lowestPlayer, kMaxPlayer);
   m.text = r.rest();
   return result(r, std::move(m));
 }
@@ -237,7 +237,9 @@ std::optional<KickHim> parseKickHim(std::string_view args) {
   return result(r, m);
 }
 std::optional<ChatLine> parseChat(std::string_view args) {
-  return readChat(args);
+  auto m = readChat(args, 1);
+  if (m && m->text.size() > kMaxChatTextBytes) return std::nullopt;
+  return m;
 }
 std::optional<GameOptions> parseStartGame(std::string_view args) {
   return readStartGame(args);
@@ -382,7 +384,7 @@ std::optional<PlayerNumber> parseSendLoginInfo(std::string_view args) {
   return readPlayer(args);
 }
 std::optional<ReceivedChat> parseChat(std::string_view args) {
-  auto line = readChat(args);
+  auto line = readChat(args, kTableLine);
   if (!line) return std::nullopt;
   ReceivedChat m{line->n, std::move(line->text), {}};
   if (const std::size_t bar = m.text.rfind('|'); bar != std::string::npos) {

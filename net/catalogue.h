@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/framing.h"
+#include "rules/constants.h"
 #include "rules/rules.h"
 
 // Every message of the game, built in one place and read in one place. Per message there
@@ -64,6 +66,15 @@ inline constexpr int kMaxSeconds = 3600;
 inline constexpr int kMaxShuffles = 100;
 inline constexpr int kMaxScore = 999'999'999;  // the most digits a number field may have
 inline constexpr int kBonusPoints = 20;        // for a seven-letter word
+// The most a player's CMD_chat or CMD_action text (typed text, "|" and colour token) may
+// hold: the table relays it as "CMD_chat+9+" + name + " chats: " + text, which with the
+// longest name is then just within what every reader takes. A longer text is refused where
+// it is read, so whatever the table relays arrives.
+inline constexpr std::size_t kMaxChatTextBytes = kMaxMessageBytes - (sizeof("CMD_chat+9+") - 1) -
+                                                 static_cast<std::size_t>(zp::kMaxNameBytes) -
+                                                 (sizeof(" chats: ") - 1);
+// The player number of a CMD_chat line the table writes itself, shown as a system line.
+inline constexpr int kTableLine = 0;
 
 // ---- the messages' contents
 struct NoFields {
@@ -86,7 +97,7 @@ struct KickHim {
   bool operator==(const KickHim&) const = default;
 };
 // CMD_chat and CMD_action. To the server `text` is the typed text with its colour suffix;
-// from it, the sender's name and " chats: " (or a blank) come first.
+// from it, the sender's name and " chats: " (or a blank) come first, or n is kTableLine.
 struct ChatLine {
   int n = 0;
   std::string text;  // the last field: may hold "+"
@@ -230,7 +241,8 @@ std::string playasound(const PlayASound& m);
 
 std::optional<LoginInfo> parseLoginInfo(std::string_view args);
 std::optional<KickHim> parseKickHim(std::string_view args);
-std::optional<ChatLine> parseChat(std::string_view args);  // CMD_chat and CMD_action
+// CMD_chat and CMD_action; a text longer than kMaxChatTextBytes is refused.
+std::optional<ChatLine> parseChat(std::string_view args);
 std::optional<GameOptions> parseStartGame(std::string_view args);
 std::optional<WatchMode> parseJustWatch(std::string_view args);
 std::optional<PlayerDone> parsePlayerDone(std::string_view args);
@@ -272,7 +284,8 @@ std::string bonus(const Bonus& m);
 std::string playasound(const PlayASound& m);
 
 std::optional<PlayerNumber> parseSendLoginInfo(std::string_view args);
-std::optional<ReceivedChat> parseChat(std::string_view args);      // CMD_chat and CMD_action
+// CMD_chat and CMD_action, from a player 1..9 or kTableLine.
+std::optional<ReceivedChat> parseChat(std::string_view args);
 std::optional<PlayerInfo> parsePlayerInfo(std::string_view args);  // the three roster messages
 std::optional<NameOnly> parseHaveWrongVersion(std::string_view args);
 std::optional<NoFields> parseNoFields(std::string_view args);  // wrongversion, full, timeup

@@ -2,6 +2,25 @@
 
 namespace zp::net {
 
+std::string escapedForLog(std::string_view bytes, std::size_t limit) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::string_view shown = bytes.substr(0, limit);
+  std::string out;
+  out.reserve(shown.size() + 3);
+  for (const char c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && c != '\\') {
+      out += c;
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    }
+  }
+  if (shown.size() < bytes.size()) out += "...";
+  return out;
+}
+
 void MessageReader::reset() {
   pending_.clear();
   pending_.shrink_to_fit();

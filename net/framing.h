@@ -21,6 +21,12 @@ inline constexpr std::size_t kMaxMessageBytes = 8 * 1024;
 // last terminator is kept and joined to the next read, because TCP may cut a message
 // anywhere. A message that grows past kMaxMessageBytes is thrown away up to its
 // terminator, so a peer sending endless bytes without one costs a bounded amount.
+// `bytes` fit for a log line: printable ASCII as itself, every other byte (and the
+// backslash, so that every "\x" in the line is an escape) as \xNN. No byte from the network
+// can then move the cursor, colour the terminal or start a line of its own. At most `limit`
+// bytes are shown; "..." follows a cut.
+std::string escapedForLog(std::string_view bytes, std::size_t limit = SIZE_MAX);
+
 class MessageReader {
  public:
   // Calls onMessage(std::string&&) for every complete message in `bytes`, in order,

@@ -327,8 +327,18 @@ std::optional<TallyTable::LoadFailure> TallyTable::LoadFile(const std::filesyste
       unread_ = file;
       return LoadFailure{e.what(), {}};
     }
-    return LoadFailure{e.what(), KeepBadFile(file)};
+    LoadFailure failure{e.what(), KeepBadFile(file)};
+    if (!failure.KeptAside()) unread_ = file;
+    return failure;
   }
+}
+
+std::string TallyTable::LoadFailure::Notice() const {
+  if (KeptAside())
+    return "The tally could not be read: " + message + "\n\nThe file was kept as " +
+           kept_as.string() + ", and the tally starts empty.";
+  return "The tally could not be read: " + message +
+         "\n\nThe file is left as it was, and this game's tally will not be saved over it.";
 }
 
 std::optional<std::string> TallyTable::SaveFile(const std::filesystem::path& file) const {

@@ -27,7 +27,7 @@ std::string TallyFileName(std::string_view game_key);
 //
 //   TallyTable tally;
 //   const auto file = folder / TallyFileName("ZanduPelix");
-//   if (auto failure = tally.LoadFile(file)) showMessage(failure->message);
+//   if (auto failure = tally.LoadFile(file)) showMessage(failure->Notice());
 //   tally.anotherword(3);
 //   tally.addgame(TallyTable::kMine);
 //   tally.SaveFile(file);
@@ -97,11 +97,15 @@ class TallyTable {
 
   // ---- the tally file (a compressed container of the text)
   struct LoadFailure {
-    std::string message;            // for the message box
+    std::string message;            // why the file could not be read
     std::filesystem::path kept_as;  // where the unreadable file was moved, empty if not
+    bool KeptAside() const { return !kept_as.empty(); }
+    // What the player is told, once, in a message box: why, and where the file is now.
+    std::string Notice() const;
   };
   // Starts afresh, then loads `file` if it exists. An unreadable file is moved aside (name +
-  // ".bad") so that the next save cannot overwrite it, and the tally starts empty.
+  // ".bad") so that the next save cannot overwrite it, and the tally starts empty. A file
+  // that cannot be moved aside stays where it is and is never saved over.
   std::optional<LoadFailure> LoadFile(const std::filesystem::path& file);
   // Writes a new file beside `file` and puts it in place only once it is complete, so a
   // failure never loses the last good tally. Returns an error text, or nothing on success.
@@ -120,7 +124,7 @@ class TallyTable {
   std::array<std::string, 4> mylabels_;
   std::array<std::string, 8> labels_;
   int selected_ = -1;
-  // A tally file that could not be read for want of a scratch file: never saved over.
+  // A tally file that could not be read and is still in its place: never saved over.
   std::filesystem::path unread_;
 };
 

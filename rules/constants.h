@@ -19,6 +19,13 @@ inline constexpr int kLongestWord = 7;
 inline constexpr int kEmptyCode = 27;
 inline constexpr int kNoLetter = 0;
 
+// The longest player name, in characters: longer names are cut where they enter. A character
+// takes at most four bytes of UTF-8, and a byte that starts no character counts as one, so
+// a name never holds more than kMaxNameBytes bytes; the longest chat line is measured
+// against that.
+inline constexpr int kMaxNameLength = 32;
+inline constexpr int kMaxNameBytes = 4 * kMaxNameLength;
+
 // What a seat shows when no one sits in it, and the computer player's name.
 inline constexpr std::string_view kWaiting = "<Waiting>";
 inline constexpr std::string_view kComputerName = "Tobo";

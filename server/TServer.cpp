@@ -17,12 +17,14 @@ TServer::TServer(const Options& options, QObject* parent)
   socktimer.setInterval(10);
   Timer1.setInterval(options.tickMs);
   computertimer.setInterval(options.tickMs);
+  relaytimer.setInterval(options.relayTickMs);
   connect(&socktimer, &QTimer::timeout, this, [this] {
     logic_->socktimerTimer();
     if (!logic_->hasWaitingMessages()) socktimer.stop();
   });
   connect(&Timer1, &QTimer::timeout, this, [this] { logic_->Timer1Timer(); });
   connect(&computertimer, &QTimer::timeout, this, [this] { logic_->computertimerTimer(); });
+  connect(&relaytimer, &QTimer::timeout, this, [this] { logic_->relaytimerTimer(); });
   connect(&Sock1, &QTcpServer::newConnection, this, &TServer::Sock1Accept);
 }
 
@@ -109,7 +111,15 @@ void TServer::close(int record) {
 }
 
 QTimer& TServer::timerFor(ServerTimer timer) {
-  return timer == ServerTimer::Timer1 ? Timer1 : computertimer;
+  switch (timer) {
+    case ServerTimer::Timer1:
+      return Timer1;
+    case ServerTimer::computertimer:
+      return computertimer;
+    case ServerTimer::relaytimer:
+      break;
+  }
+  return relaytimer;
 }
 
 void TServer::startTimer(ServerTimer timer) {

@@ -26,8 +26,9 @@ class TServer : public QObject, private ServerShell {
  public:
   struct Options {
     std::filesystem::path dictionaryFile = words::kDictionaryFileName;
-    std::uint64_t seed = 0;  // 0: from the clock
-    int tickMs = 1000;       // the turn and computer timers' interval; tests run faster
+    std::uint64_t seed = 0;          // 0: from the clock
+    int tickMs = 1000;               // the turn and computer timers' interval; tests run faster
+    int relayTickMs = kRelayTickMs;  // the relay allowance's refill interval
     ComputerStrength computer = ComputerStrength::Classic;
   };
   explicit TServer(const Options& options, QObject* parent = nullptr);
@@ -74,6 +75,7 @@ class TServer : public QObject, private ServerShell {
   QTimer socktimer;
   QTimer Timer1;
   QTimer computertimer;
+  QTimer relaytimer;
   words::TDictn spell;
   std::unique_ptr<const words::WordGraph> wholeList_;  // Expert's; outlives the table
   std::unique_ptr<TableServer> logic_;

@@ -1,4 +1,6 @@
 // The board on the server: filling it, checking and scoring a submitted word.
+#include <algorithm>
+
 #include "server/table_server.h"
 
 namespace zp::server {
@@ -17,6 +19,11 @@ void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
   p.path.fill(Cell{});
   const std::vector<Cell>& path = m.path;
   if (path.empty()) return;
+  // Readers hold a path to the board and the rack, but a cell off the board would read and
+  // write past it here: this handler does not rely on what came before it.
+  if (path.size() > p.path.size() ||
+      !std::all_of(path.begin(), path.end(), [](Cell c) { return board::onBoard(c); }))
+    return;
 
   std::string word;
   for (std::size_t i = 0; i < path.size(); ++i) {

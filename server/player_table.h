@@ -18,6 +18,10 @@ struct tplayer {
   std::array<Cell, kLongestWord> path{};
   int team = 0;  // 1 for records 1 and 3, 2 for records 2 and 4
   int shufflesLeft = 0;
+  // What this connection may still have relayed before the next relaytimer tick, and
+  // whether it has been told it is sending too fast since its allowance was last full.
+  int relayAllowance = 0;
+  bool toldTooFast = false;
 };
 
 }  // namespace zp::server

@@ -4,11 +4,18 @@
 
 namespace zp::server {
 
-// The server's three timers (socktimer, the dispatch timer, is the shell's own business).
+// The server's timers (socktimer, the dispatch timer, is the shell's own business).
 enum class ServerTimer {
   Timer1,         // the turn timer, 1 s
   computertimer,  // the computer player's delay, 1 s
+  relaytimer,     // refills what each player may have relayed, kRelayTickMs
 };
+
+// What one player may make the table relay to everybody (chat lines, actions, chatter
+// sounds): kRelayBurst at once, and one more for each relaytimer tick, so kRelayBurst a
+// second once the burst is spent. No one typing or clicking phrases comes near it.
+inline constexpr int kRelayBurst = 8;
+inline constexpr int kRelayTickMs = 1000 / kRelayBurst;
 
 // The world as the table's logic sees it. TServer implements it with sockets and QTimers,
 // tests with an in-memory record of everything the logic asked for.

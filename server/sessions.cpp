@@ -1,4 +1,5 @@
 // Connections, login, relays, watching and departures.
+#include "rules/names.h"
 #include "server/table_server.h"
 
 namespace zp::server {
@@ -69,6 +70,8 @@ void TableServer::connectionAccepted(int record) {
   if (record < 1 || record > kMaxPlayer || players_[record].connected) return;
   recordsInUse_ = std::max(recordsInUse_, record);
   players_[record].connected = true;
+  players_[record].relayAllowance = kRelayBurst;
+  players_[record].toldTooFast = false;
   receivedlist_.dropSource(record);
   sendTo(record, net::to_players::sendlogininfo({record}));
 }
@@ -133,16 +136,19 @@ void TableServer::receivedlogininfo(const net::LoginInfo& m) {
     players_[n].score = 0;
     players_[n].shufflesLeft = game_.shufflesPerPlayer;
   }
-  players_[n].name = m.name;
+  // Cleaned here, once: every message the table writes carries the name as every window
+  // shows it, and the longest chat line of the longest name still fits a message.
+  const std::string name = zp::cleanName(m.name);
+  players_[n].name = name;
   players_[n].connected = true;
 
-  sendToAll(net::to_players::newplayerinfo({n, m.name}));
-  shell_.news(m.name + " arrived (record " + std::to_string(n) + ")");
+  sendToAll(net::to_players::newplayerinfo({n, name}));
+  shell_.news(name + " arrived (record " + std::to_string(n) + ")");
   for (int k = 1; k <= recordsInUse_; ++k)
     if (k != n && players_[k].connected)
       sendTo(n, net::to_players::existingplayers({k, players_[k].name}));
   if (m.version != zp::kGameVersion) {
-    sendTo(1, net::to_players::havewrongversion({m.name}));
+    sendTo(1, net::to_players::havewrongversion({name}));
     sendTo(n, net::to_players::wrongversion());
   }
   if (game_.running) catchUp(n);
@@ -153,15 +159,53 @@ void TableServer::kickhim(const net::KickHim& m) {
 }
 
 void TableServer::chat(const net::ChatLine& m) {
+  if (!mayRelay(m.n)) return;
   sendToAll(net::to_players::chat({m.n, players_[m.n].name + " chats: " + m.text}));
 }
 
 void TableServer::action(const net::ChatLine& m) {
+  if (!mayRelay(m.n)) return;
   sendToAll(net::to_players::action({m.n, players_[m.n].name + " " + m.text}));
 }
 
 void TableServer::playasound(const net::PlayASound& m) {
+  if (!mayRelay(m.n)) return;
   sendToAll(net::to_players::playasound(m));
+}
+
+bool TableServer::mayRelay(int record) {
+  tplayer& p = players_[record];
+  if (p.relayAllowance > 0) {
+    --p.relayAllowance;
+    if (!relayRefilling_) {
+      relayRefilling_ = true;
+      shell_.startTimer(ServerTimer::relaytimer);
+    }
+    return true;
+  }
+  if (!p.toldTooFast) {
+    p.toldTooFast = true;
+    sendTo(record, net::to_players::chat({net::kTableLine, std::string(kTooFast)}));
+  }
+  return false;
+}
+
+void TableServer::relaytimerTimer() {
+  bool refilling = false;
+  for (int k = 1; k <= kMaxPlayer; ++k) {
+    tplayer& p = players_[k];
+    if (!p.connected) continue;  // a connection starts with its whole allowance
+    if (p.relayAllowance < kRelayBurst) ++p.relayAllowance;
+    // A burst is over once the sender has been quiet long enough to have it all back.
+    if (p.relayAllowance == kRelayBurst)
+      p.toldTooFast = false;
+    else
+      refilling = true;
+  }
+  if (!refilling) {
+    relayRefilling_ = false;
+    shell_.stopTimer(ServerTimer::relaytimer);
+  }
 }
 
 void TableServer::justwatch(const net::WatchMode& m) {

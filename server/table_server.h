@@ -41,7 +41,10 @@ struct GameState {
   bool twiceNoticed = false;  // the host was told of a tile used twice this turn
 };
 
-// The name the computer plays under when seat 2 has nobody.
+// What the table tells a player whose chat, actions or chatter sounds come faster than it
+// relays them, in that player's own chat as a system line.
+inline constexpr std::string_view kTooFast =
+    "You are sending too fast; the table did not pass all of it on.|clBlue";
 
 // The whole server of one table: player table, board, word check, turns and the computer
 // player, driven by calls. A connection is accepted with chooseRecord() and
@@ -78,6 +81,7 @@ class TableServer {
   bool hasWaitingMessages() const { return !receivedlist_.empty(); }
   void Timer1Timer();
   void computertimerTimer();
+  void relaytimerTimer();
 
   // Read access for the shell and for tests.
   const tplayer& player(int record) const { return players_.at(static_cast<std::size_t>(record)); }
@@ -91,6 +95,8 @@ class TableServer {
   Board& boardForTest() { return board_; }
   tplayer& playerForTest(int record) { return players_.at(static_cast<std::size_t>(record)); }
   GameState& gameForTest() { return game_; }
+  // A submission as no reader would pass it, straight to its handler.
+  void playerdoneForTest(const net::PlayerDone& m) { playerdone(m); }
 
  private:
   // Message handlers; each gets its message read and checked, and is reached only when the
@@ -115,6 +121,9 @@ class TableServer {
   void sendToAll(std::string_view message, int except = 0);
   void disconnectsock(int record);
   void catchUp(int record);
+  // Takes one from the sender's relay allowance; false (and the sender told, once per
+  // burst) when none is left.
+  bool mayRelay(int record);
 
   // Board and turns.
   void createmaze();
@@ -141,6 +150,7 @@ class TableServer {
 
   std::array<tplayer, 12> players_{};  // records 1..11; 0 is not used
   int recordsInUse_ = 0;
+  bool relayRefilling_ = false;  // the relaytimer runs
   GameState game_;
   Board board_;
 

@@ -18,13 +18,17 @@
 #include "classic_lzhuf.h"
 #include "records/lzrw1.h"
 
-// Heap accounting for the peak-memory figure.
+// Heap accounting for the peak-memory figure. Each replacement takes its memory from malloc
+// and gives it back with free, behind a size header. They are kept out of line: inlined into
+// a caller, the compiler would see free() applied to what operator new returned and take the
+// pair for a mismatch; out of line, every release it sees is operator delete, matching the
+// operator new that made it.
 namespace {
 std::atomic<std::size_t> g_live{0};
 std::atomic<std::size_t> g_peak{0};
 }  // namespace
 
-void* operator new(std::size_t size) {
+[[gnu::noinline]] void* operator new(std::size_t size) {
   auto* p = static_cast<std::size_t*>(std::malloc(size + sizeof(std::max_align_t)));
   if (!p) throw std::bad_alloc();
   *p = size;
@@ -34,32 +38,32 @@ void* operator new(std::size_t size) {
   }
   return reinterpret_cast<char*>(p) + sizeof(std::max_align_t);
 }
-void* operator new[](std::size_t size) {
+[[gnu::noinline]] void* operator new[](std::size_t size) {
   return operator new(size);
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return operator new(size);
   } catch (...) {
     return nullptr;
   }
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return operator new(size, std::nothrow);
 }
-void operator delete(void* p) noexcept {
+[[gnu::noinline]] void operator delete(void* p) noexcept {
   if (!p) return;
   auto* base = reinterpret_cast<std::size_t*>(static_cast<char*>(p) - sizeof(std::max_align_t));
   g_live -= *base;
   std::free(base);
 }
-void operator delete[](void* p) noexcept {
+[[gnu::noinline]] void operator delete[](void* p) noexcept {
   operator delete(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
   operator delete(p);
 }
-void operator delete[](void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
   operator delete(p);
 }
 

@@ -9,6 +9,9 @@
 namespace {
 
 using namespace zp::net;
+using zp::kEmptyCode;
+using zp::kMaxPlayer;
+using zp::kSeats;
 
 void check(bool ok) {
   if (!ok) __builtin_trap();
@@ -37,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (auto m = to_server::parseLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
   if (auto m = to_server::parseKickHim(args))
     rebuilds(*m, to_server::kickhim, to_server::parseKickHim);
-  if (auto m = to_server::parseChat(args)) rebuilds(*m, to_server::chat, to_server::parseChat);
+  if (auto m = to_server::parseChat(args)) {
+    check(m->text.size() <= kMaxChatTextBytes);
+    rebuilds(*m, to_server::chat, to_server::parseChat);
+  }
   if (auto m = to_server::parseStartGame(args))
     check(m->seconds >= 1 && m->shuffles >= 0 && m->shuffles <= kMaxShuffles);
   if (auto m = to_server::parseJustWatch(args))
@@ -60,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (auto m = to_players::parseSendLoginInfo(args)) check(m->n >= 1 && m->n <= kMaxPlayer);
   if (auto m = to_players::parseChat(args))
-    check(m->n >= 1 && m->n <= kMaxPlayer && m->colour.find('|') == std::string::npos);
+    check(m->n >= kTableLine && m->n <= kMaxPlayer && m->colour.find('|') == std::string::npos);
   if (auto m = to_players::parsePlayerInfo(args))
     rebuilds(*m, to_players::newplayerinfo, to_players::parsePlayerInfo);
   (void)to_players::parseHaveWrongVersion(args);

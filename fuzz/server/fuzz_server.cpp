@@ -12,6 +12,8 @@
 namespace {
 
 using namespace zp::server;
+using zp::kMaxPlayer;
+using zp::kSeats;
 
 class NullShell : public ServerShell {
  public:
@@ -85,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         table.bytesReceived(record, in.bytes(in.byte()));
         break;
       case 3:  // well-formed traffic, to reach deep into games
-        switch (in.byte() % 6) {
+        switch (in.byte() % 7) {
           case 0:
             table.bytesReceived(record, zp::net::to_server::logininfo(
                                             {record, std::string(zp::kGameVersion), "p"}));
@@ -113,6 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           case 4:
             table.bytesReceived(record, zp::net::to_server::direction({record, in.byte() % 6}));
             break;
+          case 5:
+            table.bytesReceived(record, zp::net::to_server::chat({record, in.bytes(in.byte())}));
+            break;
           default:
             table.bytesReceived(record, zp::net::to_server::shuffle({record}));
             break;
@@ -127,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       case 7:
         if (shell.running.count(ServerTimer::computertimer)) table.computertimerTimer();
+        if (shell.running.count(ServerTimer::relaytimer)) table.relaytimerTimer();
         break;
       default:
         for (int i = 0; i < 8 && table.hasWaitingMessages(); ++i) table.socktimerTimer();

@@ -234,10 +234,12 @@ TEST(ServerProgram, TellsOnStdoutWhoArrives) {
   QByteArray got;
   while (!got.contains("CMD_sendlogininfo+1\xff") && ann.waitForReadyRead(10000))
     got += ann.readAll();
-  ann.write("CMD_logininfo+1+1.0.15+Ann\xff");
+  // A name that would colour the terminal arrives in the news escaped.
+  ann.write("CMD_logininfo+1+1.0.15+Ann\x1b[31m\xff");
   ASSERT_TRUE(ann.waitForBytesWritten(10000));
   const QString news = server.readLine();
-  EXPECT_TRUE(news.contains("Ann")) << news.toStdString();
+  EXPECT_TRUE(news.contains("Ann\\x1B[31m arrived")) << news.toStdString();
+  EXPECT_FALSE(news.contains(QChar(0x1B))) << news.toStdString();
   EXPECT_EQ(server.stop(), 0);
 }
 

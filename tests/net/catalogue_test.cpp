@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 
 #include "net/dispatch.h"
@@ -184,6 +185,56 @@ TEST(CatalogueReaders, RefuseFieldsOutOfFormOrRange) {
   for (const Case& c : cases) EXPECT_FALSE(c.reads) << c.what;
 }
 
+// Every reader that takes a cell, given a message whose second tile is `cell`.
+TEST(CatalogueReaders, EveryReaderThatTakesACellRefusesOneOffTheBoard) {
+  const auto second = [](Cell cell) { return std::vector<Cell>{{3, 3}, cell}; };
+  const struct {
+    const char* reader;
+    std::function<bool(Cell)> reads;
+  } readers[] = {
+      {"playerdone",
+       [&](Cell c) {
+         return to_server::parsePlayerDone(argsOf(to_server::playerdone({1, second(c)})))
+             .has_value();
+       }},
+      {"selectletter to the table",
+       [](Cell c) {
+         return to_server::parseSelectLetter(argsOf(to_server::selectletter({1, 2, c})))
+             .has_value();
+       }},
+      {"selectletter to players",
+       [](Cell c) {
+         return to_players::parseSelectLetter(argsOf(to_players::selectletter({1, 2, c})))
+             .has_value();
+       }},
+      {"madeword",
+       [&](Cell c) {
+         return to_players::parseMadeWord(
+                    argsOf(to_players::madeword({1, "AB", 2, 2, 0, 0, second(c)})))
+             .has_value();
+       }},
+      {"theboard",
+       [](Cell c) {
+         // The board's second group names cell (0, 1).
+         std::string args = argsOf(to_players::theboard(countingBoard()));
+         args.replace(args.find("+0+1+"), 5,
+                      "+" + std::to_string(c.a) + "+" + std::to_string(c.b) + "+");
+         return to_players::parseTheBoard(args).has_value();
+       }},
+  };
+  const struct {
+    const char* what;
+    Cell cell;
+  } offBoard[] = {
+      {"row 7", {3, 7}}, {"column 7", {7, 3}}, {"row -1", {3, -1}}, {"column -1", {-1, 3}}};
+  for (const auto& r : readers) {
+    const Cell onBoard = std::string_view(r.reader) == "theboard" ? Cell{0, 1} : Cell{3, 4};
+    EXPECT_TRUE(r.reads(onBoard)) << r.reader;
+    for (const auto& off : offBoard)
+      EXPECT_FALSE(r.reads(off.cell)) << r.reader << ", " << off.what;
+  }
+}
+
 TEST(CatalogueReaders, TheBoardMustBeExactly49GroupsInOrder) {
   const std::string good = argsOf(to_players::theboard(countingBoard()));
   ASSERT_TRUE(to_players::parseTheBoard(good));
@@ -207,6 +258,15 @@ TEST(CatalogueReaders, IgnoreWhatFollowsTheLastField) {
   // The last field of a chat holds everything, "+" included.
   EXPECT_EQ(to_players::parseChat("2+a+b+"), (ReceivedChat{2, "a+b+", ""}));
   EXPECT_FALSE(to_players::parseChat("2")) << "no text field at all";
+}
+
+TEST(CatalogueReaders, ChatLinesTheTableCanRelayAndItsOwnLines) {
+  const std::string longest(kMaxChatTextBytes, 'x');
+  EXPECT_EQ(to_server::parseChat("9+" + longest), (ChatLine{9, longest}));
+  EXPECT_FALSE(to_server::parseChat("9+" + longest + "x")) << "its relay would be too long";
+  EXPECT_FALSE(to_server::parseChat("0+hi")) << "a player never sends as the table";
+  EXPECT_EQ(to_players::parseChat("0+slow down|clBlue"),
+            (ReceivedChat{kTableLine, "slow down", "clBlue"}));
 }
 
 }  // namespace

@@ -102,6 +102,32 @@ TEST(Inbox, AWindowsInboxKeepsEveryMessageUpToItsByteBound) {
   EXPECT_TRUE(inbox.feed("CMD_timeup+\xFF"));
 }
 
+TEST(EscapedForLog, ShowsPrintableAsciiAndEscapesEveryOtherByte) {
+  const struct {
+    std::string bytes;
+    std::size_t limit;
+    std::string shown;
+  } cases[] = {
+      {"CMD_chat+1+hi there~", SIZE_MAX, "CMD_chat+1+hi there~"},
+      {"\x1B[31mred\x1B[0m", SIZE_MAX, "\\x1B[31mred\\x1B[0m"},
+      {"fake\r\nzandupelix: line", SIZE_MAX, "fake\\x0D\\x0Azandupelix: line"},
+      {std::string("a\0b", 3) + "\x7F\x80\xFF", SIZE_MAX, "a\\x00b\\x7F\\x80\\xFF"},
+      {"Zo\xC3\xAB", SIZE_MAX, "Zo\\xC3\\xAB"},
+      {"a\\x41", SIZE_MAX, "a\\x5Cx41"},  // a backslash never passes for an escape
+      {"", SIZE_MAX, ""},
+      {"abcdef", 3, "abc..."},
+      {"ab\ncd", 3, "ab\\x0A..."},
+      {"abc", 3, "abc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(escapedForLog(c.bytes, c.limit), c.shown) << c.shown;
+  // Whatever comes in, only printable ASCII goes out.
+  std::string every;
+  for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
+  const std::string out = escapedForLog(every);
+  EXPECT_EQ(out.size(), 95u - 1u + 4u * (256u - 95u + 1u));
+  for (const char c : out) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << int(c);
+}
+
 TEST(FieldReader, CutsAtPlusAndLeavesTheLastFieldWhole) {
   FieldReader fields("3+-1+a+b+c");
   EXPECT_EQ(fields.nextInt(1, 9), 3);

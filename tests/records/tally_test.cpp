@@ -224,6 +224,29 @@ TEST(TallyFile, FirstRunThenSaveAndRestart) {
   EXPECT_EQ(files, 2);  // the tally file and our "plain"
 }
 
+TEST(TallyFile, ARestartKeepsTheFourAllTimeColumnsAndZeroesOnlyTheSessionOnes) {
+  TempDir dir;
+  const auto file = dir.path() / "ZanduPelixtally.tld";
+  TallyTable tally = TableWithAAndB();
+  tally.OnLoadChecklist = [&tally] { tally.loadchecklist({"A", "B"}); };
+  for (const std::string_view winner : {"A", "addtomine", "addtomine", "B", "B", "B"})
+    tally.addgame(winner);
+  // Games, their wins, the local user's wins, the others' wins: all time, then this session.
+  ASSERT_EQ(Row(tally, 1), (std::vector<std::string>{"A", "6", "1", "2", "3", "6", "1", "2", "3"}));
+  ASSERT_EQ(Row(tally, 2), (std::vector<std::string>{"B", "6", "3", "2", "1", "6", "3", "2", "1"}));
+  ASSERT_FALSE(tally.SaveFile(file));
+
+  TallyTable restarted;
+  ASSERT_FALSE(restarted.LoadFile(file));
+  EXPECT_EQ(Row(restarted, 1),
+            (std::vector<std::string>{"A", "6", "1", "2", "3", "0", "0", "0", "0"}));
+  EXPECT_EQ(Row(restarted, 2),
+            (std::vector<std::string>{"B", "6", "3", "2", "1", "0", "0", "0", "0"}));
+  restarted.select(0);
+  for (int number = 1; number <= 8; ++number)
+    EXPECT_EQ(restarted.label(number), Row(restarted, 1)[static_cast<std::size_t>(number)]);
+}
+
 TEST(TallyFile, ACorruptFileIsKeptAsideAndTheTallyStartsEmpty) {
   TempDir dir;
   const auto file = dir.path() / "ZanduPelixtally.tld";
@@ -234,6 +257,10 @@ TEST(TallyFile, ACorruptFileIsKeptAsideAndTheTallyStartsEmpty) {
   EXPECT_EQ(failure->message,
             file.string() + " : Lzrw1 decompression : this file has no valid header !");
   EXPECT_EQ(failure->kept_as, dir.path() / "ZanduPelixtally.tld.bad");
+  EXPECT_TRUE(failure->KeptAside());
+  EXPECT_EQ(failure->Notice(), "The tally could not be read: " + failure->message +
+                                   "\n\nThe file was kept as " + failure->kept_as.string() +
+                                   ", and the tally starts empty.");
   EXPECT_EQ(ReadFile(failure->kept_as), (Bytes{'n', 'o', 'p', 'e', 1, 2, 3}));
   EXPECT_EQ(tally.RowCount(), 1);
   ASSERT_FALSE(tally.SaveFile(file));
@@ -246,6 +273,23 @@ TEST(TallyFile, ACorruptFileIsKeptAsideAndTheTallyStartsEmpty) {
   ASSERT_TRUE(second);
   EXPECT_EQ(second->kept_as, dir.path() / "ZanduPelixtally.tld.bad2");
   EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(TallyFile, ABadFileThatCannotBeMovedAsideIsNeverSavedOver) {
+  TempDir dir;
+  const auto file = dir.path() / "ZanduPelixtally.tld";
+  const Bytes bad{'n', 'o', 'p', 'e'};
+  test::WriteFile(file, bad);
+  // Every name it could be kept under is taken.
+  test::WriteFile(dir.path() / "ZanduPelixtally.tld.bad", Bytes{'1'});
+  for (int n = 2; n < 1000; ++n)
+    test::WriteFile(dir.path() / ("ZanduPelixtally.tld.bad" + std::to_string(n)), Bytes{'1'});
+  TallyTable tally;
+  const auto failure = tally.LoadFile(file);
+  ASSERT_TRUE(failure);
+  EXPECT_FALSE(failure->KeptAside());
+  EXPECT_TRUE(tally.SaveFile(file).has_value());
+  EXPECT_EQ(ReadFile(file), bad);
 }
 
 TEST(TallyFile, NoScratchSpaceLeavesAGoodFileAloneAndUnsaved) {
@@ -263,7 +307,8 @@ TEST(TallyFile, NoScratchSpaceLeavesAGoodFileAloneAndUnsaved) {
   old ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
 
   ASSERT_TRUE(failure);
-  EXPECT_TRUE(failure->kept_as.empty());
+  EXPECT_FALSE(failure->KeptAside());
+  EXPECT_NE(failure->Notice().find("left as it was"), std::string::npos) << failure->Notice();
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "ZanduPelixtally.tld.bad"));
   EXPECT_TRUE(restarted.SaveFile(file).has_value());
   EXPECT_EQ(ReadFile(file), saved);

@@ -152,6 +152,25 @@ TEST_F(ComputerSevenLetters, SubmitsAllSevenTiles) {
   EXPECT_EQ(t.received(1, "CMD_bonus"), Inbox{"CMD_bonus+2+20+"});
 }
 
+TEST(ComputerCandidates, TriesEveryWordTheLastIncludedFromWhereverItStarts) {
+  // Only the last candidate can be laid on the board; each seed starts the search elsewhere
+  // in the list.
+  const std::vector<std::string> candidates = {"zzzz", "quiz", "jump", "hymn", "wolf", "cart"};
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    Table t({"CART"}, candidates, seed);
+    t.join("Ann");
+    t.start(/*playTo=*/1000, /*seconds=*/30, /*team=*/false, /*shuffles=*/0);
+    t.seconds(34 + 4);
+    ASSERT_EQ(t.server.game().current, 2);
+    blank(t);
+    t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
+    t.clearInboxes();
+    t.seconds(5);
+    EXPECT_EQ(t.received(1, "CMD_madeword"), Inbox{"CMD_madeword+2+CART+6+6+0+6+1+2+1+3+1+4+2+5"})
+        << "seed " << seed;
+  }
+}
+
 TEST(ComputerForAWatcher, PlaysTheTurnsOfAPlayerWhoJustWatches) {
   Table t({"CART"}, {"zzzz", "cart"});
   t.join("Ann");

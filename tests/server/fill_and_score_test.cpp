@@ -34,6 +34,32 @@ TEST_F(WordCheck, QuizOnTripleWordTripleLetterAndCentreScores132) {
     EXPECT_EQ(t.server.board().at(c.a, c.b), kEmptyCode);
 }
 
+TEST_F(WordCheck, APathOffTheBoardIsIgnoredWhateverTheReaderLetThrough) {
+  // Off-board cells that a flat index would take for other cells: (3, 7) for (4, 0) and
+  // (3, -1) for (2, 6). "cat" lies there, so reading them would score it.
+  t.lay("cat", {{3, 5}, {3, 6}, {4, 0}});
+  t.lay("cat", {{2, 6}, {3, 0}, {3, 1}});
+  const Board before = t.server.board();
+  const std::vector<std::vector<net::Cell>> paths = {
+      {{3, 5}, {3, 6}, {3, 7}},
+      {{3, -1}, {3, 0}, {3, 1}},
+      {{6, 3}, {7, 3}, {6, 4}},
+      {{0, 3}, {-1, 3}, {0, 4}},
+      {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {1, 6}},  // eight tiles
+  };
+  for (const auto& path : paths) t.server.playerdoneForTest({1, path});
+  EXPECT_TRUE(t.checker.asked.empty());
+  EXPECT_TRUE(t.inbox(1).empty());
+  EXPECT_EQ(t.server.player(1).score, 0);
+  EXPECT_EQ(t.server.game().current, 1);
+  EXPECT_EQ(t.server.board().codes(), before.codes());
+  // The turn goes on: the same word on the board counts.
+  t.lay("t", {{4, 6}});
+  t.server.playerdoneForTest({1, {{3, 5}, {3, 6}, {4, 6}}});
+  EXPECT_EQ(t.checker.asked, std::vector<std::string>{"CAT"});
+  EXPECT_EQ(t.received(1, "CMD_madeword").size(), 1u);
+}
+
 TEST_F(WordCheck, AnHIsWorthThree) {
   t.lay("hah", {{5, 2}, {5, 3}, {5, 4}});  // plain squares
   submit({{5, 2}, {5, 3}, {5, 4}});

@@ -60,12 +60,15 @@ TEST(Login, ADifferentVersionIsToldToBothSidesAndThePlayerStays) {
   EXPECT_TRUE(t.server.player(2).connected);
 }
 
-TEST(Login, TheExtraTerminatorAndAPlusInTheNameMakeOneLogin) {
+TEST(Login, TheExtraTerminatorMakesOneLoginAndTheNameIsCleanedOnce) {
   Table t;
   t.connect();
-  t.deliver(1, net::to_server::logininfo({1, "1.0.15", "A+B"}));
-  EXPECT_EQ(t.server.player(1).name, "A+B");
-  EXPECT_EQ(t.received(1, "CMD_newplayerinfo"), Inbox{"CMD_newplayerinfo+1+A+B"});
+  t.deliver(1, net::to_server::logininfo({1, "1.0.15", "A+B\r\n"}));
+  EXPECT_EQ(t.server.player(1).name, "AB");
+  EXPECT_EQ(t.received(1, "CMD_newplayerinfo"), Inbox{"CMD_newplayerinfo+1+AB"});
+  // Every later message carries the cleaned name.
+  t.deliver(1, net::to_server::chat({1, "hi"}));
+  EXPECT_EQ(t.received(1, "CMD_chat"), Inbox{"CMD_chat+1+AB chats: hi"});
 }
 
 TEST(Relays, ChatActionAndSoundGoToEveryoneWithTheSendersName) {
@@ -80,6 +83,100 @@ TEST(Relays, ChatActionAndSoundGoToEveryoneWithTheSendersName) {
                        "CMD_playasound+2+wave5+"};
   EXPECT_EQ(t.inbox(1), expected);
   EXPECT_EQ(t.inbox(2), expected);
+}
+
+TEST(Relays, TheLongestChatOfTheLongestNameArrivesWholeALongerOneIsRefused) {
+  Table t;
+  for (int n = 1; n < kMaxPlayer; ++n) t.join("p" + std::to_string(n));
+  // Forty four-byte characters: cut to the longest name the table keeps.
+  std::string longName;
+  for (int i = 0; i < 40; ++i) longName += "\xF0\x9F\x98\x80";
+  ASSERT_EQ(t.join(longName), kMaxPlayer);
+  ASSERT_EQ(t.server.player(kMaxPlayer).name.size(), static_cast<std::size_t>(kMaxNameBytes));
+  t.clearInboxes();
+
+  const std::string text = std::string(net::kMaxChatTextBytes - 7, 'x') + "|clNavy";
+  ASSERT_EQ(text.size(), net::kMaxChatTextBytes);
+  for (const auto& send : {net::to_server::chat, net::to_server::action}) {
+    t.clearInboxes();
+    t.deliver(kMaxPlayer, send({kMaxPlayer, text}));
+    ASSERT_EQ(t.inbox(1).size(), 1u);
+    const std::string& relayed = t.inbox(1).front();
+    EXPECT_LE(relayed.size(), net::kMaxMessageBytes);
+    // What the table sent reaches a reader whole.
+    std::vector<std::string> read;
+    net::MessageReader reader;
+    reader.feed(relayed + '\xFF', [&](std::string&& m) { read.push_back(m); });
+    EXPECT_EQ(read, Inbox{relayed});
+    EXPECT_NE(relayed.find(text), std::string::npos);
+  }
+
+  t.clearInboxes();
+  t.deliver(kMaxPlayer, net::to_server::chat({kMaxPlayer, text + "x"}));
+  EXPECT_TRUE(t.inbox(1).empty()) << "a line no reader would take is not sent";
+}
+
+TEST(Relays, APlayerOverTheLimitIsCutAndToldOncePerBurst) {
+  Table t;
+  t.join("Ann");
+  t.join("Bo");
+  t.clearInboxes();
+  const std::string tooFast = "CMD_chat+0+" + std::string(kTooFast);
+  // Chat, actions and chatter sounds share one allowance.
+  for (int i = 0; i < 10; ++i) t.deliver(2, net::to_server::chat({2, "c" + std::to_string(i)}));
+  for (int i = 0; i < 5; ++i) t.deliver(2, net::to_server::action({2, "waves"}));
+  for (int i = 0; i < 5; ++i) t.deliver(2, net::to_server::playasound({2, "wave1"}));
+  Inbox relayed;
+  for (int i = 0; i < kRelayBurst; ++i)
+    relayed.push_back("CMD_chat+2+Bo chats: c" + std::to_string(i));
+  EXPECT_EQ(t.inbox(1), relayed);
+  relayed.push_back(tooFast);
+  EXPECT_EQ(t.inbox(2), relayed) << "one line to the sender, none to the others";
+
+  // Each tick gives one back; the burst is not over, so nothing more is said.
+  t.clearInboxes();
+  t.server.relaytimerTimer();
+  t.deliver(2, net::to_server::action({2, "waves"}));
+  t.deliver(2, net::to_server::action({2, "waves again"}));
+  EXPECT_EQ(t.inbox(1), Inbox{"CMD_action+2+Bo waves"});
+  EXPECT_EQ(t.inbox(2), Inbox{"CMD_action+2+Bo waves"});
+
+  // A quiet second gives the whole burst back; a new burst over the limit is told again.
+  t.clearInboxes();
+  t.second();
+  EXPECT_FALSE(t.shell.isRunning(ServerTimer::relaytimer)) << "a full allowance needs no timer";
+  for (int i = 0; i < kRelayBurst + 1; ++i) t.deliver(2, net::to_server::playasound({2, "wave1"}));
+  EXPECT_EQ(t.received(1, "CMD_playasound").size(), static_cast<std::size_t>(kRelayBurst));
+  EXPECT_EQ(t.received(2, "CMD_chat"), Inbox{tooFast});
+  // Another player's allowance is their own.
+  t.deliver(1, net::to_server::chat({1, "hi"}));
+  EXPECT_EQ(t.received(2, "CMD_chat").back(), "CMD_chat+1+Ann chats: hi");
+}
+
+TEST(Relays, PicksMovesAndTheGamesOwnMessagesAreNeverCut) {
+  Table t({"CAT"});
+  t.join("Ann");
+  t.join("Bo");
+  t.start();
+  for (int i = 0; i < kRelayBurst; ++i) t.deliver(1, net::to_server::chat({1, "busy"}));
+  t.clearInboxes();
+  // Far more picks and clears than the chat allowance, with no tick between them.
+  for (int i = 0; i < 100; ++i) {
+    t.deliver(1, net::to_server::selectletter({1, 1 + i % 7, {i % 7, 3}}));
+    t.deliver(1, net::to_server::clearletter({1, 1 + i % 7}));
+    t.deliver(1, net::to_server::selectclear({1}));
+  }
+  EXPECT_EQ(t.received(2, "CMD_selectletter").size(), 100u);
+  EXPECT_EQ(t.received(2, "CMD_clearletter").size(), 100u);
+  EXPECT_EQ(t.received(2, "CMD_selectclear").size(), 100u);
+  // A word, its fall and the next turn go out as always.
+  t.playWord(1, "cat", {{5, 2}, {5, 3}, {5, 4}});
+  EXPECT_EQ(t.received(2, "CMD_madeword").size(), 1u);
+  t.deliver(1, net::to_server::direction({1, kLeft}));
+  t.seconds(2 + 4);
+  EXPECT_EQ(t.received(2, "CMD_moving"), Inbox{"CMD_moving+2+"});
+  EXPECT_EQ(t.received(2, "CMD_nextplayer").size(), 1u);
+  EXPECT_TRUE(t.received(1, "CMD_chat").empty()) << "nobody was told to slow down";
 }
 
 TEST(Watching, ModeOneNeedsARunningGameModeTwoIsAlwaysRelayed) {

@@ -88,12 +88,15 @@ class Table {
     return n;
   }
   void leave(int record) { server.connectionClosed(record); }
-  // One second: each running timer ticks once, the turn timer first.
+  // One second: each running timer ticks once, the turn timer first, then the relay
+  // allowance's as often as it does in a second.
   void second() {
     const bool turn = shell.isRunning(ServerTimer::Timer1);
     const bool computer = shell.isRunning(ServerTimer::computertimer);
     if (turn) server.Timer1Timer();
     if (computer && shell.isRunning(ServerTimer::computertimer)) server.computertimerTimer();
+    for (int i = 0; i < 1000 / kRelayTickMs && shell.isRunning(ServerTimer::relaytimer); ++i)
+      server.relaytimerTimer();
   }
   void seconds(int count) {
     for (int i = 0; i < count; ++i) second();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 
 #include "net/catalogue.h"
@@ -14,10 +15,14 @@ namespace {
 
 class Loopback : public ::testing::Test {
  protected:
-  Loopback() {
+  Loopback() { serve(kRelayTickMs); }
+  // A new table in place of the one running.
+  void serve(int relayTickMs) {
+    server.reset();
     TServer::Options options;
     options.dictionaryFile = (dir.path() + "/English").toStdString();
     options.seed = 7;
+    options.relayTickMs = relayTickMs;
     server = std::make_unique<TServer>(options);
     EXPECT_TRUE(server->listen(0));
   }
@@ -90,7 +95,27 @@ TEST_F(Loopback, AFloodingPeerDoesNotStopTheOthers) {
   EXPECT_LE(server->table().waitingMessages(2), 32u);
 }
 
+TEST_F(Loopback, ChatBeyondTheAllowanceIsCutAndFlowsAgainAfterAQuietMoment) {
+  auto ann = client();
+  ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
+  ann->write(net::to_server::logininfo({1, "1.0.15", "Ann"}));
+  std::string burst;
+  for (int i = 0; i < 3 * kRelayBurst; ++i) burst += net::to_server::chat({1, "x"});
+  ann->write(burst);
+  ASSERT_TRUE(ann->waitFor("CMD_chat+0+" + std::string(kTooFast)));
+  const auto relayed = [&] {
+    return std::count(ann->inbox.begin(), ann->inbox.end(), "CMD_chat+1+Ann chats: x");
+  };
+  EXPECT_LT(relayed(), 3 * kRelayBurst);
+  // The table's own clock gives the allowance back.
+  waitUntil([] { return false; }, 2 * 1000);
+  ann->write(net::to_server::chat({1, "again"}));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+1+Ann chats: again"));
+}
+
 TEST_F(Loopback, APeerThatStopsReadingIsLetGo) {
+  // Ann may talk as fast as the table reads, so the sleeper's buffers fill within the time.
+  serve(/*relayTickMs=*/1);
   auto ann = client();
   auto sleeper = std::make_unique<LoopbackClient>(server->port(), /*readBuffer=*/1024);
   ASSERT_TRUE(
