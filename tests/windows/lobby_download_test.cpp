@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -222,9 +221,3 @@ TEST_F(LobbyDownloadTest, RefusesAddressesAndFoldersItMustNotUse) {
 
 }  // namespace
 }  // namespace zp::windows
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}
