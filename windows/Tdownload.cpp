@@ -149,7 +149,7 @@ Tdownload::Tdownload(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowSta
   connect(&download_, &LobbyDownload::progressed, this, [this](qint64 bytes) {
     infolabel_->setText(QString::number(bytes) + QStringLiteral(" bytes"));
   });
-  connect(&download_, &LobbyDownload::finished, this, &Tdownload::finished);
+  connect(&download_, &LobbyDownload::finished, this, &Tdownload::downloadEnded);
 
   // Left: the advertisement and the download.
   auto* left = panel(this);
@@ -283,7 +283,7 @@ void Tdownload::getbuttonClick() {
   infolabel_->setText(QStringLiteral("Loading"));
 }
 
-void Tdownload::finished(bool complete, qint64 bytes) {
+void Tdownload::downloadEnded(bool complete, qint64 bytes) {
   infolabel_->setText(complete ? QStringLiteral("Received ") + QString::number(bytes) +
                                      QStringLiteral(" bytes")
                                : QString::fromLatin1(kAborted));

@@ -73,7 +73,7 @@ class Tdownload : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void finished(bool complete, qint64 bytes);
+  void downloadEnded(bool complete, qint64 bytes);
 
   Hooks hooks_;
   LobbyPlaces lobby_;
