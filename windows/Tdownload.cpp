@@ -1,25 +1,16 @@
 #include "windows/Tdownload.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QHostAddress>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadialGradient>
-#include <QSaveFile>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -35,43 +26,6 @@ constexpr auto kNoLobby =
     "Please close the game and open the Qelm88 Lobby using the icon on your desktop or using "
     "the your Window's start-up menu.";
 constexpr auto kAborted = "Download Aborted";
-// A transfer that stalls this long ends as a failed download.
-constexpr int kStallMs = 60'000;
-
-bool onThisMachine(const QString& host) {
-  if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) return true;
-  const QHostAddress address(host);
-  return address == QHostAddress(QHostAddress::LocalHost) ||
-         address == QHostAddress(QHostAddress::LocalHostIPv6);
-}
-
-// The address comes from a settings file anyone can edit: plain http could hand the player a
-// stranger's program to run, so it is only good for a server on this machine.
-bool addressAllowed(const QUrl& url) {
-  if (!url.isValid() || url.host().isEmpty()) return false;
-  if (url.scheme() == QStringLiteral("https")) return true;
-  return url.scheme() == QStringLiteral("http") && onThisMachine(url.host());
-}
-
-// The last part of the address's path, when it can name a file in the target folder.
-QString installerName(const QUrl& url) {
-  const QString name = url.fileName();
-  if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral("..")) return {};
-  for (const QChar c : name)
-    if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) return {};
-  return name;
-}
-
-bool successStatus(const QNetworkReply& reply) {
-  const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  return status >= 200 && status < 300;
-}
-
-QString defaultFolder() {
-  const QString program = QCoreApplication::applicationDirPath();
-  if (QFileInfo(program).isWritable()) return program;
-  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-}
 
 // The lobby's advertisement: players at tables, drawn rather than loaded.
 class LobbyPicture : public QWidget {
@@ -174,11 +128,9 @@ QFrame* panel(QWidget* parent) {
 
 }  // namespace
 
-Tdownload::Tdownload(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), folder_(defaultFolder()) {
+Tdownload::Tdownload(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setWindowTitle(QStringLiteral("Download The Qelm88 Lobby"));
   gui::useGameFont(*this);
-  address_ = QString::fromLatin1(kDefaultAddress);
   hooks_.startProgram = [](const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
   };
@@ -189,8 +141,15 @@ Tdownload::Tdownload(QWidget* parent)
     QMessageBox::information(this, QStringLiteral("Zandu Pelix"), text);
   };
 
-  network_ = new QNetworkAccessManager(this);
-  network_->setProxy(QNetworkProxy::NoProxy);
+  connect(&download_, &LobbyDownload::headersArrived, this, [this](int lines) {
+    infolabel_->setText(infolabel_->text() + QString(lines, u'.'));  // a dot a header line
+  });
+  connect(&download_, &LobbyDownload::begun, this,
+          [this] { infolabel3_->setText(QStringLiteral("Downloading: ") + download_.fileName()); });
+  connect(&download_, &LobbyDownload::progressed, this, [this](qint64 bytes) {
+    infolabel_->setText(QString::number(bytes) + QStringLiteral(" bytes"));
+  });
+  connect(&download_, &LobbyDownload::finished, this, &Tdownload::downloadEnded);
 
   // Left: the advertisement and the download.
   auto* left = panel(this);
@@ -290,25 +249,10 @@ Tdownload::Tdownload(QWidget* parent)
   resize(600, 340);
 }
 
-Tdownload::~Tdownload() {
-  if (reply_ != nullptr) {
-    reply_->disconnect(this);
-    reply_->abort();
-  }
-}
-
 void Tdownload::setHooks(Hooks hooks) {
   if (hooks.startProgram) hooks_.startProgram = std::move(hooks.startProgram);
   if (hooks.exitGame) hooks_.exitGame = std::move(hooks.exitGame);
   if (hooks.message) hooks_.message = std::move(hooks.message);
-}
-
-void Tdownload::setDownloadAddress(const QString& address) {
-  address_ = address;
-}
-
-void Tdownload::setTargetFolder(const QString& folder) {
-  folder_ = folder;
 }
 
 void Tdownload::setLobbyPlaces(LobbyPlaces places) {
@@ -328,110 +272,27 @@ QString Tdownload::findLobby() const {
 }
 
 void Tdownload::getbuttonClick() {
-  if (reply_ != nullptr) return;
-  const QUrl url(address_, QUrl::StrictMode);
-  const QString name = addressAllowed(url) ? installerName(url) : QString();
-  if (name.isEmpty() || !QDir().mkpath(folder_)) {
+  if (download_.running()) return;
+  if (!download_.start()) {
     hooks_.message(QString::fromLatin1(kErrorText));
     return;
   }
-  // Written under a temporary name; an installer that did not arrive whole is never kept.
-  file_ = std::make_unique<QSaveFile>(QDir(folder_).filePath(name));
-  if (!file_->open(QIODevice::WriteOnly)) {
-    file_.reset();
-    hooks_.message(QString::fromLatin1(kErrorText));
-    return;
-  }
-
-  state_ = Downloading;
-  fileName_ = name;
-  infolabel2_->setText(name);
-  received_ = 0;
-  begun_ = false;
-  writeFailed_ = false;
+  infolabel2_->setText(download_.fileName());
   getbutton_->setEnabled(false);
   abortbutton_->setEnabled(true);
   infolabel_->setText(QStringLiteral("Loading"));
-
-  QNetworkRequest request(url);
-  request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/3.0 (compatible)"));
-  request.setRawHeader("Accept", "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
-  request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                       QNetworkRequest::UserVerifiedRedirectPolicy);
-  request.setMaximumRedirectsAllowed(5);
-  request.setTransferTimeout(kStallMs);
-  reply_ = network_->get(request);
-  connect(reply_, &QNetworkReply::metaDataChanged, this, &Tdownload::metaDataChanged);
-  connect(reply_, &QNetworkReply::readyRead, this, &Tdownload::readyRead);
-  connect(reply_, &QNetworkReply::redirected, this, [this](const QUrl& to) {
-    if (reply_ == nullptr) return;
-    // A redirect must meet the same rule as the address itself.
-    if (addressAllowed(to))
-      emit reply_->redirectAllowed();
-    else
-      reply_->abort();
-  });
-  connect(reply_, &QNetworkReply::finished, this, &Tdownload::finished);
 }
 
-void Tdownload::metaDataChanged() {
-  // Qt hands over the response's header lines all at once: a dot for each of them.
-  if (reply_ == nullptr || begun_) return;
-  infolabel_->setText(infolabel_->text() + QString(reply_->rawHeaderPairs().size(), u'.'));
-}
-
-void Tdownload::readyRead() {
-  if (reply_ == nullptr) return;
-  const QByteArray chunk = reply_->readAll();
-  // An error page or a redirect's body is not the installer.
-  if (chunk.isEmpty() || writeFailed_ || !successStatus(*reply_)) return;
-  if (!begun_) {
-    begun_ = true;
-    infolabel3_->setText(QStringLiteral("Downloading: ") + fileName_);
-  }
-  if (file_->write(chunk) != chunk.size()) {
-    writeFailed_ = true;
-    reply_->abort();
-    return;
-  }
-  received_ += chunk.size();
-  infolabel_->setText(QString::number(received_) + QStringLiteral(" bytes"));
-}
-
-void Tdownload::finished() {
-  if (reply_ == nullptr) return;
-  if (reply_->isOpen() && reply_->bytesAvailable() > 0) readyRead();
-  if (reply_ == nullptr) return;
-  QNetworkReply* reply = std::exchange(reply_, nullptr);
-  reply->disconnect(this);
-  reply->deleteLater();
-
-  bool complete =
-      !writeFailed_ && reply->error() == QNetworkReply::NoError && successStatus(*reply);
-  const QString target = file_->fileName();
-  if (complete)
-    complete = file_->commit();
-  else
-    file_->cancelWriting();
-  file_.reset();  // drops the temporary file unless it was committed
-
-  if (complete) {
-    state_ = Idle;
-    infolabel_->setText(QStringLiteral("Received ") + QString::number(QFileInfo(target).size()) +
-                        QStringLiteral(" bytes"));
-  } else {
-    state_ = Aborted;
-    infolabel_->setText(QString::fromLatin1(kAborted));
-  }
+void Tdownload::downloadEnded(bool complete, qint64 bytes) {
+  infolabel_->setText(complete ? QStringLiteral("Received ") + QString::number(bytes) +
+                                     QStringLiteral(" bytes")
+                               : QString::fromLatin1(kAborted));
   getbutton_->setEnabled(true);
   abortbutton_->setEnabled(false);
   if (!complete) return;
 
   infolabel3_->setText(QStringLiteral("Installing"));
-  QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner | QFile::ExeUser);
-  if (!hooks_.startProgram(target, {QStringLiteral("/SP-"), QStringLiteral("/silent"),
-                                    QStringLiteral("/noicons")})) {
+  if (!download_.install(hooks_.startProgram)) {
     hooks_.message(QString::fromLatin1(kErrorText));
     return;
   }
@@ -439,11 +300,10 @@ void Tdownload::finished() {
 }
 
 void Tdownload::abortbuttonClick() {
-  // The texts go first: the reply may report its end from inside abort().
+  // The texts go first: the download may report its end from inside abort().
   infolabel_->setText(QStringLiteral("Download has been aborted."));
-  state_ = Aborted;
   infolabel3_->setText(QString::fromLatin1(kAborted));
-  if (reply_ != nullptr) reply_->abort();
+  download_.abort();
 }
 
 void Tdownload::playSoloClick() {

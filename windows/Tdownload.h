@@ -3,38 +3,32 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 #include <functional>
-#include <memory>
+
+#include "windows/lobby_download.h"
 
 class QLabel;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QPushButton;
-class QSaveFile;
 class QShowEvent;
 
 namespace zp::windows {
 
 // Offers a solo game, the lobby, or the lobby's download; centred on the desktop and kept
-// above everything when shown.
-//
-// The download is written beside its target under a temporary name and only becomes the
-// installer, and is only started, when the whole transfer succeeded.
+// above everything when shown. The download itself is a LobbyDownload; this draws it.
 class Tdownload : public QDialog {
   Q_OBJECT
  public:
-  static constexpr auto kDefaultAddress =
-      "https://www.zandupelix.example/lobby/Qelm88LobbySetup.exe";
+  static constexpr auto kDefaultAddress = LobbyDownload::kDefaultAddress;
   static constexpr auto kErrorText = "An Error has Occurred.";
 
-  enum State { Idle = 0, Downloading = 1, Aborted = 2 };
+  using State = LobbyDownload::State;
+  using enum LobbyDownload::State;
 
   // How the launcher reaches the rest of the program. An empty member keeps its default.
   struct Hooks {
     // Starts a program detached; false when it could not be started.
     // Default: QProcess::startDetached.
-    std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
+    LobbyDownload::StartProgram startProgram;
     // Closes the game as its Exit menu does. Default: closes the parent window.
     std::function<void()> exitGame;
     // Tells the user something. Default: an information box.
@@ -53,22 +47,21 @@ class Tdownload : public QDialog {
   };
 
   explicit Tdownload(QWidget* parent = nullptr);
-  ~Tdownload() override;
 
   void setHooks(Hooks hooks);
   // The installer's address: https, or plain http on this machine only (127.0.0.1, ::1,
   // localhost). Default kDefaultAddress.
-  void setDownloadAddress(const QString& address);
-  QString downloadAddress() const { return address_; }
+  void setDownloadAddress(const QString& address) { download_.setAddress(address); }
+  QString downloadAddress() const { return download_.address(); }
   // The folder the installer is saved in. Default: the program's folder when it can be
   // written, else the per-user data folder.
-  void setTargetFolder(const QString& folder);
-  QString targetFolder() const { return folder_; }
+  void setTargetFolder(const QString& folder) { download_.setFolder(folder); }
+  QString targetFolder() const { return download_.folder(); }
   void setLobbyPlaces(LobbyPlaces places);
   // The installed lobby program, or empty when there is none.
   QString findLobby() const;
 
-  State state() const { return state_; }
+  State state() const { return download_.state(); }
 
   // The buttons.
   void getbuttonClick();
@@ -80,23 +73,11 @@ class Tdownload : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void metaDataChanged();
-  void readyRead();
-  void finished();
+  void downloadEnded(bool complete, qint64 bytes);
 
   Hooks hooks_;
   LobbyPlaces lobby_;
-  QString address_;
-  QString folder_;
-  State state_ = Idle;
-
-  QNetworkAccessManager* network_ = nullptr;
-  QNetworkReply* reply_ = nullptr;
-  std::unique_ptr<QSaveFile> file_;
-  QString fileName_;
-  qint64 received_ = 0;
-  bool begun_ = false;
-  bool writeFailed_ = false;
+  LobbyDownload download_;
 
   QPushButton* getbutton_ = nullptr;
   QPushButton* abortbutton_ = nullptr;

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "tests/client/client_harness.h"
+#include "tests/support/temp_dir.h"
 
 namespace zp::client::testing {
 namespace {
@@ -215,16 +215,11 @@ TEST(Chatter, ASoundPlaysOrIsShownAsALine) {
 }
 
 TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
-  const auto dir =
-      std::filesystem::temp_directory_path() /
-      ("zp-session-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  std::filesystem::create_directories(dir);
+  const zp::testing::TempDir dir;
   const auto file = dir / "qelmlobby.ini";
-  {
-    std::ofstream out(file, std::ios::binary);
-    out << "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clnavy\r\nPhrase3=Oops!\r\n"
-           "ChatterSounds=true\r\nLeft=40\r\n";
-  }
+  zp::testing::Put(file,
+                   "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clnavy\r\nPhrase3=Oops!\r\n"
+                   "ChatterSounds=true\r\nLeft=40\r\n");
   Window w;
   w.session.useSettingsFile(SettingsFile(ProfileFile(file)));
   w.session.processparams({"Ann", "x", "false"});
@@ -244,12 +239,10 @@ TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
   w.session.FormClose({40, 3, 790, 580}, 1920, 1080);
   EXPECT_EQ(std::filesystem::last_write_time(file), written);
   w.session.FormClose({0, 0, 1930, 1090}, 1920, 1080);
-  std::ifstream in(file, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  const std::string text = zp::testing::Slurp(file);
   EXPECT_NE(text.find("Width=1915\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Height=1075\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Textcolor=clNavy\r\n"), std::string::npos) << text;
-  std::filesystem::remove_all(dir);
 }
 
 TEST(GameStart, TheDialogsFieldsStayInRangeAndStartSendsThem) {

@@ -17,7 +17,7 @@
 
 #include "app/wiring.h"
 #include "records/tally_table.h"
-#include "tests/server/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "words/tdictn.h"
 
 namespace zp::client::testing {
@@ -141,9 +141,9 @@ TEST_F(MainWindow, AFullTableSaysSoAndAJoinThatCannotConnectSaysWhy) {
   options.dictionaryFile = (dir.path() + "/English").toStdString();
   server::TServer table(options);
   ASSERT_TRUE(table.listen(0));
-  std::vector<std::unique_ptr<server::testing::LoopbackClient>> nine;
+  std::vector<std::unique_ptr<zp::testing::LoopbackClient>> nine;
   for (int n = 1; n <= 9; ++n) {
-    nine.push_back(std::make_unique<server::testing::LoopbackClient>(table.port()));
+    nine.push_back(std::make_unique<zp::testing::LoopbackClient>(table.port()));
     ASSERT_TRUE(nine.back()->waitFor("CMD_sendlogininfo+" + std::to_string(n)));
   }
   QTemporaryDir other;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -20,12 +19,12 @@
 #include <string>
 
 #include "net/catalogue.h"
-#include "tests/server/loopback_client.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
-using zp::server::testing::LoopbackClient;
-using zp::server::testing::waitUntil;
+using zp::testing::LoopbackClient;
+using zp::testing::waitUntil;
 
 constexpr uid_t kNobody = 65534;
 // Root may write anywhere, so as root the game runs as "nobody", as a player would.
@@ -259,9 +258,3 @@ TEST_F(InstalledGame, KeepsThePlayersFilesInTheirDataFolderWhereItCouldWriteItsO
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

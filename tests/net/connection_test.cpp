@@ -3,28 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <algorithm>
-#include <functional>
 #include <memory>
 
 #include "net/framing.h"
+#include "tests/support/loopback_client.h"
 
 namespace zp::net {
 namespace {
 
-bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using zp::testing::LoopbackClient;
+using zp::testing::waitUntil;
 
 // One end of a connection with everything it reported.
 struct End {
@@ -93,10 +83,7 @@ TEST_F(Connection, SocketClosedIsReportedOnceOnBothEndsWhicheverCloses) {
 
 TEST_F(Connection, APeerThatStopsReadingIsLetGoAndReportedAfterTheSend) {
   // A peer that takes almost nothing from the network and never reads.
-  QTcpSocket sleeper;
-  sleeper.setReadBufferSize(1024);
-  sleeper.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-  sleeper.connectToHost("127.0.0.1", listener.serverPort());
+  LoopbackClient sleeper(listener.serverPort(), /*readBuffer=*/1024);
   ASSERT_TRUE(waitUntil([&] { return listener.hasPendingConnections(); }));
   End sender(std::make_unique<GameConnection>(listener.nextPendingConnection()));
   sender.connection->setMaxUnsentBytes(64 * 1024);
@@ -131,9 +118,3 @@ TEST(ConnectionRefused, IsReportedAsAnErrorThenClosed) {
 
 }  // namespace
 }  // namespace zp::net
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -6,14 +6,15 @@
 #include "classic_lzhuf.h"
 #include "records/lzrw1.h"
 #include "test_util.h"
+#include "tests/support/temp_dir.h"
 
 namespace zp::records {
 namespace {
 
 using test::Bytes;
 using test::ReadFile;
-using test::TempDir;
 using test::WriteFile;
+using zp::testing::TempDir;
 
 Bytes CompressFile(TempDir& dir, const Bytes& data, TCompressMode mode) {
   WriteFile(dir / "in", data);
@@ -146,7 +147,7 @@ TEST(Container, ResultTextsAndProgress) {
   EXPECT_GT(pumps, 4);
   doit.Visible = true;
   const auto out = doit.Compress();
-  EXPECT_EQ(doit.Caption(), (dir / "in") + " : Lzrw1 : successfully compressed at " +
+  EXPECT_EQ(doit.Caption(), (dir / "in").string() + " : Lzrw1 : successfully compressed at " +
                                 std::to_string(out * 100 / 100000) + "%");
 }
 
@@ -199,17 +200,19 @@ TEST(ContainerFailure, MissingFilesAndTheSameFileTwice) {
   doit.CompressMode = TCompressMode::Fast;
   doit.InputFile = dir / "none";
   doit.OutputFile = dir / "out";
-  ExpectFailure(doit, true, "Lzrw1 compression : Failed to obtain the size of : " + (dir / "none"));
+  ExpectFailure(doit, true,
+                "Lzrw1 compression : Failed to obtain the size of : " + (dir / "none").string());
   ExpectFailure(doit, false,
-                "Lzrw1 (de)compression : Failed to open input file : " + (dir / "none"));
+                "Lzrw1 (de)compression : Failed to open input file : " + (dir / "none").string());
   WriteFile(dir / "in", test::Text(5000));
   doit.InputFile = dir / "in";
   doit.OutputFile = dir / "no-such-dir/out";
   ExpectFailure(
       doit, true,
-      "Lzrw1 (de)compression : Failed to open output file : " + (dir / "no-such-dir/out"));
+      "Lzrw1 (de)compression : Failed to open output file : " + (dir / "no-such-dir/out").string());
   doit.OutputFile = dir / "in";
-  ExpectFailure(doit, true, "Lzrw1 (de)compression : Failed to open output file : " + (dir / "in"));
+  ExpectFailure(doit, true,
+                "Lzrw1 (de)compression : Failed to open output file : " + (dir / "in").string());
   EXPECT_EQ(ReadFile(dir / "in"), test::Text(5000));
 }
 
@@ -296,7 +299,7 @@ void PrintTo(const CorruptCase& c, std::ostream* out) {
   *out << c.file;
 }
 
-class CorruptContainer : public testing::TestWithParam<CorruptCase> {};
+class CorruptContainer : public ::testing::TestWithParam<CorruptCase> {};
 
 std::string Expand(std::string text, const std::string& name) {
   const auto at = text.find("%s");
@@ -332,7 +335,7 @@ const std::string kCorrupt = "Lzrw1 (decompression LZRW1/KH) : corrupt block, ";
 
 INSTANTIATE_TEST_SUITE_P(
     Corpus, CorruptContainer,
-    testing::Values(
+    ::testing::Values(
         CorruptCase{"bad_signature.zpk", kNoHeader}, CorruptCase{"short_signature.zpk", kNoHeader},
         CorruptCase{"cut_size_field.zpk", kCut},
         CorruptCase{"block_too_long.zpk",
@@ -350,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !"},
         CorruptCase{"lzh_negative_size.zpk",
                     "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !"}),
-    [](const testing::TestParamInfo<CorruptCase>& param_info) {
+    [](const ::testing::TestParamInfo<CorruptCase>& param_info) {
       std::string name = param_info.param.file;
       name.resize(name.find('.'));
       return name;

@@ -9,13 +9,14 @@
 
 #include "records/lzrw1.h"
 #include "test_util.h"
+#include "tests/support/temp_dir.h"
 
 namespace zp::records {
 namespace {
 
 using test::Bytes;
 using test::ReadFile;
-using test::TempDir;
+using zp::testing::TempDir;
 
 // A game with two other seats, both tallied.
 TallyTable TableWithAAndB() {

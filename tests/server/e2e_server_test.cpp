@@ -11,11 +11,14 @@
 #include "net/catalogue.h"
 #include "net/dispatch.h"
 #include "net/fields.h"
-#include "tests/server/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "words/tdictn.h"
 
 namespace zp::server::testing {
 namespace {
+
+using zp::testing::LoopbackClient;
+using zp::testing::waitUntil;
 
 using Grid = std::array<std::array<char, 7>, 7>;  // [a][b], lower-case letters
 
@@ -155,9 +158,3 @@ TEST(ServerProgram, TwoScriptedPlayersPlayAWholeGameToAWinner) {
 
 }  // namespace
 }  // namespace zp::server::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

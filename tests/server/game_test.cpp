@@ -1,12 +1,10 @@
 // Whole games with the real dictionary and candidates, the computer in every seat.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <random>
-
 #include "net/dispatch.h"
 #include "net/fields.h"
 #include "tests/server/table_harness.h"
+#include "tests/support/temp_dir.h"
 #include "words/tdictn.h"
 
 namespace zp::server::testing {
@@ -68,9 +66,7 @@ class Referee {
 class WholeGame : public ::testing::TestWithParam<std::uint64_t> {};
 
 TEST_P(WholeGame, TheComputerPlaysEverySeatUntilAWinnerIsDeclared) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("zp-game-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const zp::testing::TempDir dir;
   words::TDictn dictionary(dir / "English", words::carriedWordList());
   ASSERT_TRUE(dictionary.isOpen());
   Table t(dictionary, words::carriedCandidateWords(), GetParam());
@@ -95,7 +91,6 @@ TEST_P(WholeGame, TheComputerPlaysEverySeatUntilAWinnerIsDeclared) {
   const int best = std::max(referee.sums[1], referee.sums[2]);
   EXPECT_GE(best, 200);
   EXPECT_EQ(referee.seats.back(), 2) << "the game ends after a full round";
-  std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, WholeGame, ::testing::Values(1, 2, 3, 42, 2026));

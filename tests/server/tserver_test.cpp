@@ -8,10 +8,13 @@
 #include <memory>
 
 #include "net/catalogue.h"
-#include "tests/server/loopback_client.h"
+#include "tests/support/loopback_client.h"
 
 namespace zp::server::testing {
 namespace {
+
+using zp::testing::LoopbackClient;
+using zp::testing::waitUntil;
 
 class Loopback : public ::testing::Test {
  protected:
@@ -137,9 +140,3 @@ TEST_F(Loopback, APeerThatStopsReadingIsLetGo) {
 
 }  // namespace
 }  // namespace zp::server::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/temp_dir.h"
 #include "words/tdictn.h"
 #include "words_test_util.h"
 
@@ -43,7 +44,7 @@ TEST(CarriedWordList, HasTheExpectedSizeAndWellFormedSortedRecords) {
 
 class CarriedDictionary : public ::testing::Test {
  protected:
-  testing::TempDir dir;
+  zp::testing::TempDir dir;
   TDictn dict{dir.path() / "English", carriedWordList()};
 };
 
@@ -88,7 +89,7 @@ TEST(CarriedCandidates, AreSortedLowerCaseShortWordsOfTheWordList) {
   EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
   EXPECT_EQ(std::adjacent_find(words.begin(), words.end()), words.end());
 
-  testing::TempDir dir;
+  zp::testing::TempDir dir;
   TDictn dict(dir.path() / "English", carriedWordList());
   for (const auto& w : words) {
     ASSERT_GE(w.size(), 2u) << w;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/temp_dir.h"
 #include "words_test_util.h"
 
 namespace zp::words {
@@ -13,8 +14,8 @@ namespace {
 
 using testing::readFile;
 using testing::records;
-using testing::TempDir;
 using testing::writeFile;
+using zp::testing::TempDir;
 
 const std::vector<std::string> kList = {
     "AAL",  "AALS", "ABSENTMINDEDNE", "ABSENTMINDEDNE", "ABSENTMINDEDNE", "BAT", "CAT",

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,30 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 namespace zp::words::testing {
-
-// A private folder per test, so tests may run in parallel.
-class TempDir {
- public:
-  TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ =
-        std::filesystem::temp_directory_path() / ("zp-words-" + std::to_string(::getpid()) + "-" +
-                                                  info->test_suite_name() + "-" + info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Records of the carried format, in the order given.
 inline std::string records(const std::vector<std::string>& words) {

@@ -9,7 +9,7 @@
 
 #include "net/framing.h"
 
-namespace zp::server::testing {
+namespace zp::testing {
 
 // Runs the event loop until `done` holds or `ms` pass; true when it held.
 inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
@@ -62,4 +62,4 @@ class LoopbackClient {
   bool closed = false;
 };
 
-}  // namespace zp::server::testing
+}  // namespace zp::testing

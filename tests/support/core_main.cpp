@@ -1,3 +1,4 @@
+// Tests that need Qt's event loop but no window.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
