@@ -26,6 +26,7 @@ class TServer : public QObject, private ServerShell {
     std::filesystem::path dictionaryFile = words::kDictionaryFileName;
     std::uint64_t seed = 0;  // 0: from the clock
     int tickMs = 1000;       // the turn and computer timers' interval; tests run faster
+    std::string tableName;   // empty: the table goes by its host's name
   };
   explicit TServer(const Options& options, QObject* parent = nullptr);
   ~TServer() override;
@@ -68,6 +69,7 @@ class TServer : public QObject, private ServerShell {
   QTimer socktimer;
   QTimer Timer1;
   QTimer computertimer;
+  QTimer logintimer;
   words::TDictn spell;
   std::unique_ptr<TableServer> logic_;
   QString error_;

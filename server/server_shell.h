@@ -8,6 +8,7 @@ namespace zp::server {
 enum class ServerTimer {
   Timer1,         // the turn timer, 1 s
   computertimer,  // the computer player's delay, 1 s
+  logintimer,     // the wait for a new connection to log in or ask what the table holds, 1 s
 };
 
 // The world as the table's logic sees it. TServer implements it with sockets and QTimers,
