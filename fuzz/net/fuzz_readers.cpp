@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace zp;
 using namespace zp::net;
 
 void check(bool ok) {

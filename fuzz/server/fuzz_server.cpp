@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace zp;
 using namespace zp::server;
 
 class NullShell : public ServerShell {
