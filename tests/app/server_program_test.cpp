@@ -198,7 +198,7 @@ TEST(ServerProgram, OptionsAreCheckedAndExplained) {
   for (const char* help : {"--help", "-h"}) {
     const Finished f = runToEnd(kServer, {help}, dir.path());
     EXPECT_EQ(f.exitCode, 0);
-    for (const char* text : {"--port <N>", "0 takes any free", "--tick-ms <MS>", "--seed <S>"})
+    for (const char* text : {"--port <N>", "takes any free port", "--tick-ms <MS>", "--seed <S>"})
       EXPECT_TRUE(f.out.contains(text)) << help << " lacks " << text;
   }
   EXPECT_TRUE(QDir(dir.path()).isEmpty());
