@@ -1,16 +1,22 @@
 // zandupelix-server: a table host without windows. Its first connection is the host.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSysInfo>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/quit_signals.h"
-#include "rules/computer_strength.h"
+#include "directory/registrar_link.h"
 #include "net/framing.h"
+#include "net/host_port.h"
+#include "rules/computer_strength.h"
 #include "server/TServer.h"
 #include "words/dictionary_place.h"
 #include "words/tdictn.h"
@@ -37,6 +43,49 @@ std::optional<qulonglong> wholeNumber(const QString& text, qulonglong low, qulon
     return std::nullopt;
   return value;
 }
+
+// The table's name when --name is not given, cut to the length a name may have.
+QString defaultTableName() {
+  const QString name = "Table on " + QSysInfo::machineHostName();
+  const QList<uint> characters = name.toUcs4();
+  if (characters.size() <= zp::net::kMaxTableNameChars) return name;
+  return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()),
+                           zp::net::kMaxTableNameChars);
+}
+
+// Where the table is listed: its links to the directories, and their withdrawal at the end.
+class Listing {
+ public:
+  void add(const zp::net::HostPort& directory, int port, const zp::server::TServer& server) {
+    auto link = std::make_unique<zp::directory::RegistrarLink>(
+        directory, port, [&server] { return server.table().tableInfo(); });
+    QObject::connect(link.get(), &zp::directory::RegistrarLink::registrationNews,
+                     [](const QString& line) { say(stdout, line.toStdString()); });
+    links_.push_back(std::move(link));
+  }
+  void start() {
+    for (auto& link : links_) link->start();
+  }
+  // After an arrival, a departure, a game's start or end: every directory hears of it now.
+  void refresh() {
+    for (auto& link : links_) link->refresh();
+  }
+  // Takes the table back from every directory, then calls `done` (after 3 s at most).
+  void withdraw(const std::function<void()>& done) {
+    if (links_.empty()) return done();
+    auto left = std::make_shared<std::size_t>(links_.size());
+    for (auto& link : links_) {
+      QObject::connect(link.get(), &zp::directory::RegistrarLink::withdrawn, [left, done] {
+        if (--*left == 0) done();
+      });
+      link->withdraw();
+    }
+    QTimer::singleShot(3000, done);
+  }
+
+ private:
+  std::vector<std::unique_ptr<zp::directory::RegistrarLink>> links_;
+};
 
 }  // namespace
 
@@ -66,10 +115,22 @@ int main(int argc, char* argv[]) {
       "computer",
       "The computer player's strength: easy, classic, strong or expert (default classic).",
       "STRENGTH", "classic");
+  QCommandLineOption nameOption(
+      "name",
+      "The table's name in lobbies and directories, 1 to 40 characters (default \"Table on "
+      "HOSTNAME\").",
+      "TEXT");
+  QCommandLineOption registerOption(
+      "register",
+      "Keep the table listed with the directory at HOST (port 7771 unless given; [IPv6]:PORT "
+      "for an IPv6 address) for as long as it runs. May be given more than once.",
+      "HOST[:PORT]");
   parser.addOption(portOption);
   parser.addOption(tickOption);
   parser.addOption(seedOption);
   parser.addOption(computerOption);
+  parser.addOption(nameOption);
+  parser.addOption(registerOption);
   if (!parser.parse(QCoreApplication::arguments())) return optionError(parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
   if (parser.isSet(versionOption)) parser.showVersion();
@@ -102,6 +163,21 @@ int main(int argc, char* argv[]) {
     return optionError("--computer \"" + computerText +
                        "\" is not a strength: give easy, classic, strong or expert");
   }
+  const QString name = parser.isSet(nameOption) ? parser.value(nameOption) : defaultTableName();
+  const auto nameLength = name.toUcs4().size();
+  if (nameLength < 1 || nameLength > zp::net::kMaxTableNameChars) {
+    return optionError("--name \"" + name + "\" is not allowed: give 1 to " +
+                       QString::number(zp::net::kMaxTableNameChars) + " characters");
+  }
+  std::vector<zp::net::HostPort> directories;
+  for (const QString& text : parser.values(registerOption)) {
+    const auto directory = zp::net::parseHostPort(text.toStdString(), 7771);
+    if (!directory) {
+      return optionError("--register \"" + text +
+                         "\" is not a directory: give HOST or HOST:PORT, the port 1 to 65535");
+    }
+    directories.push_back(*directory);
+  }
 
   std::error_code ec;
   const zp::words::DictionaryPlace place =
@@ -112,8 +188,10 @@ int main(int argc, char* argv[]) {
   }
   if (!place.note.empty()) say(stderr, std::string(kProgram) + ": " + place.note);
 
-  onQuitSignals(&app, [&app] { app.quit(); });
+  Listing listing;
+  onQuitSignals(&app, [&app, &listing] { listing.withdraw([&app] { app.quit(); }); });
   zp::server::TServer::Options options;
+  options.tableName = name.toStdString();
   options.dictionaryFile = place.file;
   options.tickMs = static_cast<int>(*tickMs);
   options.seed = *seed;
@@ -130,8 +208,9 @@ int main(int argc, char* argv[]) {
   QObject::connect(&server, &zp::server::TServer::hostNotice,
                    [](const QString& text) { say(stderr, text.toStdString()); });
   // News lines hold players' names as they sent them: no name may drive the terminal.
-  QObject::connect(&server, &zp::server::TServer::tableNews, [](const QString& line) {
+  QObject::connect(&server, &zp::server::TServer::tableNews, [&listing](const QString& line) {
     say(stdout, zp::net::escapedForLog(line.toStdString()));
+    listing.refresh();
   });
   if (!server.listen(static_cast<quint16>(*port))) {
     say(stderr, server.errorString().toStdString());
@@ -140,5 +219,8 @@ int main(int argc, char* argv[]) {
   }
   say(stdout, "Zandu Pelix table server listening on port " + std::to_string(server.port()) +
                   " (Ctrl+C stops it)");
+  for (const zp::net::HostPort& directory : directories)
+    listing.add(directory, server.port(), server);
+  listing.start();
   return app.exec();
 }

@@ -517,3 +517,197 @@ std::optional<PlayASound> parsePlayASound(std::string_view args) {
 
 }  // namespace to_players
 }  // namespace zp::net
+
+// ==== Finding tables: what a table holds, and the directory that lists tables ====
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+
+namespace zp::net {
+namespace {
+
+// Stands in for a "+" inside a free text: U+FF0B FULLWIDTH PLUS SIGN looks the same.
+constexpr std::string_view kPlusStandIn = "\xEF\xBC\x8B";
+
+bool controlByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F || byte == 0xFF;
+}
+
+// A free text field as the readers accept it.
+bool textOk(std::string_view text, std::size_t maxBytes) {
+  if (text.size() > maxBytes) return false;
+  for (const char c : text)
+    if (controlByte(c)) return false;
+  return true;
+}
+
+bool readText(Reader& r, std::size_t maxBytes, std::string& out) {
+  out = r.text();
+  return textOk(out, maxBytes);
+}
+
+Message& operator<<(Message& message, const TableInfo& m) {
+  message << std::string_view(cleanText(m.name, kMaxTableNameBytes))
+          << std::string_view(cleanText(m.version, kMaxVersionBytes))
+          << (m.playing ? kTablePlaying : kTableWaiting) << m.playTo << m.seconds << m.spectators;
+  for (const std::string& seat : m.seats)
+    message << std::string_view(cleanText(seat, kMaxSeatNameBytes));
+  return message;
+}
+
+bool readTableInfo(Reader& r, TableInfo& m) {
+  bool ok = readText(r, kMaxTableNameBytes, m.name);
+  ok = readText(r, kMaxVersionBytes, m.version) && ok;
+  const std::string state = r.text();
+  ok = ok && (state == kTablePlaying || state == kTableWaiting);
+  m.playing = state == kTablePlaying;
+  m.playTo = r.number(0, kMaxPlayTo);
+  m.seconds = r.number(0, kMaxSeconds);
+  m.spectators = r.number(0, kMaxSpectators);
+  for (std::string& seat : m.seats) ok = readText(r, kMaxSeatNameBytes, seat) && ok;
+  return ok && r.ok();
+}
+
+int port(Reader& r) {
+  return r.number(1, 65535);
+}
+
+bool readAddress(Reader& r, std::string& out) {
+  out = r.text();
+  return isAddressText(out);
+}
+
+}  // namespace
+
+std::string cleanText(std::string_view text, std::size_t maxBytes) {
+  std::string out;
+  out.reserve(std::min(text.size(), maxBytes));
+  for (const char c : text) {
+    if (c == '+')
+      out += kPlusStandIn;
+    else
+      out += controlByte(c) ? ' ' : c;
+    if (out.size() > maxBytes) break;
+  }
+  if (out.size() <= maxBytes) return out;
+  // Cut before the character that crosses the bound, not inside it: back over the UTF-8
+  // continuation bytes to the byte that starts it.
+  std::size_t cut = maxBytes;
+  while (cut > 0 && maxBytes - cut < 3 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
+    --cut;
+  out.resize(cut);
+  return out;
+}
+
+bool isAddressText(std::string_view text) {
+  if (text.empty() || text.size() > kMaxAddressBytes) return false;
+  const std::string terminated(text);
+  unsigned char address[16];
+  return ::inet_pton(AF_INET, terminated.c_str(), address) == 1 ||
+         ::inet_pton(AF_INET6, terminated.c_str(), address) == 1;
+}
+
+namespace to_server {
+std::string tableinfo() {
+  return Message(cmd::tableinfo).endEmpty();
+}
+std::optional<NoFields> parseTableInfoRequest(std::string_view) {
+  return NoFields{};
+}
+}  // namespace to_server
+
+namespace to_players {
+std::string tableinfo(const TableInfo& m) {
+  Message message(cmd::tableinfo);
+  return (message << m).endEmpty();
+}
+std::optional<TableInfo> parseTableInfo(std::string_view args) {
+  Reader r(args);
+  TableInfo m;
+  if (!readTableInfo(r, m)) return std::nullopt;
+  return m;
+}
+}  // namespace to_players
+
+namespace to_directory {
+std::string registertable(const TableRegistration& m) {
+  Message message(cmd::registertable);
+  message << m.port;
+  return (message << m.info).endEmpty();
+}
+std::string withdrawtable(const TablePort& m) {
+  return (Message(cmd::withdrawtable) << m.port).endEmpty();
+}
+std::string tablelist() {
+  return Message(cmd::tablelist).endEmpty();
+}
+
+std::optional<TableRegistration> parseRegisterTable(std::string_view args) {
+  Reader r(args);
+  TableRegistration m;
+  m.port = port(r);
+  if (!readTableInfo(r, m.info)) return std::nullopt;
+  return m;
+}
+std::optional<TablePort> parseWithdrawTable(std::string_view args) {
+  Reader r(args);
+  TablePort m;
+  m.port = port(r);
+  return result(r, m);
+}
+std::optional<NoFields> parseTableList(std::string_view) {
+  return NoFields{};
+}
+}  // namespace to_directory
+
+namespace from_directory {
+std::string registered(const TableAddress& m) {
+  return (Message(cmd::registered) << std::string_view(m.address) << m.port).endEmpty();
+}
+std::string refused(const Refusal& m) {
+  return (Message(cmd::refused) << m.port << std::string_view(cleanText(m.reason, kMaxReasonBytes)))
+      .endEmpty();
+}
+std::string listedtable(const ListedTable& m) {
+  Message message(cmd::listedtable);
+  message << std::string_view(m.address) << m.port;
+  return (message << m.info).endEmpty();
+}
+std::string tablelistend(const TableCount& m) {
+  return (Message(cmd::tablelistend) << m.count).endEmpty();
+}
+
+std::optional<TableAddress> parseRegistered(std::string_view args) {
+  Reader r(args);
+  TableAddress m;
+  const bool ok = readAddress(r, m.address);
+  m.port = port(r);
+  if (!ok) return std::nullopt;
+  return result(r, std::move(m));
+}
+std::optional<Refusal> parseRefused(std::string_view args) {
+  Reader r(args);
+  Refusal m;
+  m.port = r.number(0, 65535);
+  if (!readText(r, kMaxReasonBytes, m.reason)) return std::nullopt;
+  return result(r, std::move(m));
+}
+std::optional<ListedTable> parseListedTable(std::string_view args) {
+  Reader r(args);
+  ListedTable m;
+  const bool ok = readAddress(r, m.address);
+  m.port = port(r);
+  if (!readTableInfo(r, m.info) || !ok) return std::nullopt;
+  return m;
+}
+std::optional<TableCount> parseTableListEnd(std::string_view args) {
+  Reader r(args);
+  TableCount m;
+  m.count = r.number(0, kMaxListedTables);
+  return result(r, m);
+}
+}  // namespace from_directory
+
+}  // namespace zp::net

@@ -308,3 +308,138 @@ std::optional<PlayASound> parsePlayASound(std::string_view args);
 }  // namespace to_players
 
 }  // namespace zp::net
+
+// ==== Finding tables: what a table holds, and the directory that lists tables ====
+//
+// A lobby asks a table what it holds with CMD_tableinfo+ as its connection's first message,
+// instead of logging in; it may send it at once, without waiting for CMD_sendlogininfo. The
+// table answers with one CMD_tableinfo and closes the connection. The asker skips whatever
+// else comes first (CMD_sendlogininfo, or CMD_full from a full table, which answers too).
+// A table of an older copy ignores the request and the asker gives up after its own limit.
+//
+//   socket.write(to_server::tableinfo());
+//   ... if (split.command == cmd::tableinfo)
+//         if (auto info = to_players::parseTableInfo(split.args)) show(*info);
+//
+// A table keeps itself listed in a directory over a connection it holds open: it sends
+// CMD_registertable with the port it listens on and its information whenever that changes
+// and at least every 20 s, and CMD_withdrawtable when it stops. The directory lists it at the
+// address the registration came from, with the port it names, and answers CMD_registered
+// (where it is listed) or CMD_refused (with the reason). Anyone may send CMD_tablelist+;
+// the answer is one CMD_listedtable per live table, then CMD_tablelistend with their count.
+//
+//   socket.write(to_directory::tablelist());
+//   ... if (split.command == cmd::listedtable)
+//         if (auto t = from_directory::parseListedTable(split.args)) add(*t);
+//       if (split.command == cmd::tablelistend) done();
+//
+// Every free text (table and player names, the version, a refusal's reason) is cleaned by the
+// builders so that it reads back: a "+" becomes U+FF0B, a control byte a blank, and a text
+// too long is cut at a character boundary. The readers refuse a field past its bound or with
+// a control byte, so what they hand over can be shown and stored as it is.
+namespace zp::net {
+
+namespace cmd {
+inline constexpr std::string_view tableinfo = "CMD_tableinfo";
+inline constexpr std::string_view registertable = "CMD_registertable";
+inline constexpr std::string_view withdrawtable = "CMD_withdrawtable";
+inline constexpr std::string_view tablelist = "CMD_tablelist";
+inline constexpr std::string_view registered = "CMD_registered";
+inline constexpr std::string_view refused = "CMD_refused";
+inline constexpr std::string_view listedtable = "CMD_listedtable";
+inline constexpr std::string_view tablelistend = "CMD_tablelistend";
+}  // namespace cmd
+
+inline constexpr int kMaxTableNameChars = 40;           // what a host may call its table
+inline constexpr std::size_t kMaxTableNameBytes = 160;  // those characters in UTF-8
+inline constexpr std::size_t kMaxVersionBytes = 16;
+inline constexpr std::size_t kMaxSeatNameBytes = 64;  // a longer player name is shown cut
+inline constexpr int kMaxSpectators = 99;
+inline constexpr std::size_t kMaxReasonBytes = 200;
+inline constexpr std::size_t kMaxAddressBytes = 45;  // the longest IPv6 address in text
+inline constexpr int kMaxListedTables = 1'000'000;
+
+inline constexpr std::string_view kTableWaiting = "waiting";
+inline constexpr std::string_view kTablePlaying = "playing";
+
+// What a table holds, as it tells a lobby and a directory.
+struct TableInfo {
+  std::string name;
+  std::string version;
+  bool playing = false;  // "playing" or "waiting" on the wire
+  int playTo = 0;        // 0 and 0 before the first game
+  int seconds = 0;
+  int spectators = 0;
+  std::array<std::string, kSeats> seats;  // empty: a free seat; "Tobo": the computer plays it
+  bool operator==(const TableInfo&) const = default;
+};
+struct TableRegistration {
+  int port = 0;  // 1..65535, the port the table listens on
+  TableInfo info;
+  bool operator==(const TableRegistration&) const = default;
+};
+struct TablePort {  // CMD_withdrawtable
+  int port = 0;
+  bool operator==(const TablePort&) const = default;
+};
+struct TableAddress {   // CMD_registered: where the directory lists the table
+  std::string address;  // IPv4 or IPv6 in text, without brackets
+  int port = 0;
+  bool operator==(const TableAddress&) const = default;
+};
+struct Refusal {
+  int port = 0;  // the table it is about, 0 for none
+  std::string reason;
+  bool operator==(const Refusal&) const = default;
+};
+struct ListedTable {
+  std::string address;
+  int port = 0;
+  TableInfo info;
+  bool operator==(const ListedTable&) const = default;
+};
+struct TableCount {
+  int count = 0;
+  bool operator==(const TableCount&) const = default;
+};
+
+// A free text as the builders send it (see above); `maxBytes` is the field's bound.
+std::string cleanText(std::string_view text, std::size_t maxBytes);
+// True for IPv4 or IPv6 address text, as the directory lists addresses.
+bool isAddressText(std::string_view text);
+
+namespace to_server {
+std::string tableinfo();
+std::optional<NoFields> parseTableInfoRequest(std::string_view args);
+}  // namespace to_server
+
+namespace to_players {
+std::string tableinfo(const TableInfo& m);
+std::optional<TableInfo> parseTableInfo(std::string_view args);
+}  // namespace to_players
+
+// ---- a table or a lobby to a directory
+namespace to_directory {
+std::string registertable(const TableRegistration& m);
+std::string withdrawtable(const TablePort& m);
+std::string tablelist();
+
+std::optional<TableRegistration> parseRegisterTable(std::string_view args);
+std::optional<TablePort> parseWithdrawTable(std::string_view args);
+std::optional<NoFields> parseTableList(std::string_view args);
+}  // namespace to_directory
+
+// ---- a directory to a table or a lobby
+namespace from_directory {
+std::string registered(const TableAddress& m);
+std::string refused(const Refusal& m);
+std::string listedtable(const ListedTable& m);
+std::string tablelistend(const TableCount& m);
+
+std::optional<TableAddress> parseRegistered(std::string_view args);
+std::optional<Refusal> parseRefused(std::string_view args);
+std::optional<ListedTable> parseListedTable(std::string_view args);
+std::optional<TableCount> parseTableListEnd(std::string_view args);
+}  // namespace from_directory
+
+}  // namespace zp::net

@@ -102,4 +102,9 @@ std::size_t ReceiveQueue::pendingBytes(int source) const {
   return bySource_[static_cast<std::size_t>(source)].pendingBytes();
 }
 
+bool ReceiveQueue::overflowed(int source) const {
+  if (source < 0 || static_cast<std::size_t>(source) >= bySource_.size()) return false;
+  return bySource_[static_cast<std::size_t>(source)].overflowed();
+}
+
 }  // namespace zp::net

@@ -124,6 +124,8 @@ class ReceiveQueue {
   std::size_t size() const { return size_; }
   std::size_t waiting(int source) const;
   std::size_t pendingBytes(int source) const;
+  // The source sent more than its inbox takes (InboxLimits::maxBytes): let it go.
+  bool overflowed(int source) const;
 
  private:
   InboxLimits limits_;

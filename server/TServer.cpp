@@ -25,6 +25,10 @@ TServer::TServer(const Options& options, QObject* parent)
   connect(&Timer1, &QTimer::timeout, this, [this] { logic_->Timer1Timer(); });
   connect(&computertimer, &QTimer::timeout, this, [this] { logic_->computertimerTimer(); });
   connect(&relaytimer, &QTimer::timeout, this, [this] { logic_->relaytimerTimer(); });
+  // The wait for a new connection's first word is real time, whatever a game second is.
+  logintimer.setInterval(1000);
+  connect(&logintimer, &QTimer::timeout, this, [this] { logic_->logintimerTimer(); });
+  logic_->setTableName(options.tableName);
   connect(&Sock1, &QTcpServer::newConnection, this, &TServer::Sock1Accept);
 }
 
@@ -53,7 +57,11 @@ bool TServer::listen(quint16 port) {
 void TServer::Sock1Accept() {
   while (QTcpSocket* socket = Sock1.nextPendingConnection()) {
     const int record = logic_->chooseRecord();
-    if (net::GameConnection* old = detach(record)) old->deleteLater();
+    // The refused connection before this one keeps what it was sent.
+    if (record == kFullRecord)
+      close(kFullRecord);
+    else if (net::GameConnection* old = detach(record))
+      old->deleteLater();
     auto* connection = new net::GameConnection(socket, this);
     connections_[static_cast<std::size_t>(record)] = connection;
     connect(connection, &net::GameConnection::OnRead, this,
@@ -117,9 +125,11 @@ QTimer& TServer::timerFor(ServerTimer timer) {
     case ServerTimer::computertimer:
       return computertimer;
     case ServerTimer::relaytimer:
+      return relaytimer;
+    case ServerTimer::logintimer:
       break;
   }
-  return relaytimer;
+  return logintimer;
 }
 
 void TServer::startTimer(ServerTimer timer) {

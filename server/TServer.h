@@ -30,6 +30,7 @@ class TServer : public QObject, private ServerShell {
     int tickMs = 1000;               // the turn and computer timers' interval; tests run faster
     int relayTickMs = kRelayTickMs;  // the relay allowance's refill interval
     ComputerStrength computer = ComputerStrength::Classic;
+    std::string tableName;  // empty: the table goes by its host's name
   };
   explicit TServer(const Options& options, QObject* parent = nullptr);
   ~TServer() override;
@@ -76,6 +77,7 @@ class TServer : public QObject, private ServerShell {
   QTimer Timer1;
   QTimer computertimer;
   QTimer relaytimer;
+  QTimer logintimer;
   words::TDictn spell;
   std::unique_ptr<const words::WordGraph> wholeList_;  // Expert's; outlives the table
   std::unique_ptr<TableServer> logic_;

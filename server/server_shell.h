@@ -9,6 +9,7 @@ enum class ServerTimer {
   Timer1,         // the turn timer, 1 s
   computertimer,  // the computer player's delay, 1 s
   relaytimer,     // refills what each player may have relayed, kRelayTickMs
+  logintimer,     // the wait for a new connection to log in or ask what the table holds, 1 s
 };
 
 // What one player may make the table relay to everybody (chat lines, actions, chatter

@@ -45,7 +45,9 @@ TableServer::TableServer(ServerShell& shell, words::WordChecker& spell,
       .on(cmd::selectclear, to_server::parseSelectClear, own(&TableServer::selectclear))
       .on(cmd::clearletter, to_server::parseClearLetter, own(&TableServer::clearletter))
       .on(cmd::shuffle, to_server::parseShuffle, own(&TableServer::shuffle))
-      .on(cmd::playasound, to_server::parsePlayASound, own(&TableServer::playasound));
+      .on(cmd::playasound, to_server::parsePlayASound, own(&TableServer::playasound))
+      .on(cmd::tableinfo, to_server::parseTableInfoRequest,
+          [this](int record, const NoFields&) { tableinfo(record); });
 }
 
 std::size_t TableServer::pendingBytes(int record) const {
@@ -63,8 +65,10 @@ int TableServer::chooseRecord() const {
 
 void TableServer::connectionAccepted(int record) {
   if (record == kFullRecord) {
+    // A full table still tells a lobby what it holds, so the refused connection stays for
+    // its first message; whoever held the record before has been let go by the shell.
     shell_.send(kFullRecord, net::to_players::full());
-    shell_.close(kFullRecord);
+    greet(kFullRecord);
     return;
   }
   if (record < 1 || record > kMaxPlayer || players_[record].connected) return;
@@ -73,15 +77,19 @@ void TableServer::connectionAccepted(int record) {
   players_[record].relayAllowance = kRelayBurst;
   players_[record].toldTooFast = false;
   receivedlist_.dropSource(record);
+  greet(record);
   sendTo(record, net::to_players::sendlogininfo({record}));
 }
 
 void TableServer::bytesReceived(int record, std::string_view bytes) {
-  if (record < 1 || record > kMaxPlayer || !players_[record].connected) return;
-  receivedlist_.feed(record, bytes);
+  const bool open = record == kFullRecord
+                        ? greeting_[kFullRecord] > 0
+                        : record >= 1 && record <= kMaxPlayer && players_[record].connected;
+  if (open) receivedlist_.feed(record, bytes);
 }
 
 void TableServer::connectionClosed(int record) {
+  if (record == kFullRecord) forget(kFullRecord);
   if (record < 1 || record > kMaxPlayer) return;
   tplayer& p = players_[record];
   // One close may be reported twice: announce only while the record still counts as here.
@@ -90,11 +98,7 @@ void TableServer::connectionClosed(int record) {
     shell_.news((p.name.empty() ? std::string("A connection") : p.name) + " left (record " +
                 std::to_string(record) + ")");
   }
-  p.connected = false;
-  p.name.clear();
-  p.watching = false;
-  // What it left waiting must not be taken for whoever gets the record next.
-  receivedlist_.dropSource(record);
+  forget(record);
   if (!game_.running) return;
   // A game nobody plays or watches is over; whoever comes next finds a table waiting.
   bool anybody = false;
@@ -113,7 +117,17 @@ void TableServer::disconnectsock(int record) {
 }
 
 void TableServer::socktimerTimer() {
-  if (auto message = receivedlist_.take()) commands_.dispatch(message->text, message->source);
+  auto message = receivedlist_.take();
+  if (!message) return;
+  const int record = message->source;
+  if (commands_.dispatch(message->text, record) == net::Dispatched::kNothing) return;
+  // A connection that has not logged in may ask what the table holds only with its first
+  // message; the refused one may do nothing else.
+  spoke_[static_cast<std::size_t>(record)] = true;
+  if (record == kFullRecord && greeting_[kFullRecord] > 0) {
+    shell_.close(kFullRecord);
+    forget(kFullRecord);
+  }
 }
 
 void TableServer::sendTo(int record, std::string_view message) {
@@ -141,6 +155,7 @@ void TableServer::receivedlogininfo(const net::LoginInfo& m) {
   const std::string name = zp::cleanName(m.name);
   players_[n].name = name;
   players_[n].connected = true;
+  greeted(n);
 
   sendToAll(net::to_players::newplayerinfo({n, name}));
   shell_.news(name + " arrived (record " + std::to_string(n) + ")");

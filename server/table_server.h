@@ -21,6 +21,9 @@
 
 namespace zp::server {
 
+// How many ticks of logintimer a new connection has to log in or ask what the table holds.
+inline constexpr int kGreetingTicks = 5;
+
 // Phases of the turn timer.
 enum TurnPhase { kNoPhase = 0, kTurnRunning = 1, kWordMade = 2, kPause = 3 };
 
@@ -82,6 +85,12 @@ class TableServer {
   void Timer1Timer();
   void computertimerTimer();
   void relaytimerTimer();
+  void logintimerTimer();
+
+  // What the table tells a lobby or a directory that asks (CMD_tableinfo). Without a name of
+  // its own the table goes by its host's.
+  void setTableName(std::string name) { tableName_ = std::move(name); }
+  net::TableInfo tableInfo() const;
 
   // Read access for the shell and for tests.
   const tplayer& player(int record) const { return players_.at(static_cast<std::size_t>(record)); }
@@ -143,6 +152,14 @@ class TableServer {
   void computerShuffles();
   std::optional<std::vector<Cell>> easiestWord();
 
+  // A new connection's first seconds: it logs in, asks what the table holds, or is let go.
+  void tableinfo(int record);
+  void greet(int record);
+  void greeted(int record);  // logged in, or gone
+  bool anyoneGreeting() const;
+  void forget(int record);
+  bool loggedIn(int record) const;
+
   ServerShell& shell_;
   words::WordChecker& spell_;
   std::span<const std::string> listbox_words_;
@@ -160,6 +177,13 @@ class TableServer {
 
   net::ReceiveQueue receivedlist_;
   net::CommandTable<int> commands_;
+
+  // Ticks of logintimer a connection has left to log in or ask; 0 once it has logged in.
+  std::array<int, kFullRecord + 1> greeting_{};
+  // Whether a connection that has not logged in has sent anything yet: only its first
+  // message may ask what the table holds.
+  std::array<bool, kFullRecord + 1> spoke_{};
+  std::string tableName_;
 };
 
 }  // namespace zp::server

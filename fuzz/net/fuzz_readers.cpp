@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace zp;
 using namespace zp::net;
 using zp::kEmptyCode;
 using zp::kMaxPlayer;
@@ -19,6 +20,20 @@ void check(bool ok) {
 
 bool cellOk(Cell c) {
   return zp::board::onBoard(c);
+}
+
+bool textOk(const std::string& text, std::size_t maxBytes) {
+  if (text.size() > maxBytes || text.find('+') != std::string::npos) return false;
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F' || c == '\xFF') return false;
+  return true;
+}
+
+bool tableInfoOk(const TableInfo& m) {
+  bool ok = textOk(m.name, kMaxTableNameBytes) && textOk(m.version, kMaxVersionBytes) &&
+            m.playTo >= 0 && m.seconds >= 0 && m.spectators >= 0 && m.spectators <= kMaxSpectators;
+  for (const std::string& seat : m.seats) ok = ok && textOk(seat, kMaxSeatNameBytes);
+  return ok;
 }
 
 // Builds the message again and reads its argument text back.
@@ -99,5 +114,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int left : m->left) check(left >= 0 && left <= kMaxShuffles);
   if (auto m = to_players::parseBonus(args)) check(m->n >= 1 && m->n <= kSeats);
   if (auto m = to_players::parsePlayASound(args)) check(m->sound.find('+') == std::string::npos);
+
+  // Finding tables.
+  if (auto m = to_players::parseTableInfo(args)) {
+    check(tableInfoOk(*m));
+    rebuilds(*m, to_players::tableinfo, to_players::parseTableInfo);
+  }
+  if (auto m = to_directory::parseRegisterTable(args)) {
+    check(m->port >= 1 && m->port <= 65535 && tableInfoOk(m->info));
+    rebuilds(*m, to_directory::registertable, to_directory::parseRegisterTable);
+  }
+  if (auto m = to_directory::parseWithdrawTable(args))
+    rebuilds(*m, to_directory::withdrawtable, to_directory::parseWithdrawTable);
+  if (auto m = from_directory::parseRegistered(args)) {
+    check(isAddressText(m->address));
+    rebuilds(*m, from_directory::registered, from_directory::parseRegistered);
+  }
+  if (auto m = from_directory::parseRefused(args)) {
+    check(textOk(m->reason, kMaxReasonBytes));
+    rebuilds(*m, from_directory::refused, from_directory::parseRefused);
+  }
+  if (auto m = from_directory::parseListedTable(args)) {
+    check(isAddressText(m->address) && m->address.size() <= kMaxAddressBytes &&
+          tableInfoOk(m->info));
+    rebuilds(*m, from_directory::listedtable, from_directory::parseListedTable);
+  }
+  if (auto m = from_directory::parseTableListEnd(args))
+    rebuilds(*m, from_directory::tablelistend, from_directory::parseTableListEnd);
+  // Whatever a host names its table, the message keeps its fields.
+  const std::string cleaned = cleanText(args, kMaxTableNameBytes);
+  check(textOk(cleaned, kMaxTableNameBytes) && cleanText(cleaned, kMaxTableNameBytes) == cleaned);
   return 0;
 }

@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace zp;
 using namespace zp::server;
 using zp::kMaxPlayer;
 using zp::kSeats;
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (in.more()) {
     const std::uint8_t op = in.byte();
     const int record = 1 + in.byte() % 10;
-    switch (op % 9) {
+    switch (op % 10) {
       case 0:
         table.connectionAccepted(table.chooseRecord());
         break;
@@ -87,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         table.bytesReceived(record, in.bytes(in.byte()));
         break;
       case 3:  // well-formed traffic, to reach deep into games
-        switch (in.byte() % 7) {
+        switch (in.byte() % 8) {
           case 0:
             table.bytesReceived(record, zp::net::to_server::logininfo(
                                             {record, std::string(zp::kGameVersion), "p"}));
@@ -118,6 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           case 5:
             table.bytesReceived(record, zp::net::to_server::chat({record, in.bytes(in.byte())}));
             break;
+          case 6:
+            table.bytesReceived(record, zp::net::to_server::tableinfo());
+            break;
           default:
             table.bytesReceived(record, zp::net::to_server::shuffle({record}));
             break;
@@ -134,6 +138,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (shell.running.count(ServerTimer::computertimer)) table.computertimerTimer();
         if (shell.running.count(ServerTimer::relaytimer)) table.relaytimerTimer();
         break;
+      case 8:
+        if (shell.running.count(ServerTimer::logintimer)) table.logintimerTimer();
+        break;
       default:
         for (int i = 0; i < 8 && table.hasWaitingMessages(); ++i) table.socktimerTimer();
         break;
@@ -143,6 +150,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (table.pendingBytes(r) > zp::net::kMaxMessageBytes || table.waitingMessages(r) > 32)
         __builtin_trap();
     if (table.game().current < 0 || table.game().current > zp::kSeats) __builtin_trap();
+    // What the table tells a lobby always reads back.
+    const std::string info = zp::net::to_players::tableinfo(table.tableInfo());
+    const std::string_view args(info.data() + info.find('+') + 1, info.size() - info.find('+') - 2);
+    if (!zp::net::to_players::parseTableInfo(args)) __builtin_trap();
   }
   return 0;
 }

@@ -218,8 +218,9 @@ TEST(ServerProgram, OptionsAreCheckedAndExplained) {
     const Finished f = runToEnd(kServer, {help}, dir.path());
     EXPECT_EQ(f.exitCode, 0);
     for (const char* text :
-         {"--port <N>", "0 takes any free", "--tick-ms <MS>", "--seed <S>", "--computer <STRENGTH>",
-          "easy, classic, strong or expert (default classic)"})
+         {"--port <N>", "takes any free port", "--tick-ms <MS>", "--seed <S>",
+          "--computer <STRENGTH>", "easy, classic, strong or expert (default classic)",
+          "--name <TEXT>", "--register <HOST[:PORT]>"})
       EXPECT_TRUE(f.out.simplified().contains(text)) << help << " lacks " << text;
   }
   EXPECT_TRUE(QDir(dir.path()).isEmpty());

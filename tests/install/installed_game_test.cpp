@@ -207,7 +207,7 @@ TEST_F(InstalledGame, PutsEachFileWhereDesktopsLookForIt) {
   EXPECT_EQ(text(QDir(bin_)
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name)
                      .join(QLatin1Char(' '))),
-            "zandupelix zandupelix-pack zandupelix-server");
+            "zandupelix zandupelix-directory zandupelix-pack zandupelix-server");
   for (const QString& program : QDir(bin_).entryList(QDir::Files))
     EXPECT_TRUE(QFileInfo(bin_ + QLatin1Char('/') + program).isExecutable()) << text(program);
 

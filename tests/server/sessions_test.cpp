@@ -19,8 +19,11 @@ TEST(Accepting, NineRecordsLowestFirstThenTheTenthIsRefused) {
   }
   EXPECT_EQ(t.connect(), kFullRecord);
   EXPECT_EQ(t.inbox(kFullRecord), Inbox{"CMD_full+"});
+  // It is held only for a question about the table: its first word, or the wait, ends it.
+  t.deliver(kFullRecord, net::to_server::logininfo({9, "1.0.15", "Ten"}));
   EXPECT_EQ(t.shell.closed, std::vector<int>{kFullRecord});
   EXPECT_FALSE(t.server.player(kFullRecord).connected);
+  EXPECT_EQ(t.server.player(9).name, "");
   for (int n = 1; n <= 9; ++n) EXPECT_TRUE(t.server.player(n).connected);
 }
 

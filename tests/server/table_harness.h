@@ -29,6 +29,7 @@ class FakeShell : public ServerShell {
   void startTimer(ServerTimer timer) override { running.insert(timer); }
   void stopTimer(ServerTimer timer) override { running.erase(timer); }
   void tellHost(std::string_view text) override { hostNotices.emplace_back(text); }
+  void news(std::string_view line) override { newsLines.emplace_back(line); }
 
   bool isRunning(ServerTimer timer) const { return running.count(timer) > 0; }
 
@@ -41,6 +42,7 @@ class FakeShell : public ServerShell {
   std::vector<int> closed;
   std::set<ServerTimer> running;
   std::vector<std::string> hostNotices;
+  std::vector<std::string> newsLines;
 };
 
 // Answers from a handful of words.
@@ -93,10 +95,12 @@ class Table {
   void second() {
     const bool turn = shell.isRunning(ServerTimer::Timer1);
     const bool computer = shell.isRunning(ServerTimer::computertimer);
+    const bool login = shell.isRunning(ServerTimer::logintimer);
     if (turn) server.Timer1Timer();
     if (computer && shell.isRunning(ServerTimer::computertimer)) server.computertimerTimer();
     for (int i = 0; i < 1000 / kRelayTickMs && shell.isRunning(ServerTimer::relaytimer); ++i)
       server.relaytimerTimer();
+    if (login && shell.isRunning(ServerTimer::logintimer)) server.logintimerTimer();
   }
   void seconds(int count) {
     for (int i = 0; i < count; ++i) second();

@@ -41,14 +41,34 @@ TEST_F(Loopback, TenSocketsTheTenthIsToldTheTableIsFullAndClosed) {
   for (int n = 1; n <= 9; ++n) {
     players.push_back(client());
     ASSERT_TRUE(players.back()->waitFor("CMD_sendlogininfo+" + std::to_string(n)));
+    players.back()->write(net::to_server::logininfo({n, "1.0.15", "P"}));
   }
   auto tenth = client();
   ASSERT_TRUE(tenth->waitFor("CMD_full+"));
-  EXPECT_TRUE(waitUntil([&] { return tenth->closed; }));
+  // Held for a question about the table only for the few seconds of the wait.
+  EXPECT_TRUE(waitUntil([&] { return tenth->closed; }, (kGreetingTicks + 3) * 1000));
   for (const auto& p : players) EXPECT_FALSE(p->closed);
   // The nine are still served.
-  players[8]->write(net::to_server::logininfo({9, "1.0.15", "Nine"}));
-  EXPECT_TRUE(players[0]->waitFor("CMD_newplayerinfo+9+Nine"));
+  players[8]->write(net::to_server::chat({9, "still here"}));
+  EXPECT_TRUE(players[0]->waitFor("CMD_chat+9+P chats: still here"));
+}
+
+// As a lobby asks: the question goes out with the connection, before the table's greeting.
+TEST_F(Loopback, ATableAsksWhatItHoldsIsAnsweredAndClosed) {
+  auto ann = client();
+  ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
+  ann->write(net::to_server::logininfo({1, "1.0.15", "Ann"}));
+  ASSERT_TRUE(ann->waitFor("CMD_newplayerinfo+1+Ann"));
+  auto lobby = client();
+  ASSERT_TRUE(lobby->socket.waitForConnected(5000));
+  lobby->write(net::to_server::tableinfo());
+  EXPECT_TRUE(lobby->waitFor("CMD_tableinfo+Ann+1.0.15+waiting+0+0+0+Ann++++"));
+  EXPECT_TRUE(waitUntil([&] { return lobby->closed; }));
+  EXPECT_EQ(lobby->inbox.front(), "CMD_sendlogininfo+2");
+  EXPECT_EQ(server->table().tableInfo().seats[1], "") << "the asker never took the seat";
+  auto bo = client();
+  EXPECT_TRUE(bo->waitFor("CMD_sendlogininfo+2"));
+  EXPECT_FALSE(ann->has("CMD_playerdisconnected+2+"));
 }
 
 TEST_F(Loopback, AMessageSplitAcrossTwoWritesStillArrives) {
@@ -125,11 +145,13 @@ TEST_F(Loopback, APeerThatStopsReadingIsLetGo) {
       waitUntil([&] { return sleeper->socket.state() == QAbstractSocket::ConnectedState; }));
   ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
   ann->write(net::to_server::logininfo({1, "1.0.15", "Ann"}));
+  sleeper->write(net::to_server::logininfo({2, "1.0.15", "Sleeper"}));
+  ASSERT_TRUE(ann->waitFor("CMD_newplayerinfo+2+Sleeper"));
   const std::string line = net::to_server::chat({1, std::string(7000, 'z')});
   // Ann keeps talking; everything goes to the sleeper too, who never reads.
   const bool letGo = waitUntil(
       [&] {
-        if (ann->has("CMD_playerdisconnected+2+")) return true;
+        if (ann->has("CMD_playerdisconnected+2+Sleeper")) return true;
         if (server->table().waitingMessages(1) < 8) ann->write(line);
         return false;
       },

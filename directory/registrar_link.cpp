@@ -1,0 +1,94 @@
+#include "directory/registrar_link.h"
+
+namespace zp::directory {
+
+RegistrarLink::RegistrarLink(net::HostPort directory, int tablePort,
+                             std::function<net::TableInfo()> info, QObject* parent)
+    : QObject(parent),
+      where_(std::move(directory)),
+      info_(std::move(info)),
+      logic_(static_cast<RegistrarShell&>(*this), net::hostPortText(where_), tablePort, info_()) {
+  tick_.setInterval(1000);
+  QObject::connect(&tick_, &QTimer::timeout, this, [this] {
+    logic_.update(info_());
+    logic_.tick();
+  });
+}
+
+RegistrarLink::~RegistrarLink() {
+  drop();
+}
+
+void RegistrarLink::start() {
+  tick_.start();
+  logic_.start();
+}
+
+void RegistrarLink::refresh() {
+  logic_.update(info_());
+}
+
+void RegistrarLink::withdraw() {
+  tick_.stop();
+  if (!logic_.withdraw() || !connection_) {
+    drop();
+    QMetaObject::invokeMethod(this, &RegistrarLink::withdrawn, Qt::QueuedConnection);
+    return;
+  }
+  // The take-back goes out before the connection ends; its end is the signal.
+  net::GameConnection* connection = connection_;
+  connection_ = nullptr;
+  connection->disconnect(this);
+  QObject::connect(connection, &net::GameConnection::OnInfo, this,
+                   [this, connection](const QString& text) {
+                     if (text != net::GameConnection::kSocketClosed) return;
+                     connection->deleteLater();
+                     emit withdrawn();
+                   });
+  connection->close();
+}
+
+void RegistrarLink::connect() {
+  drop();
+  auto* connection = new net::GameConnection(this);
+  connection_ = connection;
+  QObject::connect(connection, &net::GameConnection::OnRead, this,
+                   [this, connection](const QByteArray& bytes) {
+                     if (connection == connection_)
+                       logic_.bytesReceived(std::string_view(bytes.constData(), bytes.size()));
+                   });
+  QObject::connect(connection, &net::GameConnection::OnInfo, this,
+                   [this, connection](const QString& text) {
+                     if (connection != connection_) return;
+                     if (text == net::GameConnection::kConnected) {
+                       logic_.connected();
+                     } else if (text == net::GameConnection::kSocketClosed) {
+                       drop();
+                       logic_.lost();
+                     }
+                   });
+  connection->connectToHost(QString::fromStdString(where_.host), where_.port);
+}
+
+void RegistrarLink::drop() {
+  if (!connection_) return;
+  net::GameConnection* connection = connection_;
+  connection_ = nullptr;
+  connection->disconnect(this);
+  connection->abort();
+  connection->deleteLater();
+}
+
+void RegistrarLink::abort() {
+  drop();
+}
+
+void RegistrarLink::send(std::string_view bytes) {
+  if (connection_) connection_->send(bytes);
+}
+
+void RegistrarLink::report(std::string_view line) {
+  emit registrationNews(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+}  // namespace zp::directory

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+#include "directory/registrar.h"
+#include "net/connection.h"
+#include "net/host_port.h"
+
+namespace zp::directory {
+
+// A Registrar's Qt shell: its connection to the directory and its one-second tick. It reads
+// the table's information through `info` on every tick and on refresh(), so a change is
+// registered within the second or at once.
+//
+//   RegistrarLink link({"dir.example.org", 7771}, server.port(),
+//                      [&] { return server.table().tableInfo(); });
+//   QObject::connect(&link, &RegistrarLink::registrationNews, ...);
+//   link.start();
+//   ... link.withdraw(); // then wait for withdrawn()
+class RegistrarLink : public QObject, private RegistrarShell {
+  Q_OBJECT
+
+ public:
+  RegistrarLink(net::HostPort directory, int tablePort, std::function<net::TableInfo()> info,
+                QObject* parent = nullptr);
+  ~RegistrarLink() override;
+
+  void start();
+  void refresh();
+  // Takes the table back; withdrawn() follows once that has gone out (or at once).
+  void withdraw();
+  bool isListed() const { return logic_.isListed(); }
+
+ signals:
+  void registrationNews(const QString& line);
+  void withdrawn();
+
+ private:
+  void connect() override;
+  void abort() override;
+  void send(std::string_view bytes) override;
+  void report(std::string_view line) override;
+  void drop();
+
+  net::HostPort where_;
+  std::function<net::TableInfo()> info_;
+  Registrar logic_;
+  net::GameConnection* connection_ = nullptr;
+  QTimer tick_;
+};
+
+}  // namespace zp::directory

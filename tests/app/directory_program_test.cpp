@@ -1,0 +1,247 @@
+// zandupelix-directory and zandupelix-server --register as their users meet them: processes
+// on loopback, on free ports.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <optional>
+#include <vector>
+
+#include "net/catalogue.h"
+#include "net/dispatch.h"
+#include "net/framing.h"
+#include "tests/app/program_run.h"
+
+namespace zp::app::testing {
+namespace {
+
+const QString kServer = QStringLiteral(ZANDUPELIX_SERVER);
+const QString kDirectory = QStringLiteral(ZANDUPELIX_DIRECTORY);
+
+// A program started on a free port, which it names on its first line; stopped with SIGTERM.
+class Running {
+ public:
+  Running(const QString& program, const QStringList& args, const QString& folder) {
+    process_.setWorkingDirectory(folder);
+    process_.start(program, QStringList{"--port", "0"} + args);
+    const auto match = QRegularExpression("listening on port (\\d+)").match(readLine());
+    if (match.hasMatch()) port = static_cast<quint16>(match.captured(1).toUInt());
+  }
+  ~Running() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished();
+  }
+  QString readLine() {
+    while (!process_.canReadLine())
+      if (!process_.waitForReadyRead(10000)) return {};
+    return QString::fromUtf8(process_.readLine()).trimmed();
+  }
+  // Exit code after SIGTERM, or -1 when it did not end normally.
+  int stop() {
+    process_.terminate();
+    if (!process_.waitForFinished(10000) || process_.exitStatus() != QProcess::NormalExit)
+      return -1;
+    return process_.exitCode();
+  }
+  QString output() { return QString::fromUtf8(process_.readAllStandardOutput()); }
+
+  quint16 port = 0;
+
+ private:
+  QProcess process_;
+};
+
+// The list as a lobby reads it; nothing when the directory does not answer in full.
+std::optional<std::vector<net::ListedTable>> askForList(quint16 port) {
+  QTcpSocket socket;
+  socket.connectToHost("127.0.0.1", port);
+  if (!socket.waitForConnected(5000)) return std::nullopt;
+  const std::string request = net::to_directory::tablelist();
+  socket.write(request.data(), static_cast<qint64>(request.size()));
+  net::MessageReader reader;
+  std::vector<net::ListedTable> tables;
+  bool ended = false;
+  while (!ended && socket.waitForReadyRead(5000)) {
+    const QByteArray bytes = socket.readAll();
+    reader.feed(std::string_view(bytes.constData(), bytes.size()), [&](std::string&& m) {
+      const net::SplitMessage split = net::splitMessage(m);
+      if (split.command == net::cmd::listedtable) {
+        if (auto table = net::from_directory::parseListedTable(split.args))
+          tables.push_back(*table);
+      } else if (split.command == net::cmd::tablelistend) {
+        ended = true;
+      }
+    });
+  }
+  if (!ended) return std::nullopt;
+  return tables;
+}
+
+// Asks every 100 ms until the list satisfies `wanted` (10 s at most).
+std::vector<net::ListedTable> listUntil(
+    quint16 port, const std::function<bool(const std::vector<net::ListedTable>&)>& wanted) {
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<net::ListedTable> last;
+  while (clock.elapsed() < 10000) {
+    if (auto tables = askForList(port)) {
+      last = *tables;
+      if (wanted(last)) break;
+    }
+    QThread::msleep(100);
+  }
+  return last;
+}
+
+const net::ListedTable* find(const std::vector<net::ListedTable>& tables, quint16 port) {
+  for (const auto& t : tables)
+    if (t.port == port) return &t;
+  return nullptr;
+}
+
+TEST(DirectoryProgram, ListsTheHostsThatRegisterAndForgetsOneThatStops) {
+  QTemporaryDir dir;
+  QDir(dir.path()).mkdir("alpha");
+  QDir(dir.path()).mkdir("beta");
+  Running directory(kDirectory, {}, dir.path());
+  ASSERT_NE(directory.port, 0);
+  const QString where = "127.0.0.1:" + QString::number(directory.port);
+  Running alpha(kServer, {"--name", "Alpha", "--register", where, "--tick-ms", "20"},
+                dir.filePath("alpha"));
+  Running beta(kServer, {"--name", "Beta", "--register", where}, dir.filePath("beta"));
+  ASSERT_NE(alpha.port, 0);
+  ASSERT_NE(beta.port, 0);
+
+  auto both = listUntil(directory.port, [&](const auto& tables) {
+    return find(tables, alpha.port) && find(tables, beta.port);
+  });
+  ASSERT_EQ(both.size(), 2u);
+  const net::ListedTable* listed = find(both, alpha.port);
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(listed->address, "127.0.0.1");
+  EXPECT_EQ(listed->info, (net::TableInfo{"Alpha", "1.0.15", false, 0, 0, 0, {}}));
+  EXPECT_EQ(find(both, beta.port)->info.name, "Beta");
+  EXPECT_EQ(alpha.readLine(),
+            "Listed by the directory " + where + " as 127.0.0.1:" + QString::number(alpha.port));
+
+  // An arrival at Alpha reaches the list without waiting for the refresh.
+  QTcpSocket ann;
+  ann.connectToHost("127.0.0.1", alpha.port);
+  ASSERT_TRUE(ann.waitForConnected(5000));
+  const std::string login = net::to_server::logininfo({1, "1.0.15", "Ann"});
+  ann.write(login.data(), static_cast<qint64>(login.size()));
+  ASSERT_TRUE(ann.waitForBytesWritten(5000));
+  QElapsedTimer clock;
+  clock.start();
+  const auto seated = listUntil(directory.port, [&](const auto& tables) {
+    const net::ListedTable* t = find(tables, alpha.port);
+    return t && t->info.seats[0] == "Ann";
+  });
+  ASSERT_TRUE(find(seated, alpha.port));
+  EXPECT_EQ(find(seated, alpha.port)->info.seats[0], "Ann");
+  EXPECT_LT(clock.elapsed(), 5000) << "well before the 15 s refresh";
+
+  // Beta stops: it takes itself back, long before the directory would drop it.
+  EXPECT_EQ(beta.stop(), 0);
+  clock.restart();
+  const auto one =
+      listUntil(directory.port, [&](const auto& tables) { return !find(tables, beta.port); });
+  EXPECT_LT(clock.elapsed(), 5000);
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].port, alpha.port);
+
+  EXPECT_EQ(alpha.stop(), 0);
+  EXPECT_EQ(directory.stop(), 0);
+  const QString news = directory.output();
+  EXPECT_TRUE(news.contains(QString("Dropped 127.0.0.1:%1 (withdrawn)").arg(beta.port)))
+      << news.toStdString();
+}
+
+struct OptionCase {
+  QString program;
+  QStringList args;
+  int exitCode;
+  QString out;
+  QString err;
+};
+
+TEST(DirectoryProgram, OptionsAreCheckedAndExplained) {
+  const QString seeDirectory = " (see zandupelix-directory --help)\n";
+  const QString seeServer = " (see zandupelix-server --help)\n";
+  const QString port =
+      "zandupelix-directory: --port \"%1\" is not a port: give 0 to 65535 (0 "
+      "takes any free port)" +
+      seeDirectory;
+  const QString registerText =
+      "zandupelix-server: --register \"%1\" is not a directory: give HOST or HOST:PORT, the port "
+      "1 to 65535" +
+      seeServer;
+  const QString name =
+      "zandupelix-server: --name \"%1\" is not allowed: give 1 to 40 characters" + seeServer;
+  const QString fortyOne(41, QChar(0x00E9));
+  const std::vector<OptionCase> cases = {
+      {kDirectory, {"--port", "65536"}, 2, "", port.arg("65536")},
+      {kDirectory, {"--port", "x"}, 2, "", port.arg("x")},
+      {kDirectory,
+       {"--port", "0", "extra"},
+       2,
+       "",
+       "zandupelix-directory: unexpected argument \"extra\"" + seeDirectory},
+      {kDirectory,
+       {"--name", "x"},
+       2,
+       "",
+       "zandupelix-directory: Unknown option 'name'." + seeDirectory},
+      {kDirectory, {"--version"}, 0, "zandupelix-directory 1.0.15\n", ""},
+      {kServer, {"--port", "0", "--register", "dir:0"}, 2, "", registerText.arg("dir:0")},
+      {kServer,
+       {"--port", "0", "--register", "a", "--register", "[::1"},
+       2,
+       "",
+       registerText.arg("[::1")},
+      {kServer, {"--port", "0", "--name", ""}, 2, "", name.arg("")},
+      {kServer, {"--port", "0", "--name", fortyOne}, 2, "", name.arg(fortyOne)},
+  };
+  QTemporaryDir dir;
+  for (const OptionCase& c : cases) {
+    const Finished f = runToEnd(c.program, c.args, dir.path());
+    EXPECT_EQ(f.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+    EXPECT_EQ(f.out, c.out) << c.args.join(' ').toStdString();
+    EXPECT_EQ(f.err, c.err) << c.args.join(' ').toStdString();
+  }
+  const Finished help = runToEnd(kDirectory, {"--help"}, dir.path());
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* text : {"--port <N>", "default 7771", "--version"})
+    EXPECT_TRUE(help.out.contains(text)) << text;
+  const Finished serverHelp = runToEnd(kServer, {"--help"}, dir.path());
+  for (const char* text : {"--name <TEXT>", "Table on", "--register <HOST[:PORT]>", "7771"})
+    EXPECT_TRUE(serverHelp.out.contains(text)) << text;
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST(DirectoryProgram, AHostIsListedUnderItsNameOfUpTo40CharactersOrItsMachines) {
+  QTemporaryDir dir;
+  QDir(dir.path()).mkdir("named");
+  QDir(dir.path()).mkdir("unnamed");
+  Running directory(kDirectory, {}, dir.path());
+  const QString where = "127.0.0.1:" + QString::number(directory.port);
+  const QString forty(40, QChar(0x00E9));  // 80 bytes in UTF-8
+  Running named(kServer, {"--name", forty, "--register", where}, dir.filePath("named"));
+  Running unnamed(kServer, {"--register", where}, dir.filePath("unnamed"));
+  ASSERT_NE(named.port, 0);
+  ASSERT_NE(unnamed.port, 0);
+  const auto tables = listUntil(directory.port, [](const auto& t) { return t.size() == 2; });
+  ASSERT_EQ(tables.size(), 2u);
+  EXPECT_EQ(QString::fromStdString(find(tables, named.port)->info.name), forty);
+  EXPECT_EQ(QString::fromStdString(find(tables, unnamed.port)->info.name),
+            "Table on " + QSysInfo::machineHostName().left(31));
+}
+
+}  // namespace
+}  // namespace zp::app::testing
