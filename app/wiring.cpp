@@ -1,5 +1,7 @@
 #include "app/wiring.h"
 
+#include <algorithm>
+
 namespace zp::app {
 
 std::optional<std::string> ServerTableHost::listen(quint16& port) {
@@ -16,13 +18,16 @@ std::optional<std::string> ServerTableHost::listen(quint16& port) {
          std::to_string(port) + ": " + server_.systemError().toStdString() + ").";
 }
 
-void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart) {
+void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart, client::TableHost* table) {
   client::ClientSession& session = chat.session();
   gameStart.setHooks({
       [&session](windows::Tgamestart::Field field, bool up) {
         session.gameStartArrow(static_cast<client::ClientSession::StartField>(field), up);
       },
-      [&session](bool team) {
+      [&session, table](bool team, int computer) {
+        const auto index = static_cast<std::size_t>(std::clamp(computer, 0, 3));
+        session.setComputer(kComputerStrengths[index]);
+        if (table) table->setComputerStrength(kComputerStrengths[index]);
         session.setTeamGame(team);
         session.gamestartStart();
       },
@@ -30,6 +35,7 @@ void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart) {
         const client::ClientSettings& s = session.settings();
         return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
       },
+      [&session] { return static_cast<int>(session.settings().Computer); },
   });
 }
 
@@ -50,7 +56,7 @@ void wire(client::Tchat& chat, client::TableHost& table, quint16 port, SideWindo
     about.raise();
   });
   windows.launcher.setHooks({{}, [&chat] { chat.close(); }, {}});
-  wireGameStart(chat, windows.gameStart);
+  wireGameStart(chat, windows.gameStart, &table);
 
   client::TchatParts parts;
   parts.table = &table;

@@ -19,13 +19,17 @@ class ServerTableHost : public client::TableHost {
  public:
   explicit ServerTableHost(server::TServer& server) : server_(server) {}
   std::optional<std::string> listen(quint16& port) override;
+  void setComputerStrength(ComputerStrength strength) override {
+    server_.setComputerStrength(strength);
+  }
 
  private:
   server::TServer& server_;
 };
 
-// The game start dialog steps and starts through the main window's session.
-void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart);
+// The game start dialog steps and starts through the main window's session, and hands the
+// chosen strength of the computer player to the table this window hosts.
+void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart, client::TableHost* table);
 
 struct SideWindows {
   windows::Tabout& about;

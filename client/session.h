@@ -114,6 +114,7 @@ class ClientSession : private board::BoardContext {
   enum class StartField { kPlayTo, kSeconds, kShuffles };
   void gameStartArrow(StartField field, bool up);
   void setTeamGame(bool team) { teamGame_ = team; }
+  void setComputer(ComputerStrength strength) { settings_.Computer = strength; }
   bool teamGame() const { return teamGame_; }
   void gamestartStart();
 

@@ -99,6 +99,7 @@ void SettingsFile::loadinifile(ClientSettings& settings) {
                        : turn == "2" ? TurnSound::Default
                                      : TurnSound::Classic;
   settings.ChatterSounds = read("ChatterSounds", "true") != "false";
+  settings.Computer = parseComputerStrength(read("Computer", "classic"));
   read_ = true;
 }
 
@@ -120,6 +121,7 @@ std::optional<std::string> SettingsFile::saveinifile(const ClientSettings& setti
                                 {"Playsounds", Bool(settings.Playsounds)},
                                 {"Postwordsinchatbox", Bool(settings.Postwordsinchatbox)},
                                 {"ChatterSounds", Bool(settings.ChatterSounds)},
+                                {"Computer", std::string(computerStrengthName(settings.Computer))},
                             });
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "client/profile.h"
+#include "rules/computer_strength.h"
 
 namespace zp::client {
 
@@ -36,6 +37,8 @@ struct ClientSettings {
   int Playtoscore = 500;
   int Creationtime = 60;
   int Shuffles = 1;
+  // The computer player's strength at a table this window hosts; never sent to a table.
+  ComputerStrength Computer = ComputerStrength::Classic;
   std::string Tiles = "classic";
   // The remembered window bounds.
   int Top = 3;

@@ -17,6 +17,7 @@
 #include "gui/board_panel.h"
 #include "gui/sound_player.h"
 #include "net/connection.h"
+#include "rules/computer_strength.h"
 
 namespace zp::records {
 class TallyTable;
@@ -34,6 +35,8 @@ class TableHost {
   // Starts taking connections on `port` (0: any free port, then `port` is set to the one
   // taken); nothing on success, else what the player is told.
   virtual std::optional<std::string> listen(quint16& port) = 0;
+  // How its computer player plays from the next word on.
+  virtual void setComputerStrength(ComputerStrength strength) = 0;
 };
 
 // What the main window needs from the rest of the program: the in-process table, the side

@@ -21,7 +21,7 @@ QLabel* label(QWidget* parent, const QString& text, QRect at, int size, Qt::Alig
 
 Tgamestart::Tgamestart(QWidget* parent) : QWidget(parent, Qt::Tool) {
   setWindowTitle(QStringLiteral("Zandu Pelix - Game Start"));
-  setFixedSize(257, 188);
+  setFixedSize(257, 216);
   QLabel* title = label(this, QStringLiteral("Game Options"), {0, 4, 257, 28}, 24, Qt::AlignCenter);
   QFont underlined = title->font();
   underlined.setUnderline(true);
@@ -52,18 +52,27 @@ Tgamestart::Tgamestart(QWidget* parent) : QWidget(parent, Qt::Tool) {
       });
     }
   }
+  label(this, QStringLiteral("Computer:"), {10, 124, 120, 22}, 13,
+        Qt::AlignRight | Qt::AlignVCenter);
+  combo_computer = new QComboBox(this);
+  combo_computer->setObjectName(QStringLiteral("computer"));
+  combo_computer->setAccessibleName(QStringLiteral("Computer"));
+  combo_computer->addItems({QStringLiteral("Easy"), QStringLiteral("Classic"),
+                            QStringLiteral("Strong"), QStringLiteral("Expert")});
+  combo_computer->setGeometry(136, 124, 80, 22);
+
   checkbox_team = new QCheckBox(QStringLiteral("Team Game"), this);
   checkbox_team->setObjectName(QStringLiteral("checkbox_team"));
-  checkbox_team->setGeometry(70, 124, 120, 22);
+  checkbox_team->setGeometry(70, 152, 120, 22);
   checkbox_team->setFont(gui::gameFont(13, true));
   gui::setTextColour(checkbox_team, gui::kLightBlue);
 
   auto* start = new QPushButton(QStringLiteral("START GAME"), this);
   start->setObjectName(QStringLiteral("Image1"));
-  start->setGeometry(78, 152, 100, 28);
+  start->setGeometry(78, 180, 100, 28);
   start->setFont(gui::gameFont(12, true));
   connect(start, &QPushButton::clicked, this, [this] {
-    if (hooks_.start) hooks_.start(checkbox_team->isChecked());
+    if (hooks_.start) hooks_.start(checkbox_team->isChecked(), combo_computer->currentIndex());
     hide();
   });
 }
@@ -77,6 +86,7 @@ void Tgamestart::refresh() {
   if (!hooks_.values) return;
   const std::array<int, 3> values = hooks_.values();
   for (int i = 0; i < 3; ++i) values_[i]->setNum(values[i]);
+  if (hooks_.computer) combo_computer->setCurrentIndex(hooks_.computer());
 }
 
 void Tgamestart::showEvent(QShowEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QWidget>
 #include <array>
@@ -18,8 +19,11 @@ class Tgamestart : public QWidget {
   enum Field { kPlayTo = 0, kSeconds = 1, kShuffles = 2 };
   struct Hooks {
     std::function<void(Field field, bool up)> arrow;
-    std::function<void(bool team)> start;
+    // The computer's strength (0 easy .. 3 expert, as kComputerStrengths) goes to the table
+    // this window hosts, never over the wire.
+    std::function<void(bool team, int computer)> start;
     std::function<std::array<int, 3>()> values;
+    std::function<int()> computer;
   };
 
   explicit Tgamestart(QWidget* parent = nullptr);
@@ -35,6 +39,7 @@ class Tgamestart : public QWidget {
   Hooks hooks_;
   std::array<QLabel*, 3> values_{};
   QCheckBox* checkbox_team = nullptr;
+  QComboBox* combo_computer = nullptr;
 };
 
 }  // namespace zp::windows

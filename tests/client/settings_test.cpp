@@ -71,6 +71,10 @@ TEST(Settings, HowEachValueIsRead) {
       {"ChatterSounds=false", [](auto& s) { s.ChatterSounds = false; }},
       {"ChatterSounds=no", [](auto&) {}},
       {"Turnsound=1", [](auto& s) { s.Turnsound = TurnSound::New; }},
+      {"Computer=expert", [](auto& s) { s.Computer = ComputerStrength::Expert; }},
+      {"Computer=Easy", [](auto& s) { s.Computer = ComputerStrength::Easy; }},
+      {"Computer=hard", [](auto&) {}},
+      {"Computer=", [](auto&) {}},
       {"Turnsound=2", [](auto& s) { s.Turnsound = TurnSound::Default; }},
       {"Turnsound=x", [](auto&) {}},
       {"Turnsound=02", [](auto&) {}},
@@ -166,12 +170,13 @@ TEST(Settings, SavingWritesEveryKeyButThePhrasesInOrder) {
   settings.Playsounds = false;
   settings.Postwordsinchatbox = true;
   settings.ChatterSounds = false;
+  settings.Computer = ComputerStrength::Strong;
   ASSERT_EQ(file.saveinifile(settings), std::nullopt);
   EXPECT_EQ(Slurp(file.Path()),
             "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clNavy\r\nPlaytoscore=750\r\n"
             "Creationtime=45\r\nShuffles=3\r\nTiles=wood\r\nTop=-4\r\nLeft=100\r\nWidth=1000\r\n"
             "Height=700\r\nTurnsound=2\r\nPlaysounds=false\r\nPostwordsinchatbox=true\r\n"
-            "ChatterSounds=false\r\n");
+            "ChatterSounds=false\r\nComputer=strong\r\n");
 
   // The next run reads back what was saved.
   SettingsFile next{ProfileFile(file.Path())};

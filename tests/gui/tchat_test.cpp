@@ -60,7 +60,7 @@ struct Copy {
     }
     window = std::make_unique<Tchat>(tally, 5);
     gamestart = std::make_unique<windows::Tgamestart>(window.get());
-    app::wireGameStart(*window, *gamestart);
+    app::wireGameStart(*window, *gamestart, table.get());
     TchatParts parts;
     parts.table = table.get();
     parts.port = port;
