@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "client/chat_text.h"
 #include "records/tally_table.h"
 
 namespace zp::client {
@@ -22,8 +23,13 @@ std::string cleanName(std::string_view name) {
 
 }  // namespace
 
-ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed)
-    : shell_(shell), tally_(tally), random_(seed) {
+ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed,
+                             SteadyClock clock)
+    : shell_(shell),
+      tally_(tally),
+      random_(seed),
+      clock_(clock ? std::move(clock)
+                   : SteadyClock([] { return std::chrono::steady_clock::now(); })) {
   using namespace net;
   board_.clearall();
   // A finished game refreshes the opponents in the tally first.
@@ -45,7 +51,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
           [this](const PlayerInfo& m) { newplayerinfo(m); })
       .on(cmd::havewrongversion, to_players::parseHaveWrongVersion,
           [this](const NameOnly& m) {
-            systemLine(m.name + " has a different version of the game then you.");
+            systemLine(shownName(m.name) + " has a different version of the game then you.");
           })
       .on(cmd::wrongversion, to_players::parseNoFields,
           [this](NoFields) {
@@ -155,14 +161,25 @@ void ClientSession::connectionFailed(int port, std::string_view reason) {
 }
 
 void ClientSession::Timer1Timer() {
-  if (auto message = inbox_.take()) {
-    if (commands_.dispatch(*message) == net::Dispatched::kUnreadable) {
-      const std::string_view text(*message);
-      std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
-                   static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
-    }
+  const auto start = clock_();
+  do {
+    auto message = inbox_.take();
+    if (!message) break;
+    dispatch(*message);
+  } while (clock_() - start < kDispatchBudget);
+  // The lock counts time, however many messages a tick took and however often it came.
+  while (!phrases_.open() && clock_() - phraseStep_ >= kPhraseStep) {
+    phrases_.tick();
+    phraseStep_ += kPhraseStep;
   }
-  phrases_.tick();
+}
+
+void ClientSession::dispatch(const std::string& message) {
+  if (commands_.dispatch(message) == net::Dispatched::kUnreadable) {
+    const std::string_view text(message);
+    std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
+                 static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
+  }
 }
 
 void ClientSession::send(std::string bytes) {
@@ -184,17 +201,22 @@ std::array<std::string, 4> ClientSession::seatNames() const {
 }
 
 void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
+  const std::string name = shownName(m.name);
   if (m.n == own_) {
     systemLine("You are Connected.");
     loadinifile();
   } else {
-    systemLine(m.name + " is Connected.");
+    systemLine(name + " is Connected.");
   }
   if (m.n <= zp::kSeats) {
-    board_.seat(m.n).name = m.name;
+    board_.seat(m.n).name = name;
   } else {
-    spies_.push_back(std::to_string(m.n) + ": " + m.name);
-    systemLine(m.n == own_ ? std::string("You are spying.") : m.name + " is spying.");
+    // One entry per spectator's number: a host repeating a number replaces its entry.
+    const std::string number = std::to_string(m.n) + ": ";
+    std::erase_if(spies_, [&](const std::string& spy) { return spy.starts_with(number); });
+    spies_.push_back(number + name);
+    if (spies_.size() > kMaxSpies) spies_.erase(spies_.begin());
+    systemLine(m.n == own_ ? std::string("You are spying.") : name + " is spying.");
   }
   playsounds("entered");
 }
@@ -208,10 +230,11 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
     seat.eyes = false;
     return;
   }
-  const std::string entry = std::to_string(m.n) + ": " + m.name;
+  const std::string name = shownName(m.name);
+  const std::string entry = std::to_string(m.n) + ": " + name;
   const auto it = std::find(spies_.begin(), spies_.end(), entry);
   if (it == spies_.end()) return;
-  systemLine(m.name + " has left.");
+  systemLine(name + " has left.");
   spies_.erase(it);
 }
 
@@ -272,7 +295,10 @@ void ClientSession::sendit() {
 }
 
 void ClientSession::b_phrase1Click(int button) {
-  if (auto message = phrases_.click(button, me())) send(std::move(*message));
+  if (auto message = phrases_.click(button, me())) {
+    phraseStep_ = clock_();
+    send(std::move(*message));
+  }
 }
 
 void ClientSession::wave12Click(int item) {
