@@ -10,7 +10,8 @@ namespace zp::client {
 
 // The chat view: draws a ChatModel paragraph by paragraph as it grows. Every run is
 // inserted as plain text through a cursor, so nothing a player types is ever read as
-// markup. Each run remembers its style, so a style's new colour or size recolours the
+// markup. A line goes in as one edit, laid out once, so its cost follows its length. Each
+// run remembers its style, so a style's new colour or size recolours the
 // runs already shown. A link reports its number; the window decides what to open.
 class ChatView : public QTextBrowser, private ChatObserver {
   Q_OBJECT
@@ -20,7 +21,7 @@ class ChatView : public QTextBrowser, private ChatObserver {
   ~ChatView() override;
 
  signals:
-  void linkClicked(int number);
+  void linkClicked(qint64 number);
 
  private:
   void paragraphAdded(const ChatParagraph& paragraph) override;
