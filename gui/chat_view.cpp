@@ -44,6 +44,9 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
     const qint64 number = url.path().toLongLong(&ok);
     if (ok) emit linkClicked(number);
   });
+  drop_.setSingleShot(true);
+  drop_.setInterval(kDropMs);
+  connect(&drop_, &QTimer::timeout, this, &ChatView::dropOldest);
   restyle_.setSingleShot(true);
   restyle_.setInterval(kRestyleMs);
   connect(&restyle_, &QTimer::timeout, this, &ChatView::restyle);
@@ -107,16 +110,30 @@ void ChatView::paragraphAdded(const ChatParagraph& paragraph) {
 }
 
 void ChatView::oldestDropped(std::size_t count) {
+  dropPending_ += count;
+  if (!drop_.isActive()) drop_.start();
+}
+
+void ChatView::dropOldest() {
+  // The model keeps its newest paragraph, so at least one block stays.
+  const auto count =
+      std::min<std::size_t>(dropPending_, static_cast<std::size_t>(std::max(shown_ - 1, 0)));
+  dropPending_ = 0;
+  if (count == 0) return;
   QTextCursor cursor(document());
+  cursor.beginEditBlock();
   cursor.movePosition(QTextCursor::Start);
   cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(count));
   cursor.removeSelectedText();
-  shown_ -= static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(shown_)));
+  cursor.endEditBlock();
+  shown_ -= static_cast<int>(count);
 }
 
 void ChatView::cleared() {
   clear();
   shown_ = 0;
+  dropPending_ = 0;
+  drop_.stop();
 }
 
 void ChatView::styleChanged(int style) {

@@ -30,6 +30,8 @@ class ChatView : public QTextBrowser, private ChatObserver {
   void styleChanged(int style) override;
 
   QTextCharFormat formatOf(int style) const;
+  // Removes the paragraphs the model dropped since the last pass.
+  void dropOldest();
   void scrollToEnd();
   // Recolours the runs of every style changed since the last pass, in one pass.
   void restyle();
@@ -40,6 +42,12 @@ class ChatView : public QTextBrowser, private ChatObserver {
   // milliseconds, so changes are gathered and applied at most every kRestyleMs: a player
   // changing colour on every line cannot keep the window busy.
   std::bitset<kStyleCount> stale_;
+  // Paragraphs the model dropped that the document still shows. Removing a document's first
+  // block lays out everything after it again, so a burst of lines removes its dropped
+  // paragraphs at most every kDropMs, not once a line.
+  std::size_t dropPending_ = 0;
+  QTimer drop_;
+  static constexpr int kDropMs = 250;
   QTimer restyle_;
   static constexpr int kRestyleMs = 150;
 };

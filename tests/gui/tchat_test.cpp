@@ -234,6 +234,18 @@ TEST(ChatViewLines, ALineOfSmileysAndALinkArriveWhole) {
   EXPECT_EQ(chat.linkAddress(clicked), "http://www.s3.org");
 }
 
+TEST(ChatViewLines, TheLinesTheChatDroppedLeaveTheViewSoonAfter) {
+  ChatModel chat(ChatLimits{.maxParagraphs = 3});
+  ChatView view(chat);
+  for (int k = 0; k < 10; ++k)
+    chat.chatrecieved(1, "Ann chats: line " + std::to_string(k), "clNavy");
+  ASSERT_TRUE(waitUntil([&] { return view.document()->blockCount() == 3; }, 2000));
+  EXPECT_EQ(view.document()->firstBlock().text(), QStringLiteral("Ann chats:  line 7 "));
+  chat.clear();
+  chat.chatrecieved(1, "Ann chats: again", "clNavy");
+  EXPECT_EQ(view.document()->blockCount(), 1);
+}
+
 // A word of the computer's list that can be traced on `board`, and its path.
 std::optional<std::vector<board::Cell>> findWord(const board::BoardModel& model) {
   std::vector<board::Cell> path;
