@@ -117,6 +117,18 @@ void ChatModel::clear() {
   if (observer_) observer_->cleared();
 }
 
+void ChatModel::beginBatch() {
+  if (inBatch_) return;
+  inBatch_ = true;
+  if (observer_) observer_->batchBegun();
+}
+
+void ChatModel::endBatch() {
+  if (!inBatch_) return;
+  inBatch_ = false;
+  if (observer_) observer_->batchEnded();
+}
+
 void ChatModel::setTextSize(int size) {
   if (size < 6 || size > 72) return;
   for (int style = 0; style < kStyleCount - 1; ++style) {

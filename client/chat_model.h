@@ -62,6 +62,9 @@ class ChatObserver {
   virtual void oldestDropped(std::size_t count) = 0;
   virtual void cleared() = 0;
   virtual void styleChanged(int style) = 0;
+  // The lines between these two come in one go: a view may lay them out once, at the end.
+  virtual void batchBegun() {}
+  virtual void batchEnded() {}
 };
 
 // The chat only grows, and a hostile peer may send long lines full of smileys: the
@@ -106,6 +109,11 @@ class ChatModel {
   // mainchatJump: what to open for link `number`; nothing means "Cannot open Webpage".
   std::optional<std::string> linkAddress(std::int64_t number) const;
 
+  // Lines added until endBatch() come as one batch; a batch holds nothing else, so end it
+  // before anything that lets the window draw (a message box). Ending no batch does nothing.
+  void beginBatch();
+  void endBatch();
+
   // Not owned; nullptr to stop.
   void setObserver(ChatObserver* observer) { observer_ = observer; }
 
@@ -122,6 +130,7 @@ class ChatModel {
   std::int64_t nextLink_ = 0;
   std::map<std::int64_t, std::string> links_;  // the links of the paragraphs kept
   bool scrollChatOff_ = false;
+  bool inBatch_ = false;
   ChatObserver* observer_ = nullptr;
 };
 

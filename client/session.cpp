@@ -68,7 +68,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::winner, to_players::parseWinner, [this](const NameOnly& m) { board_.winner(m); })
       .on(cmd::full, to_players::parseNoFields,
           [this](NoFields) {
-            shell_.messageBox(kGameIsFull);
+            box(kGameIsFull);
             shell_.closeWindow();
           })
       .on(cmd::justwatching, to_players::parseJustWatching,
@@ -125,7 +125,7 @@ void ClientSession::processparams(const std::vector<std::string>& params) {
 
 void ClientSession::hostpress() {
   if (auto error = shell_.listen()) {
-    shell_.messageBox(*error);
+    box(*error);
     return;
   }
   host_ = true;
@@ -162,11 +162,14 @@ void ClientSession::connectionFailed(int port, std::string_view reason) {
 
 void ClientSession::Timer1Timer() {
   const auto start = clock_();
+  // The chat view lays out a tick's lines once.
+  chat_.beginBatch();
   do {
     auto message = inbox_.take();
     if (!message) break;
     dispatch(*message);
   } while (clock_() - start < kDispatchBudget);
+  chat_.endBatch();
   // The lock counts time, however many messages a tick took and however often it came.
   while (!phrases_.open() && clock_() - phraseStep_ >= kPhraseStep) {
     phrases_.tick();
@@ -180,6 +183,12 @@ void ClientSession::dispatch(const std::string& message) {
     std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
                  static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
   }
+}
+
+void ClientSession::box(std::string_view text) {
+  // A line after the box starts a batch of its own.
+  chat_.endBatch();
+  shell_.messageBox(text);
 }
 
 void ClientSession::send(std::string bytes) {
@@ -351,7 +360,7 @@ void ClientSession::saveinifile(std::optional<Bounds> bounds) {
   settings_.Textcolor = colourToToken(chatColour_);
   if (auto error = settingsFile_->saveinifile(settings_)) {
     std::fprintf(stderr, "zandupelix: %s\n", error->c_str());
-    shell_.messageBox(std::string(kUnableToWrite) + settingsFile_->Path().string());
+    box(std::string(kUnableToWrite) + settingsFile_->Path().string());
   }
 }
 
@@ -403,7 +412,7 @@ void ClientSession::setPhrases(const std::array<std::string, 9>& phrases) {
   for (int k = 1; k <= 9; ++k) phrases_.setPhrase(k, phrases[k - 1]);
   if (!settingsFile_) return;
   if (auto error = settingsFile_->savephrases(phrases))
-    shell_.messageBox(std::string(kUnableToWrite) + settingsFile_->Path().string());
+    box(std::string(kUnableToWrite) + settingsFile_->Path().string());
 }
 
 void ClientSession::gameStartArrow(StartField field, bool up) {

@@ -197,7 +197,9 @@ class ClientSession : private board::BoardContext {
   void send(std::string bytes) override;
   void playsounds(std::string_view name) override;
   void systemLine(std::string_view text) override { chat_.addSystemLine(text); }
-  void messageBox(std::string_view text) override { shell_.messageBox(text); }
+  void messageBox(std::string_view text) override { box(text); }
+  // A message box lets the window draw: the chat's batch ends first.
+  void box(std::string_view text);
   void showGameStart() override { shell_.showGameStart(); }
   records::TallyTable& tally() override { return tally_; }
 

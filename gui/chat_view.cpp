@@ -44,6 +44,9 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
     const qint64 number = url.path().toLongLong(&ok);
     if (ok) emit linkClicked(number);
   });
+  follow_.setSingleShot(true);
+  follow_.setInterval(0);
+  connect(&follow_, &QTimer::timeout, this, &ChatView::scrollToEnd);
   drop_.setSingleShot(true);
   drop_.setInterval(kDropMs);
   connect(&drop_, &QTimer::timeout, this, &ChatView::dropOldest);
@@ -55,6 +58,7 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
 }
 
 ChatView::~ChatView() {
+  batchEnded();
   model_.setObserver(nullptr);
 }
 
@@ -106,7 +110,18 @@ void ChatView::paragraphAdded(const ChatParagraph& paragraph) {
     }
   }
   cursor.endEditBlock();
-  if (!model_.scrollChatOff()) scrollToEnd();
+  if (!model_.scrollChatOff() && !follow_.isActive()) follow_.start();
+}
+
+void ChatView::batchBegun() {
+  batch_.emplace(document());
+  batch_->beginEditBlock();
+}
+
+void ChatView::batchEnded() {
+  if (!batch_) return;
+  batch_->endEditBlock();
+  batch_.reset();
 }
 
 void ChatView::oldestDropped(std::size_t count) {
@@ -130,6 +145,7 @@ void ChatView::dropOldest() {
 }
 
 void ChatView::cleared() {
+  batchEnded();
   clear();
   shown_ = 0;
   dropPending_ = 0;

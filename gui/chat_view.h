@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTimer>
 #include <bitset>
+#include <optional>
 
 #include "client/chat_model.h"
 
@@ -28,6 +30,8 @@ class ChatView : public QTextBrowser, private ChatObserver {
   void oldestDropped(std::size_t count) override;
   void cleared() override;
   void styleChanged(int style) override;
+  void batchBegun() override;
+  void batchEnded() override;
 
   QTextCharFormat formatOf(int style) const;
   // Removes the paragraphs the model dropped since the last pass.
@@ -47,6 +51,10 @@ class ChatView : public QTextBrowser, private ChatObserver {
   // paragraphs at most every kDropMs, not once a line.
   std::size_t dropPending_ = 0;
   QTimer drop_;
+  // The view follows the newest line once per pass of the event loop, not once a line.
+  QTimer follow_;
+  // Open while the model adds a batch of lines: the document lays them out when it closes.
+  std::optional<QTextCursor> batch_;
   static constexpr int kDropMs = 250;
   QTimer restyle_;
   static constexpr int kRestyleMs = 150;
