@@ -37,10 +37,11 @@ using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 // A dispatch tick takes messages while this much time has not passed, so a busy table never
 // stalls the window and a burst is caught up in a few ticks.
 inline constexpr std::chrono::milliseconds kDispatchBudget{4};
-// The phrase lock closes for this long after a phrase: 101 steps of the 16 ms dispatch tick.
+// The phrase lock's step: it opens 101 steps (about 1.6 s) after a phrase, however many
+// messages came meanwhile.
 inline constexpr std::chrono::milliseconds kPhraseStep{16};
 
-// Lists the server fills: the newest words go on, the oldest go.
+// The spy list: one entry per spectator's number, 5..9.
 inline constexpr std::size_t kMaxSpies = kMaxPlayer - kSeats;
 
 // The window's place and size in pixels.
