@@ -1,5 +1,6 @@
 #include "client/board_play.h"
 
+#include "client/chat_text.h"
 #include "records/tally_table.h"
 
 namespace zp::board {
@@ -45,12 +46,14 @@ void BoardPlay::startthegame(const net::GameOptions& m) {
   view_.winnerShown = false;
   view_.startShown = false;
   view_.words.clear();
+  view_.wordsAdded = 0;
+  ++view_.wordsCleared;
   context_.setJustWatching(false);
 
   view_.playToScore = "Play to Score: " + std::to_string(m.playTo);
   view_.timePerTurn = m.seconds;
   view_.timePerTurnCaption = "Time Per Turn: " + std::to_string(m.seconds);
-  context_.systemLine(m.hostName + " has started a game.");
+  context_.systemLine(client::shownName(m.hostName) + " has started a game.");
   view_.team1 = "Team A: 0 ";
   view_.team2 = "Team B: 0 ";
   for (int n = 1; n <= kSeats; ++n) {
@@ -161,6 +164,8 @@ void BoardPlay::moving(const net::Moving& m) {
 // ---- results
 
 void BoardPlay::madeword(const net::MadeWord& m) {
+  // A word has seven letters; a host sending kilobytes gets them cut like a name.
+  const std::string word = client::shownName(m.word);
   view_.clearShown = view_.doneShown = view_.shuffleShown = false;
   view_.turnPlayer = 0;
   view_.clockRunning = false;
@@ -168,11 +173,13 @@ void BoardPlay::madeword(const net::MadeWord& m) {
   view_.team2 = "Team B: " + std::to_string(m.teamB);
   seat(m.n).score = std::to_string(m.total);
   for (SeatView& s : seats_) s.lastWord.clear();
-  seat(m.n).lastWord = m.word + " +" + std::to_string(m.points);
+  seat(m.n).lastWord = word + " +" + std::to_string(m.points);
   const std::string result =
-      seat(m.n).name + ": " + m.word + " for " + std::to_string(m.points) + " points.";
+      seat(m.n).name + ": " + word + " for " + std::to_string(m.points) + " points.";
   view_.status = result;
   view_.words.push_back(result);
+  ++view_.wordsAdded;
+  if (view_.words.size() > kMaxWords) view_.words.erase(view_.words.begin());
   if (context_.postWordsInChat()) context_.systemLine(result);
   model_.showMadeWord(m.path);
 
@@ -180,7 +187,7 @@ void BoardPlay::madeword(const net::MadeWord& m) {
   if (mine) {
     context_.playsounds("goodword");
     context_.tally().anotherword(3);
-    context_.tally().addtomineset(4, std::to_string(m.points), m.word);
+    context_.tally().addtomineset(4, std::to_string(m.points), word);
     view_.arrowShown.fill(true);
     view_.arrowTag.fill(m.n);
   } else {
@@ -195,7 +202,7 @@ void BoardPlay::bonus(const net::Bonus&) {
 
 void BoardPlay::notvalid(const net::NotValid& m) {
   if (m.n != context_.ownNumber()) return;
-  view_.status = m.word + " is not a valid word.";
+  view_.status = client::shownName(m.word) + " is not a valid word.";
   model_.clearPick();
   context_.playsounds("badword");
 }
@@ -218,8 +225,9 @@ void BoardPlay::winner(const net::NameOnly& m) {
   model_.emptyRack();
   const int own = context_.ownNumber();
   const bool seated = own >= 1 && own <= kSeats;
-  const bool mine = seated && m.name == seat(own).name;
-  view_.winnerText = mine ? "You have won the game!" : m.name + " has won the game!";
+  const std::string name = client::shownName(m.name);
+  const bool mine = seated && name == seat(own).name;
+  view_.winnerText = mine ? "You have won the game!" : name + " has won the game!";
   view_.status = "GAME OVER!";
   view_.winnerShown = true;
   context_.playsounds("gameover");
@@ -228,8 +236,8 @@ void BoardPlay::winner(const net::NameOnly& m) {
   // Team results and spectators' windows leave the tally alone.
   if (mine)
     context_.tally().addgame(records::TallyTable::kMine);
-  else if (seated && m.name != "Team A" && m.name != "Team B")
-    context_.tally().addgame(m.name);
+  else if (seated && name != "Team A" && name != "Team B")
+    context_.tally().addgame(name);
 }
 
 // ---- shuffles

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,9 @@ inline constexpr int kTimerBarWidth = 117;
 
 using client::TurnSound;
 
+// The words list keeps this many, the oldest going first.
+inline constexpr std::size_t kMaxWords = 500;
+
 // One seat panel: name label, score, last word, shuffle gauge and eyes marker.
 struct SeatView {
   std::string name{kWaiting};
@@ -46,7 +50,11 @@ struct TableView {
   std::string team1 = "Team A: 0";
   std::string team2 = "Team B: 0";
   bool teamsShown = false;
-  std::vector<std::string> words;  // memo_words
+  // memo_words: the newest kMaxWords; wordsAdded counts every word since the list was last
+  // emptied, which happens wordsCleared times, so a panel knows what it has not shown.
+  std::vector<std::string> words;
+  std::uint64_t wordsAdded = 0;
+  std::uint64_t wordsCleared = 0;
   bool winnerShown = false;
   std::string winnerText = "WINNER!";
   bool clearShown = false;

@@ -34,6 +34,9 @@ bool ChatModel::addlinetochat(int speaker, std::string_view line, Colour colour)
   const int style = speaker == 0 ? kSystemStyle : speaker + kPlayerStyleOffset;
   const std::string text = displayText(line);
   std::string_view rest = text;
+  // An embedding or override turns the rest of the line around, links included: what such a
+  // line shows is not what it would open.
+  const bool linksAllowed = !hasDirectionControl(text);
 
   ChatParagraph paragraph;
   paragraph.serial = ++serial_;
@@ -54,9 +57,10 @@ bool ChatModel::addlinetochat(int speaker, std::string_view line, Colour colour)
       const std::string_view word = left.substr(0, left.find(' ') + 1);
       left.remove_prefix(word.size());
       const std::string lower = lowerAscii(word);
-      if (lower.find("http://") != std::string::npos || lower.find("www.") != std::string::npos) {
-        const int number = nextLink();
-        links_[static_cast<std::size_t>(number)] = std::string(word);
+      if (linksAllowed && !hasInvisibleOrDirectionMark(word) &&
+          (lower.find("http://") != std::string::npos || lower.find("www.") != std::string::npos)) {
+        const std::int64_t number = nextLink_++;
+        links_.emplace(number, std::string(word));
         runs.push_back({ChatRun::Kind::link, kLinkStyle, std::string(word), number, -1});
       } else {
         addText(word, style);
@@ -108,8 +112,21 @@ bool ChatModel::tobotalk(std::span<const std::string, 4> seats, const RandomRang
 
 void ChatModel::clear() {
   paragraphs_.clear();
+  links_.clear();
   weight_ = 0;
   if (observer_) observer_->cleared();
+}
+
+void ChatModel::beginBatch() {
+  if (inBatch_) return;
+  inBatch_ = true;
+  if (observer_) observer_->batchBegun();
+}
+
+void ChatModel::endBatch() {
+  if (!inBatch_) return;
+  inBatch_ = false;
+  if (observer_) observer_->batchEnded();
 }
 
 void ChatModel::setTextSize(int size) {
@@ -122,19 +139,15 @@ void ChatModel::setTextSize(int size) {
   }
 }
 
-std::optional<std::string> ChatModel::linkText(int number) const {
-  if (number < 0 || number >= static_cast<int>(links_.size())) return std::nullopt;
-  return links_[static_cast<std::size_t>(number)];
+std::optional<std::string> ChatModel::linkText(std::int64_t number) const {
+  const auto it = links_.find(number);
+  if (it == links_.end()) return std::nullopt;
+  return it->second;
 }
 
-std::optional<std::string> ChatModel::linkAddress(int number) const {
+std::optional<std::string> ChatModel::linkAddress(std::int64_t number) const {
   const auto text = linkText(number);
   return text ? linkTarget(*text) : std::nullopt;
-}
-
-int ChatModel::nextLink() {
-  linkCounter_ = linkCounter_ >= 100 ? 1 : linkCounter_ + 1;
-  return linkCounter_;
 }
 
 void ChatModel::setStyle(int style, Colour colour) {
@@ -149,7 +162,10 @@ void ChatModel::trim() {
   std::size_t dropped = 0;
   while (paragraphs_.size() > 1 &&
          (paragraphs_.size() > limits_.maxParagraphs || weight_ > limits_.maxWeight)) {
-    for (const auto& run : paragraphs_.front().runs) weight_ -= runWeight(run);
+    for (const auto& run : paragraphs_.front().runs) {
+      weight_ -= runWeight(run);
+      if (run.kind == ChatRun::Kind::link) links_.erase(run.link);
+    }
     paragraphs_.pop_front();
     ++dropped;
   }

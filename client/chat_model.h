@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,10 +40,10 @@ struct ChatStyle {
 struct ChatRun {
   enum class Kind { text, link, smiley };
   Kind kind = Kind::text;
-  int style = 0;     // index into ChatModel::styles(), looked up when painting
-  std::string text;  // UTF-8, plain text (empty for a smiley)
-  int link = -1;     // link number, for links
-  int picture = -1;  // 0..17, for smileys
+  int style = 0;           // index into ChatModel::styles(), looked up when painting
+  std::string text;        // UTF-8, plain text (empty for a smiley)
+  std::int64_t link = -1;  // the link's number, never reused, for links
+  int picture = -1;        // 0..17, for smileys
   bool operator==(const ChatRun&) const = default;
 };
 
@@ -61,6 +62,9 @@ class ChatObserver {
   virtual void oldestDropped(std::size_t count) = 0;
   virtual void cleared() = 0;
   virtual void styleChanged(int style) = 0;
+  // The lines between these two come in one go: a view may lay them out once, at the end.
+  virtual void batchBegun() {}
+  virtual void batchEnded() {}
 };
 
 // The chat only grows, and a hostile peer may send long lines full of smileys: the
@@ -90,7 +94,7 @@ class ChatModel {
   // After each CMD_chat: seats holds the four name labels. True when the bot spoke.
   bool tobotalk(std::span<const std::string, 4> seats, const RandomRange& random);
 
-  // Clear Main Chat. The link numbers keep counting.
+  // Clear Main Chat. The link numbers keep counting; the links shown go.
   void clear();
   // Text Size: styles 0..14; sizes outside 6..72 are ignored.
   void setTextSize(int size);
@@ -99,16 +103,21 @@ class ChatModel {
 
   const std::deque<ChatParagraph>& paragraphs() const { return paragraphs_; }
   const std::array<ChatStyle, kStyleCount>& styles() const { return styles_; }
-  // A link's stored text, trailing blank included; nothing for an unknown number.
-  std::optional<std::string> linkText(int number) const;
+  // A link's text as shown, trailing blank included; nothing for a number no paragraph
+  // kept holds.
+  std::optional<std::string> linkText(std::int64_t number) const;
   // mainchatJump: what to open for link `number`; nothing means "Cannot open Webpage".
-  std::optional<std::string> linkAddress(int number) const;
+  std::optional<std::string> linkAddress(std::int64_t number) const;
+
+  // Lines added until endBatch() come as one batch; a batch holds nothing else, so end it
+  // before anything that lets the window draw (a message box). Ending no batch does nothing.
+  void beginBatch();
+  void endBatch();
 
   // Not owned; nullptr to stop.
   void setObserver(ChatObserver* observer) { observer_ = observer; }
 
  private:
-  int nextLink();
   void setStyle(int style, Colour colour);
   void trim();
 
@@ -117,9 +126,11 @@ class ChatModel {
   std::deque<ChatParagraph> paragraphs_;
   std::size_t weight_ = 0;
   std::uint64_t serial_ = 0;
-  int linkCounter_ = -1;
-  std::array<std::optional<std::string>, 101> links_;
+  // Numbers are never used twice, so a link can only ever open its own text.
+  std::int64_t nextLink_ = 0;
+  std::map<std::int64_t, std::string> links_;  // the links of the paragraphs kept
   bool scrollChatOff_ = false;
+  bool inBatch_ = false;
   ChatObserver* observer_ = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "client/chat_text.h"
 
+#include "rules/constants.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -23,7 +25,55 @@ bool hasHost(std::string_view afterScheme) {
   return !authority.substr(0, authority.find(':')).empty();
 }
 
+// The code points of valid UTF-8 `text`, one at a time.
+template <class Visit>
+bool anyCodePoint(std::string_view text, Visit visit) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    std::uint32_t code = length == 1   ? c
+                         : length == 2 ? (c & 0x1Fu)
+                         : length == 3 ? (c & 0x0Fu)
+                                       : (c & 0x07u);
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
+      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+    if (visit(code)) return true;
+    i += length;
+  }
+  return false;
+}
+
+bool isDirectionControl(std::uint32_t c) {
+  return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Unicode's format characters (category Cf), the direction marks among them.
+bool isFormatCharacter(std::uint32_t c) {
+  return c == 0xAD || (c >= 0x600 && c <= 0x605) || c == 0x61C || c == 0x6DD || c == 0x70F ||
+         c == 0x890 || c == 0x891 || c == 0x8E2 || c == 0x180E || (c >= 0x200B && c <= 0x200F) ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
+         (c >= 0x2066 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB) ||
+         c == 0x110BD || c == 0x110CD || (c >= 0x13430 && c <= 0x1343F) ||
+         (c >= 0x1BCA0 && c <= 0x1BCA3) || (c >= 0x1D173 && c <= 0x1D17A) || c == 0xE0001 ||
+         (c >= 0xE0020 && c <= 0xE007F);
+}
+
 }  // namespace
+
+std::string shownName(std::string_view name) {
+  std::string shown = displayText(name);
+  shown.resize(utf8Prefix(shown, kMaxNameLength));
+  return shown;
+}
+
+bool hasInvisibleOrDirectionMark(std::string_view text) {
+  return anyCodePoint(text, isFormatCharacter);
+}
+
+bool hasDirectionControl(std::string_view text) {
+  return anyCodePoint(text, isDirectionControl);
+}
 
 std::string lowerAscii(std::string_view text) {
   std::string out(text);
@@ -124,6 +174,7 @@ std::optional<std::string> linkTarget(std::string_view linkText) {
   if (!linkText.empty() && linkText.back() == ' ') linkText.remove_suffix(1);
   for (const char c : linkText)
     if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return std::nullopt;
+  if (!isValidUtf8(linkText) || hasInvisibleOrDirectionMark(linkText)) return std::nullopt;
   for (const std::string_view scheme : {"http://", "https://"}) {
     if (!startsWithIgnoringCase(linkText, scheme)) continue;
     const std::string_view rest = linkText.substr(scheme.size());

@@ -13,6 +13,15 @@ namespace zp::client {
 // with control characters as blanks, so a line can never break itself into several.
 std::string displayText(std::string_view text);
 bool isValidUtf8(std::string_view text);
+// A name as the window keeps and shows it: displayText, cut to kMaxNameLength characters.
+std::string shownName(std::string_view name);
+// Whether valid UTF-8 `text` holds a character that draws nothing or turns the direction of
+// the text around it (zero-width marks, joiners, embeddings, overrides, isolates, the byte
+// order mark and the other format characters).
+bool hasInvisibleOrDirectionMark(std::string_view text);
+// Only the explicit embeddings, overrides and isolates: they turn the text after them, up to
+// the end of the line.
+bool hasDirectionControl(std::string_view text);
 // The byte length of the first `count` characters of valid UTF-8 `text` (less when it is
 // shorter).
 std::size_t utf8Prefix(std::string_view text, std::size_t count);
@@ -27,7 +36,8 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // A link word becomes an address to open only when it is a web address: "http://" or
 // "https://" at its start with a host after it, or "www." at its start ("http://" is
 // put in front). The trailing blank of a link's text is dropped first. Anything else
-// (another scheme, a path, text in front, blanks or control characters) gives nothing.
+// (another scheme, a path, text in front, blanks, control characters, or characters that
+// are invisible or turn the text around) gives nothing.
 std::optional<std::string> linkTarget(std::string_view linkText);
 
 }  // namespace zp::client

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "client/chat_text.h"
 #include "records/tally_table.h"
 
 namespace zp::client {
@@ -22,8 +23,13 @@ std::string cleanName(std::string_view name) {
 
 }  // namespace
 
-ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed)
-    : shell_(shell), tally_(tally), random_(seed) {
+ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed,
+                             SteadyClock clock)
+    : shell_(shell),
+      tally_(tally),
+      random_(seed),
+      clock_(clock ? std::move(clock)
+                   : SteadyClock([] { return std::chrono::steady_clock::now(); })) {
   using namespace net;
   board_.clearall();
   // A finished game refreshes the opponents in the tally first.
@@ -45,7 +51,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
           [this](const PlayerInfo& m) { newplayerinfo(m); })
       .on(cmd::havewrongversion, to_players::parseHaveWrongVersion,
           [this](const NameOnly& m) {
-            systemLine(m.name + " has a different version of the game then you.");
+            systemLine(shownName(m.name) + " has a different version of the game then you.");
           })
       .on(cmd::wrongversion, to_players::parseNoFields,
           [this](NoFields) {
@@ -62,7 +68,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::winner, to_players::parseWinner, [this](const NameOnly& m) { board_.winner(m); })
       .on(cmd::full, to_players::parseNoFields,
           [this](NoFields) {
-            shell_.messageBox(kGameIsFull);
+            box(kGameIsFull);
             shell_.closeWindow();
           })
       .on(cmd::justwatching, to_players::parseJustWatching,
@@ -119,7 +125,7 @@ void ClientSession::processparams(const std::vector<std::string>& params) {
 
 void ClientSession::hostpress() {
   if (auto error = shell_.listen()) {
-    shell_.messageBox(*error);
+    box(*error);
     return;
   }
   host_ = true;
@@ -155,14 +161,34 @@ void ClientSession::connectionFailed(int port, std::string_view reason) {
 }
 
 void ClientSession::Timer1Timer() {
-  if (auto message = inbox_.take()) {
-    if (commands_.dispatch(*message) == net::Dispatched::kUnreadable) {
-      const std::string_view text(*message);
-      std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
-                   static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
-    }
+  const auto start = clock_();
+  // The chat view lays out a tick's lines once.
+  chat_.beginBatch();
+  do {
+    auto message = inbox_.take();
+    if (!message) break;
+    dispatch(*message);
+  } while (clock_() - start < kDispatchBudget);
+  chat_.endBatch();
+  // The lock counts time, however many messages a tick took and however often it came.
+  while (!phrases_.open() && clock_() - phraseStep_ >= kPhraseStep) {
+    phrases_.tick();
+    phraseStep_ += kPhraseStep;
   }
-  phrases_.tick();
+}
+
+void ClientSession::dispatch(const std::string& message) {
+  if (commands_.dispatch(message) == net::Dispatched::kUnreadable) {
+    const std::string_view text(message);
+    std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
+                 static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
+  }
+}
+
+void ClientSession::box(std::string_view text) {
+  // A line after the box starts a batch of its own.
+  chat_.endBatch();
+  shell_.messageBox(text);
 }
 
 void ClientSession::send(std::string bytes) {
@@ -184,17 +210,22 @@ std::array<std::string, 4> ClientSession::seatNames() const {
 }
 
 void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
+  const std::string name = shownName(m.name);
   if (m.n == own_) {
     systemLine("You are Connected.");
     loadinifile();
   } else {
-    systemLine(m.name + " is Connected.");
+    systemLine(name + " is Connected.");
   }
   if (m.n <= zp::kSeats) {
-    board_.seat(m.n).name = m.name;
+    board_.seat(m.n).name = name;
   } else {
-    spies_.push_back(std::to_string(m.n) + ": " + m.name);
-    systemLine(m.n == own_ ? std::string("You are spying.") : m.name + " is spying.");
+    // One entry per spectator's number: a host repeating a number replaces its entry.
+    const std::string number = std::to_string(m.n) + ": ";
+    std::erase_if(spies_, [&](const std::string& spy) { return spy.starts_with(number); });
+    spies_.push_back(number + name);
+    if (spies_.size() > kMaxSpies) spies_.erase(spies_.begin());
+    systemLine(m.n == own_ ? std::string("You are spying.") : name + " is spying.");
   }
   playsounds("entered");
 }
@@ -208,10 +239,11 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
     seat.eyes = false;
     return;
   }
-  const std::string entry = std::to_string(m.n) + ": " + m.name;
+  const std::string name = shownName(m.name);
+  const std::string entry = std::to_string(m.n) + ": " + name;
   const auto it = std::find(spies_.begin(), spies_.end(), entry);
   if (it == spies_.end()) return;
-  systemLine(m.name + " has left.");
+  systemLine(name + " has left.");
   spies_.erase(it);
 }
 
@@ -272,7 +304,10 @@ void ClientSession::sendit() {
 }
 
 void ClientSession::b_phrase1Click(int button) {
-  if (auto message = phrases_.click(button, me())) send(std::move(*message));
+  if (auto message = phrases_.click(button, me())) {
+    phraseStep_ = clock_();
+    send(std::move(*message));
+  }
 }
 
 void ClientSession::wave12Click(int item) {
@@ -325,7 +360,7 @@ void ClientSession::saveinifile(std::optional<Bounds> bounds) {
   settings_.Textcolor = colourToToken(chatColour_);
   if (auto error = settingsFile_->saveinifile(settings_)) {
     std::fprintf(stderr, "zandupelix: %s\n", error->c_str());
-    shell_.messageBox(std::string(kUnableToWrite) + settingsFile_->Path().string());
+    box(std::string(kUnableToWrite) + settingsFile_->Path().string());
   }
 }
 
@@ -377,7 +412,7 @@ void ClientSession::setPhrases(const std::array<std::string, 9>& phrases) {
   for (int k = 1; k <= 9; ++k) phrases_.setPhrase(k, phrases[k - 1]);
   if (!settingsFile_) return;
   if (auto error = settingsFile_->savephrases(phrases))
-    shell_.messageBox(std::string(kUnableToWrite) + settingsFile_->Path().string());
+    box(std::string(kUnableToWrite) + settingsFile_->Path().string());
 }
 
 void ClientSession::gameStartArrow(StartField field, bool up) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -20,14 +22,27 @@ class TallyTable;
 }
 
 // The player window's whole logic without a widget: start-up and login, the dispatch of
-// the server's messages one per tick, the roster, the chat, the sounds, the settings and
+// the server's messages in ticks, the roster, the chat, the sounds, the settings and
 // the board. The window implements ClientShell and draws what the session holds.
 //
 //   ClientSession session(shell, tally, seed);
 //   session.processparams({"Ann", "10.0.0.5", "true"});
 //   session.bytesReceived(bytes);        // from the game connection
-//   session.Timer1Timer();               // each dispatch tick: one message
+//   session.Timer1Timer();               // each dispatch tick: what waits, within a budget
 namespace zp::client {
+
+// The session's sense of time: the real steady clock, or a test's hand-moved one.
+using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
+
+// A dispatch tick takes messages while this much time has not passed, so a busy table never
+// stalls the window and a burst is caught up in a few ticks.
+inline constexpr std::chrono::milliseconds kDispatchBudget{4};
+// The phrase lock's step: it opens 101 steps (about 1.6 s) after a phrase, however many
+// messages came meanwhile.
+inline constexpr std::chrono::milliseconds kPhraseStep{16};
+
+// The spy list: one entry per spectator's number, 5..9.
+inline constexpr std::size_t kMaxSpies = kMaxPlayer - kSeats;
 
 // The window's place and size in pixels.
 struct Bounds {
@@ -75,7 +90,9 @@ struct SeatMenu {
 
 class ClientSession : private board::BoardContext {
  public:
-  ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed);
+  // Without a clock the session reads the steady clock.
+  ClientSession(ClientShell& shell, records::TallyTable& tally, std::uint64_t seed,
+                SteadyClock clock = {});
 
   // ---- start-up and the connection
   // The command line after the program's name: nothing for a solo game, or name, host
@@ -86,10 +103,13 @@ class ClientSession : private board::BoardContext {
   void sockInfo(std::string_view text);
   // The game connection never came about: says so in the chat, and the window stays.
   void connectionFailed(int port, std::string_view reason);
-  // One tick of the dispatch timer: one message, then the phrase lock.
+  // One tick of the dispatch timer: the messages waiting, in order, at least one and no more
+  // than kDispatchBudget allows; then the phrase lock.
   void Timer1Timer();
   // Whether the dispatch timer has anything to do.
   bool dispatchBusy() const { return !inbox_.empty() || !phrases_.open(); }
+  // Whether messages wait: the window ticks again at once rather than after a tick's time.
+  bool messagesWaiting() const { return !inbox_.empty(); }
   // File > Exit and the window's close: the settings when the window moved, with the
   // desktop's work area.
   void FormClose(Bounds window, int workAreaWidth, int workAreaHeight);
@@ -127,7 +147,7 @@ class ClientSession : private board::BoardContext {
   bool startGameEnabled() const { return host_; }
   bool spyRemoveEnabled() const { return host_; }
   bool justWatchChecked() const { return justWatch_; }
-  // Spectators in order of arrival, as "n: name".
+  // Spectators in order of arrival, as "n: name", one per number.
   const std::vector<std::string>& spies() const { return spies_; }
   void JustWatch1Click();
   SeatMenu label_playername1ContextPopup(int seat);
@@ -161,6 +181,7 @@ class ClientSession : private board::BoardContext {
   void justwatching(const net::WatchMode& m);
   void chatrecieved(const net::ReceivedChat& m);
   void playasound(const net::PlayASound& m);
+  void dispatch(const std::string& message);
   void loadinifile();
   // Writes every setting; the window's bounds as they are now unless given.
   void saveinifile(std::optional<Bounds> bounds = std::nullopt);
@@ -178,13 +199,17 @@ class ClientSession : private board::BoardContext {
   void send(std::string bytes) override;
   void playsounds(std::string_view name) override;
   void systemLine(std::string_view text) override { chat_.addSystemLine(text); }
-  void messageBox(std::string_view text) override { shell_.messageBox(text); }
+  void messageBox(std::string_view text) override { box(text); }
+  // A message box lets the window draw: the chat's batch ends first.
+  void box(std::string_view text);
   void showGameStart() override { shell_.showGameStart(); }
   records::TallyTable& tally() override { return tally_; }
 
   ClientShell& shell_;
   records::TallyTable& tally_;
   std::mt19937_64 random_;
+  SteadyClock clock_;
+  std::chrono::steady_clock::time_point phraseStep_;  // the phrase lock's last step
 
   std::string playerName_;
   std::string hostAddress_;

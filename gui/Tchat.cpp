@@ -24,7 +24,7 @@
 namespace zp::client {
 namespace {
 
-constexpr int kDispatchMs = 16;  // one message per tick; the phrase lock's 101 ticks ~1.6 s
+constexpr int kDispatchMs = 16;  // between ticks while nothing waits but the phrase lock
 constexpr std::array<int, 4> kTextSizes = {8, 10, 12, 14};
 using gui::kWindowBlue;
 const QColor kTeamColour = gui::kLightBlue;
@@ -324,11 +324,20 @@ void Tchat::processparams(const std::vector<std::string>& params) {
 void Tchat::Timer1Timer() {
   session_.Timer1Timer();
   refresh();
-  if (!session_.dispatchBusy()) Timer1.stop();
+  if (!session_.dispatchBusy()) {
+    Timer1.stop();
+    return;
+  }
+  // Messages still waiting after a tick's budget: the next tick comes as soon as the event
+  // loop has drawn and taken input, so a burst is caught up in time, not in ticks.
+  Timer1.setInterval(session_.messagesWaiting() ? 0 : kDispatchMs);
 }
 
 void Tchat::wakeDispatch() {
-  if (modal_ == 0 && session_.dispatchBusy() && !Timer1.isActive()) Timer1.start();
+  if (modal_ == 0 && session_.dispatchBusy() && !Timer1.isActive()) {
+    Timer1.setInterval(kDispatchMs);
+    Timer1.start();
+  }
 }
 
 void Tchat::connectionInfo(const QString& text) {

@@ -222,6 +222,7 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   memo_words->setObjectName(QStringLiteral("memo_words"));
   memo_words->setGeometry(574, 7, 200, 114);
   memo_words->setReadOnly(true);
+  memo_words->setMaximumBlockCount(static_cast<int>(kMaxWords));
   memo_words->setFont(gameFont(11, false));
   QPalette words = memo_words->palette();
   words.setColor(QPalette::Base, QColor(0xF2, 0xF9, 0xFF));
@@ -298,12 +299,17 @@ void BoardPanel::sync() {
     image_direction[static_cast<std::size_t>(k)]->setVisible(
         view.arrowShown[static_cast<std::size_t>(k)]);
 
-  if (view.words.size() < wordsShown_) {
+  if (view.wordsCleared != wordsCleared_) {
     memo_words->clear();
+    wordsCleared_ = view.wordsCleared;
     wordsShown_ = 0;
   }
-  for (; wordsShown_ < view.words.size(); ++wordsShown_)
-    memo_words->appendPlainText(q(view.words[wordsShown_]));
+  // The list keeps only its newest words: those added since the last look that it still holds.
+  const std::size_t fresh = static_cast<std::size_t>(
+      std::min<std::uint64_t>(view.wordsAdded - wordsShown_, view.words.size()));
+  for (std::size_t k = view.words.size() - fresh; k < view.words.size(); ++k)
+    memo_words->appendPlainText(q(view.words[k]));
+  wordsShown_ = view.wordsAdded;
 
   if (view.bonusStarts != bannerStarts_) {
     bannerStarts_ = view.bonusStarts;

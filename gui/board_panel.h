@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "client/board_play.h"
-#include "gui/tile_set.h"
 #include "gui/board_pictures.h"
+#include "gui/tile_set.h"
 
 namespace zp::board {
 
@@ -125,7 +125,8 @@ class BoardPanel : public QObject {
   QLabel* panel_winner = nullptr;
   QLabel* label_winner1 = nullptr;
   QLabel* label_winner2 = nullptr;
-  std::size_t wordsShown_ = 0;
+  std::uint64_t wordsShown_ = 0;  // the list's wordsAdded when last drawn
+  std::uint64_t wordsCleared_ = 0;
 };
 
 }  // namespace zp::board

@@ -163,7 +163,7 @@ void ChatPanel::showInput() {
   mychat->end(false);
 }
 
-void ChatPanel::mainchatJump(int link) {
+void ChatPanel::mainchatJump(qint64 link) {
   const auto address = session_.chat().linkAddress(link);
   if (!address || !QDesktopServices::openUrl(QUrl(q(*address), QUrl::StrictMode)))
     if (tell) tell("Cannot open Webpage");

@@ -47,7 +47,7 @@ class ChatPanel : public QWidget {
   void buildInput(qreal dpr);
   void sendInput();
   void showInput();
-  void mainchatJump(int link);
+  void mainchatJump(qint64 link);
 
   ClientSession& session_;
   ChatView* mainchat = nullptr;

@@ -5,6 +5,7 @@
 #include <QTextCursor>
 #include <QUrl>
 #include <array>
+#include <optional>
 
 #include "gui/pictures.h"
 
@@ -34,15 +35,21 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
   document()->setDocumentMargin(5);
   const qreal dpr = devicePixelRatioF();
-  for (int picture = 0; picture < 18; ++picture)
+  for (int picture = 0; picture < kSmileyCount; ++picture)
     document()->addResource(QTextDocument::ImageResource, smileyUrl(picture),
                             smileyPicture(picture, dpr));
   connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
     if (url.scheme() != QLatin1String(kLinkScheme)) return;
     bool ok = false;
-    const int number = url.path().toInt(&ok);
+    const qint64 number = url.path().toLongLong(&ok);
     if (ok) emit linkClicked(number);
   });
+  follow_.setSingleShot(true);
+  follow_.setInterval(0);
+  connect(&follow_, &QTimer::timeout, this, &ChatView::scrollToEnd);
+  drop_.setSingleShot(true);
+  drop_.setInterval(kDropMs);
+  connect(&drop_, &QTimer::timeout, this, &ChatView::dropOldest);
   restyle_.setSingleShot(true);
   restyle_.setInterval(kRestyleMs);
   connect(&restyle_, &QTimer::timeout, this, &ChatView::restyle);
@@ -51,6 +58,7 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
 }
 
 ChatView::~ChatView() {
+  batchEnded();
   model_.setObserver(nullptr);
 }
 
@@ -68,44 +76,80 @@ QTextCharFormat ChatView::formatOf(int style) const {
 
 void ChatView::paragraphAdded(const ChatParagraph& paragraph) {
   QTextCursor cursor(document());
+  // Without one edit around the line, every run lays the whole paragraph out again: a line
+  // of a thousand smileys took seconds.
+  cursor.beginEditBlock();
   cursor.movePosition(QTextCursor::End);
   if (shown_++ > 0) cursor.insertBlock();
+  std::array<std::optional<QTextCharFormat>, kStyleCount> formats;
+  std::array<std::optional<QTextImageFormat>, kSmileyCount> smileys;
   for (const ChatRun& run : paragraph.runs) {
-    QTextCharFormat format = formatOf(run.style);
-    switch (run.kind) {
-      case ChatRun::Kind::smiley: {
-        QTextImageFormat image;
-        image.setName(smileyUrl(run.picture).toString());
-        image.setWidth(17);
-        image.setHeight(17);
-        image.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-        cursor.insertImage(image);
-        break;
+    if (run.kind == ChatRun::Kind::smiley) {
+      if (run.picture < 0 || run.picture >= kSmileyCount) continue;
+      auto& image = smileys[static_cast<std::size_t>(run.picture)];
+      if (!image) {
+        image.emplace();
+        image->setName(smileyUrl(run.picture).toString());
+        image->setWidth(17);
+        image->setHeight(17);
+        image->setVerticalAlignment(QTextCharFormat::AlignMiddle);
       }
-      case ChatRun::Kind::link:
-        format.setAnchor(true);
-        format.setAnchorHref(QStringLiteral("%1:%2").arg(QLatin1String(kLinkScheme)).arg(run.link));
-        cursor.insertText(QString::fromStdString(run.text), format);
-        break;
-      case ChatRun::Kind::text:
-        cursor.insertText(QString::fromStdString(run.text), format);
-        break;
+      cursor.insertImage(*image);
+      continue;
+    }
+    if (run.style < 0 || run.style >= kStyleCount) continue;
+    auto& format = formats[static_cast<std::size_t>(run.style)];
+    if (!format) format = formatOf(run.style);
+    if (run.kind == ChatRun::Kind::link) {
+      QTextCharFormat anchor = *format;
+      anchor.setAnchor(true);
+      anchor.setAnchorHref(QStringLiteral("%1:%2").arg(QLatin1String(kLinkScheme)).arg(run.link));
+      cursor.insertText(QString::fromStdString(run.text), anchor);
+    } else {
+      cursor.insertText(QString::fromStdString(run.text), *format);
     }
   }
-  if (!model_.scrollChatOff()) scrollToEnd();
+  cursor.endEditBlock();
+  if (!model_.scrollChatOff() && !follow_.isActive()) follow_.start();
+}
+
+void ChatView::batchBegun() {
+  batch_.emplace(document());
+  batch_->beginEditBlock();
+}
+
+void ChatView::batchEnded() {
+  if (!batch_) return;
+  batch_->endEditBlock();
+  batch_.reset();
 }
 
 void ChatView::oldestDropped(std::size_t count) {
+  dropPending_ += count;
+  if (!drop_.isActive()) drop_.start();
+}
+
+void ChatView::dropOldest() {
+  // The model keeps its newest paragraph, so at least one block stays.
+  const auto count =
+      std::min<std::size_t>(dropPending_, static_cast<std::size_t>(std::max(shown_ - 1, 0)));
+  dropPending_ = 0;
+  if (count == 0) return;
   QTextCursor cursor(document());
+  cursor.beginEditBlock();
   cursor.movePosition(QTextCursor::Start);
   cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(count));
   cursor.removeSelectedText();
-  shown_ -= static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(shown_)));
+  cursor.endEditBlock();
+  shown_ -= static_cast<int>(count);
 }
 
 void ChatView::cleared() {
+  batchEnded();
   clear();
   shown_ = 0;
+  dropPending_ = 0;
+  drop_.stop();
 }
 
 void ChatView::styleChanged(int style) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 // The game's numbers and names that both sides and every window agree on, each defined
@@ -13,6 +14,8 @@ inline constexpr int kSeats = 4;      // players 1..4 play
 inline constexpr int kMaxPlayer = 9;  // players 5..9 watch
 // The longest word: the rack has seven slots.
 inline constexpr int kLongestWord = 7;
+
+inline constexpr std::size_t kMaxNameLength = 32;
 
 // A board cell whose tile went into a word and is not refilled yet: the table's code, which
 // the messages carry; the player's window keeps such a cell as no letter at all.

@@ -268,6 +268,34 @@ TEST(Results, AWordShowsItsLineRackAndHolesForEverybody) {
   EXPECT_EQ(t.ctx.sent, Lines{"CMD_direction+1+3+"});
 }
 
+TEST(Results, TheWordListKeepsItsNewestUnderAFloodAndCutsLongWords) {
+  Table t;
+  const std::string huge(8000, 'W');
+  for (int k = 0; k < 5000; ++k)
+    t.play.madeword({2, huge + std::to_string(k), 1, k, 0, 0, {{0, 0}}});
+  const auto& view = t.play.view();
+  ASSERT_EQ(view.words.size(), kMaxWords);
+  EXPECT_EQ(view.wordsAdded, 5000u);
+  const std::string shownWord(kMaxNameLength, 'W');
+  EXPECT_EQ(view.words.back(), "Bo: " + shownWord + " for 1 points.");
+  for (const auto& line : view.words) EXPECT_LE(line.size(), 64u);
+  EXPECT_EQ(t.play.seat(2).lastWord, shownWord + " +1");
+
+  const auto cleared = view.wordsCleared;
+  t.play.startthegame({"Ann", 100, 60, false, 3});
+  EXPECT_TRUE(view.words.empty());
+  EXPECT_EQ(view.wordsAdded, 0u);
+  EXPECT_EQ(view.wordsCleared, cleared + 1);
+}
+
+TEST(Results, TheWinnersNameIsCutAndShownAsTheChatShowsIt) {
+  Table t;
+  t.play.winner({std::string(40, 'Z') + "\x01"});
+  EXPECT_EQ(t.play.view().winnerText, std::string(kMaxNameLength, 'Z') + " has won the game!");
+  t.play.winner({"Caf\xE9\r"});  // Latin-1, with a line end
+  EXPECT_EQ(t.play.view().winnerText, "Caf\xC3\xA9  has won the game!");
+}
+
 TEST(Results, TheFallMovesTilesAndShowsItsArrow) {
   Table t;
   t.play.madeword({2, "AB", 1, 1, 0, 1, {{3, 6}, {3, 5}}});

@@ -195,17 +195,69 @@ TEST(ChatLine, WebWordsBecomeNumberedLinks) {
   EXPECT_FALSE(chat.linkAddress(101).has_value());
 }
 
-TEST(ChatLine, LinkNumbersWrapAfterOneHundredAndSurviveClear) {
+TEST(ChatLine, ALinkOpensItsOwnTextHoweverManyLinksCameAfter) {
   ChatModel chat;
-  for (int k = 0; k <= 100; ++k)
-    chat.addlinetochat(1, "Al chats: www.s" + std::to_string(k) + ".org", clBlack);
-  EXPECT_EQ(chat.paragraphs().back().runs.back().link, 100);
-  chat.clear();
-  EXPECT_TRUE(chat.paragraphs().empty());
-  chat.addlinetochat(1, "Al chats: http://after.clear/", clBlack);
-  EXPECT_EQ(chat.paragraphs().back().runs.back().link, 1);
-  EXPECT_EQ(chat.linkAddress(1), "http://after.clear/");
-  EXPECT_EQ(chat.linkAddress(0), "http://www.s0.org");
+  chat.addlinetochat(1, "Al chats: www.safe.invalid", clBlack);
+  const auto safe = chat.paragraphs().back().runs.back().link;
+  std::set<std::int64_t> numbers{safe};
+  for (int k = 0; k < 250; ++k) {
+    chat.addlinetochat(1, "Al chats: http://www.e" + std::to_string(k) + ".invalid", clBlack);
+    numbers.insert(chat.paragraphs().back().runs.back().link);
+  }
+  EXPECT_EQ(numbers.size(), 251u) << "no number is used twice";
+  EXPECT_EQ(chat.linkAddress(safe), "http://www.safe.invalid");
+  EXPECT_EQ(chat.linkText(safe), "www.safe.invalid ");
+
+  // A link that went, with its line or with the whole chat, opens nothing.
+  ChatModel small(ChatLimits{.maxParagraphs = 2});
+  for (int k = 0; k < 3; ++k)
+    small.addlinetochat(1, "Al chats: www.s" + std::to_string(k) + ".org", clBlack);
+  EXPECT_FALSE(small.linkAddress(0).has_value());
+  EXPECT_EQ(small.linkAddress(2), "http://www.s2.org");
+  small.clear();
+  EXPECT_FALSE(small.linkAddress(2).has_value());
+  small.addlinetochat(1, "Al chats: http://after.clear/", clBlack);
+  EXPECT_EQ(small.paragraphs().back().runs.back().link, 3);
+}
+
+TEST(ChatLine, AnAddressWithInvisibleOrTurningCharactersIsNoLink) {
+  const std::vector<std::string> lines = {
+      "Al chats: www.elgoog\u202E.com",              // right-to-left override inside
+      "Al chats: \u202Ewww.example.com",             // at its start
+      "Al chats: look \u202E here www.example.com",  // earlier in the line turns it too
+      "Al chats: look \u2067 here www.example.com",  // an isolate
+      "Al chats: http://ex\u200Bample.com",          // zero width space
+      "Al chats: www.exam\u00ADple.com",             // soft hyphen
+      "Al chats: www.\uFEFFexample.com",             // byte order mark
+      "Al chats: www.example.com\u200F",             // right-to-left mark
+  };
+  for (const auto& line : lines) {
+    ChatModel chat;
+    chat.addlinetochat(1, line, clBlack);
+    for (const auto& run : chat.paragraphs().back().runs) EXPECT_NE(run.kind, Kind::link) << line;
+  }
+  for (const std::string_view address :
+       {"www.a\u202Eb.com", "http://a\u2066b.com", "www.a\u200Db.com", "http://\u061Cx.org"})
+    EXPECT_FALSE(linkTarget(address).has_value()) << address;
+  // Letters of other scripts are no trick: they show as they open.
+  EXPECT_EQ(linkTarget("www.m\u00FCnchen.de"), "http://www.m\u00FCnchen.de");
+  ChatModel chat;
+  chat.addlinetochat(1, "Al chats: \u05E9\u05DC\u05D5\u05DD www.example.com", clBlack);
+  EXPECT_EQ(chat.paragraphs().back().runs.back().kind, Kind::link);
+}
+
+TEST(ChatLine, ALineOfSixteenHundredSmileysKeepsEveryOne) {
+  std::string line = "Al chats: ";
+  for (int k = 0; k < 1630; ++k) line += ":)#10";
+  ChatModel chat;
+  ASSERT_TRUE(chat.addlinetochat(1, line, clBlack));
+  int smileys = 0;
+  for (const auto& run : chat.paragraphs().back().runs)
+    if (run.kind == Kind::smiley) {
+      ++smileys;
+      EXPECT_EQ(run.picture, 0);
+    }
+  EXPECT_EQ(smileys, 1630);
 }
 
 struct Recorder : ChatObserver {

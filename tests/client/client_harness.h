@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -48,15 +49,20 @@ class FakeShell : public ClientShell {
 
 // A session with its fake window: messages from the server go in whole and are handled.
 struct Window {
-  explicit Window(std::uint64_t seed = 1) : session(shell, tally, seed) {}
+  // The session's clock stands still unless a test or a tick of pump() moves it.
+  explicit Window(std::uint64_t seed = 1) : session(shell, tally, seed, [this] { return now; }) {}
 
   // Delivers messages (terminators added) and dispatches all of them.
   void receive(std::initializer_list<std::string_view> messages) {
     for (std::string_view m : messages) session.bytesReceived(std::string(m) + '\xFF');
     pump();
   }
+  // Ticks as the window's timer does, 16 ms apart, until nothing is left to do.
   void pump() {
-    while (session.dispatchBusy()) session.Timer1Timer();
+    while (session.dispatchBusy()) {
+      session.Timer1Timer();
+      now += std::chrono::milliseconds(16);
+    }
   }
   // Logged in as `n` with the name `name` (and so connected).
   void login(int n, const std::string& name = "Ann") {
@@ -79,6 +85,7 @@ struct Window {
     return lines.empty() ? std::string() : lines.back();
   }
 
+  std::chrono::steady_clock::time_point now{};
   FakeShell shell;
   records::TallyTable tally;
   ClientSession session;

@@ -89,24 +89,67 @@ TEST(Connection, SocketClosedEndsTheProgramAndAFullTableSaysSoFirst) {
   EXPECT_EQ(full.shell.windowsClosed, 1);
 }
 
-TEST(Dispatch, OneMessagePerTickAndUnreadableOnesAreDroppedQuietly) {
+TEST(Dispatch, ATickTakesWhatWaitsWithinItsBudgetAndUnreadableOnesAreDroppedQuietly) {
   Window w;
   w.login(1);
-  w.session.bytesReceived(
+  const std::string burst =
       "CMD_newplayerinfo+3+Bo\xFF"
       "CMD_timeup\xFF\xFF"
       "CMD_nextplayer+x+1+\xFF"
       "CMD_theboard+0+0+1+\xFF"
       "CMD_unknown+1\xFF"
-      "CMD_newplayerinfo+4+Cy\xFF");
+      "CMD_newplayerinfo+4+Cy\xFF";
+  w.session.bytesReceived(burst);
   w.session.Timer1Timer();
-  EXPECT_EQ(w.session.board().seat(3).name, "Bo");
-  EXPECT_EQ(w.session.board().seat(4).name, "<Waiting>");
-  w.pump();
-  EXPECT_EQ(w.session.board().seat(4).name, "Cy");
+  EXPECT_EQ(w.session.board().seat(4).name, "Cy") << "a tick within its budget takes them all";
+  EXPECT_FALSE(w.session.messagesWaiting());
   // A broken message pops up nothing and changes nothing.
   EXPECT_TRUE(w.shell.boxes.empty());
   EXPECT_EQ(w.session.board().view().turnPlayer, 0);
+
+  // Each message costing 3 ms of a 4 ms budget: a tick takes two, in order.
+  FakeShell shell;
+  records::TallyTable tally;
+  int reads = 0;
+  ClientSession timed(shell, tally, 1, [&] {
+    return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(3 * reads++);
+  });
+  timed.processparams({"Ann", "10.0.0.5", "false"});
+  timed.bytesReceived("CMD_sendlogininfo+1\xFF" + burst);
+  timed.Timer1Timer();
+  EXPECT_TRUE(timed.isLoggedIn());
+  EXPECT_EQ(timed.board().seat(3).name, "Bo");
+  EXPECT_EQ(timed.board().seat(4).name, "<Waiting>");
+  int ticks = 1;
+  for (; timed.messagesWaiting(); ++ticks) timed.Timer1Timer();
+  EXPECT_EQ(timed.board().seat(4).name, "Cy");
+  EXPECT_EQ(ticks, 4) << "eight messages, two a tick";
+}
+
+TEST(Dispatch, ABurstOfTenThousandIsTakenInOrderAndThePhraseLockKeepsItsTime) {
+  Window w;
+  w.login(1);
+  w.session.b_phrase1Click(1);
+  ASSERT_FALSE(w.session.phrases().open());
+  std::string burst;
+  for (int k = 0; k < 10000; ++k)
+    burst += net::to_players::chat({2, "Bo chats: line " + std::to_string(k) + "|clNavy"});
+  w.session.bytesReceived(burst);
+  w.session.Timer1Timer();
+  EXPECT_FALSE(w.session.messagesWaiting()) << "the clock stood still: one tick takes all";
+  EXPECT_FALSE(w.session.phrases().open()) << "ten thousand messages are no time at all";
+  const auto lines = w.chatTexts();
+  ASSERT_GE(lines.size(), 1000u);
+  for (std::size_t i = 0; i < 1000; ++i)
+    EXPECT_EQ(lines[lines.size() - 1000 + i], "Bo chats:  line " + std::to_string(9000 + i));
+
+  // The lock opens 101 steps of 16 ms after the phrase, whatever the ticks held.
+  w.now += std::chrono::milliseconds(1615);
+  w.session.Timer1Timer();
+  EXPECT_FALSE(w.session.phrases().open());
+  w.now += std::chrono::milliseconds(1);
+  w.session.Timer1Timer();
+  EXPECT_TRUE(w.session.phrases().open());
 }
 
 TEST(Dispatch, AServerFarAheadOfTheWindowIsCutOffWithAWord) {
@@ -145,6 +188,33 @@ TEST(Roster, ArrivalsDeparturesAndSpectators) {
   w.receive({"CMD_playerdisconnected+7+Eve"});
   EXPECT_EQ(w.lastChat(), "Eve has left.");
   EXPECT_TRUE(w.session.spies().empty());
+}
+
+TEST(Roster, NamesAreCutAndTheSpyListStaysBoundedUnderAFlood) {
+  Window w;
+  w.login(1);
+  const std::string longName(8000, 'e');
+  // As fast as the window's inbox takes them.
+  for (int k = 0; k < 5000; ++k) {
+    w.session.bytesReceived("CMD_newplayerinfo+" + std::to_string(5 + k % 5) + "+" + longName +
+                            std::to_string(k) + "\xFF");
+    if (k % 100 == 99) w.pump();
+  }
+  w.pump();
+  ASSERT_EQ(w.shell.connectionsClosed, 0);
+  EXPECT_EQ(w.session.spies().size(), kMaxSpies);
+  for (const auto& spy : w.session.spies())
+    EXPECT_EQ(spy.size(), 3 + kMaxNameLength) << spy.substr(0, 3);
+  EXPECT_EQ(w.lastChat(), std::string(kMaxNameLength, 'e') + " is spying.");
+
+  // Seats and the version warning take the cut name too; a cut never splits a character.
+  std::string wide;
+  for (int k = 0; k < 40; ++k) wide += "\xC3\xA9";
+  w.receive({"CMD_newplayerinfo+3+" + wide, "CMD_havewrongversion+" + wide});
+  std::string cut;
+  for (std::size_t k = 0; k < kMaxNameLength; ++k) cut += "\xC3\xA9";
+  EXPECT_EQ(w.session.board().seat(3).name, cut);
+  EXPECT_EQ(w.lastChat(), cut + " has a different version of the game then you.");
 }
 
 TEST(Roster, ASpectatorIsToldItIsSpying) {

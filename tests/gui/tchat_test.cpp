@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QToolButton>
 #include <fstream>
@@ -204,6 +205,45 @@ TEST(ChatViewColours, AnEarlierLineTakesItsPlayersNewColourSoonAfter) {
   EXPECT_EQ(colourOf("other"), QColor(0x00, 0x80, 0x00))
       << "another player's line keeps its colour";
   EXPECT_EQ(colourOf("second"), QColor(Qt::red));
+}
+
+TEST(ChatViewLines, ALineOfSmileysAndALinkArriveWhole) {
+  ChatModel chat;
+  ChatView view(chat);
+  std::string line = "Ann chats: ";
+  for (int k = 0; k < 1630; ++k) line += ":)#10";
+  chat.chatrecieved(1, line + "end", "clNavy");
+  const QTextBlock block = view.document()->lastBlock();
+  int images = 0;
+  for (auto it = block.begin(); !it.atEnd(); ++it)
+    if (it.fragment().charFormat().isImageFormat()) images += it.fragment().length();
+  EXPECT_EQ(images, 1630);
+  EXPECT_TRUE(block.text().startsWith(QStringLiteral("Ann chats: ")));
+  EXPECT_TRUE(block.text().endsWith(QStringLiteral("end ")));
+
+  // A link's anchor carries the number of its own text, which a later link never takes.
+  for (int k = 0; k < 120; ++k)
+    chat.chatrecieved(1, "Ann chats: www.s" + std::to_string(k) + ".org", "clNavy");
+  qint64 clicked = -1;
+  QObject::connect(&view, &ChatView::linkClicked, [&](qint64 n) { clicked = n; });
+  const QTextCursor found = view.document()->find(QStringLiteral("www.s3.org"));
+  QTextCursor at(view.document());
+  at.setPosition(found.selectionStart() + 1);
+  emit view.anchorClicked(QUrl(at.charFormat().anchorHref()));
+  ASSERT_GE(clicked, 0);
+  EXPECT_EQ(chat.linkAddress(clicked), "http://www.s3.org");
+}
+
+TEST(ChatViewLines, TheLinesTheChatDroppedLeaveTheViewSoonAfter) {
+  ChatModel chat(ChatLimits{.maxParagraphs = 3});
+  ChatView view(chat);
+  for (int k = 0; k < 10; ++k)
+    chat.chatrecieved(1, "Ann chats: line " + std::to_string(k), "clNavy");
+  ASSERT_TRUE(waitUntil([&] { return view.document()->blockCount() == 3; }, 2000));
+  EXPECT_EQ(view.document()->firstBlock().text(), QStringLiteral("Ann chats:  line 7 "));
+  chat.clear();
+  chat.chatrecieved(1, "Ann chats: again", "clNavy");
+  EXPECT_EQ(view.document()->blockCount(), 1);
 }
 
 // A word of the computer's list that can be traced on `board`, and its path.
