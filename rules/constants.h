@@ -15,8 +15,6 @@ inline constexpr int kMaxPlayer = 9;  // players 5..9 watch
 // The longest word: the rack has seven slots.
 inline constexpr int kLongestWord = 7;
 
-inline constexpr std::size_t kMaxNameLength = 32;
-
 // A board cell whose tile went into a word and is not refilled yet: the table's code, which
 // the messages carry; the player's window keeps such a cell as no letter at all.
 inline constexpr int kEmptyCode = 27;
