@@ -246,4 +246,3 @@ QPixmap winnerPanelPicture(qreal dpr) {
 }
 
 }  // namespace zp::board
-

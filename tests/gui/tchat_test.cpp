@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +18,9 @@
 #include <memory>
 
 #include "app/wiring.h"
+#include "client/trace_path.h"
+#include "net/catalogue.h"
+#include "net/framing.h"
 #include "records/tally_table.h"
 #include "tests/server/loopback_client.h"
 #include "words/tdictn.h"
@@ -326,6 +331,153 @@ TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
   // In another player's turn, or after the game, a click on the board does nothing.
   QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf({3, 3}));
   EXPECT_EQ(host.play().model().chosenCount(), 0);
+}
+
+TEST_F(MainWindow, AScreenReaderFindsEveryControlNamedAndTheBoardsCells) {
+  Copy copy(dir.path(), 0, true);
+  QStringList names;
+  QStringList unnamed;
+  for (QWidget* w : copy.window->centralWidget()->findChildren<QWidget*>()) {
+    if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLineEdit*>(w)) continue;
+    const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    (name.isEmpty() ? unnamed : names) << name;
+  }
+  EXPECT_TRUE(unnamed.isEmpty()) << unnamed.size() << " controls without a name";
+  for (const char* name : {"CLEAR", "SEND", "ZANDU SHUFFLE", "START GAME", "Phrase 1", "Phrase 9",
+                           "Chatter sounds", "Smileys", "Chat"})
+    EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
+
+  QAccessibleInterface* board =
+      QAccessible::queryAccessibleInterface(copy.find(QStringLiteral("paintbox_board")));
+  ASSERT_EQ(board->role(), QAccessible::Table);
+  ASSERT_EQ(board->childCount(), 49);
+  QAccessibleTableInterface* table = board->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rowCount(), 7);
+  EXPECT_EQ(table->cellAt(3, 3), board->child(24));
+  EXPECT_EQ(board->indexOfChild(board->child(24)), 24);
+  EXPECT_EQ(board->child(24)->text(QAccessible::Name), "empty, bonus square, row 4, column 4");
+  EXPECT_EQ(board->child(1)->parent(), board);
+}
+
+// A message as the reader hands it over: without its terminator.
+std::string unframed(const std::string& bytes) {
+  std::string out;
+  net::MessageReader reader;
+  reader.feed(bytes, [&](std::string&& m) { out = std::move(m); });
+  return out;
+}
+
+TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
+  Copy host(dir.path(), 0, true, 100);
+  host.window->processparams({});
+  ASSERT_TRUE(waitUntil([&] { return host.chatText().contains("You are Connected."); }));
+  // A second player who never plays sees every message the table passes on.
+  server::testing::LoopbackClient other(host.server->port());
+  ASSERT_TRUE(other.waitFor("CMD_sendlogininfo+2"));
+  other.write(net::to_server::logininfo({2, "1.0.15", "Lu"}));
+  ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "Lu"; }));
+
+  QTest::mouseClick(host.find(QStringLiteral("button_start")), Qt::LeftButton);
+  QTest::mouseClick(host.gamestart->findChild<QPushButton*>(QStringLiteral("Image1")),
+                    Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return host.play().view().turnPlayer == 1; }));
+  QWidget* paint = host.find(QStringLiteral("paintbox_board"));
+  EXPECT_EQ(host.window->focusWidget(), paint) << "the own turn gives the board the keyboard";
+  QStringList seats;
+  for (QLabel* label : host.window->centralWidget()->findChildren<QLabel*>())
+    if (!label->accessibleName().isEmpty()) seats << label->accessibleName();
+  EXPECT_TRUE(seats.contains("You, score 0, has the turn")) << seats.join(" / ").toStdString();
+  EXPECT_TRUE(seats.contains("Lu, score 0"));
+  EXPECT_EQ(seats.count("empty seat"), 2);
+
+  // F6 goes to the chat input and back; letters typed there stay in the chat.
+  host.window->activateWindow();
+  QApplication::setActiveWindow(host.window.get());
+  auto* input = host.window->findChild<QLineEdit*>();
+  QTest::keyClick(host.window.get(), Qt::Key_F6);
+  EXPECT_TRUE(input->hasFocus());
+  QTest::keyClicks(input, "ab");
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+  QTest::keyClick(host.window.get(), Qt::Key_F6);
+  EXPECT_TRUE(paint->hasFocus());
+
+  const auto path = findWord(host.play().model());
+  ASSERT_TRUE(path.has_value());
+  const board::Letters letters = host.play().model().letters();
+  std::string word;
+  for (board::Cell c : *path)
+    word += static_cast<char>('a' + letters[board::cellIndex(c.a, c.b)] - 1);
+
+  // The same keys through a tracer of our own give the messages the table must see.
+  std::vector<std::string> expected;
+  std::vector<board::Cell> picks;
+  KeyboardTracer oracle;
+  auto expect = [&](const std::vector<TraceAction>& actions) {
+    for (const TraceAction& act : actions) {
+      if (act.kind == TraceAction::kPick) {
+        picks.push_back(act.cell);
+        expected.push_back(unframed(net::to_players::selectletter({1, act.slot, act.cell})));
+      } else if (act.kind == TraceAction::kTakeBack) {
+        picks.pop_back();
+        expected.push_back(unframed(net::to_players::clearletter({1, act.slot})));
+      }
+    }
+  };
+  expect(oracle.letter(word[0], letters, picks));
+  QTest::keyClick(paint, word[0]);
+  expect(oracle.backspace(letters, picks));
+  QTest::keyClick(paint, Qt::Key_Backspace);
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+  // A letter nothing on the board spells changes nothing.
+  char missing = 0;
+  for (char c = 'a'; c <= 'z' && !missing; ++c)
+    if (std::ranges::find(letters, c - 'a' + 1) == letters.end()) missing = c;
+  if (missing) {
+    QTest::keyClick(paint, missing);
+    EXPECT_EQ(host.play().model().chosenCount(), 0);
+  }
+  for (char c : word) {
+    expect(oracle.letter(c, letters, picks));
+    QTest::keyClick(paint, c);
+  }
+  ASSERT_EQ(host.play().model().chosenCount(), static_cast<int>(word.size()));
+  for (std::size_t i = 0; i < picks.size(); ++i)
+    EXPECT_EQ(host.play().model().chosen(static_cast<int>(i) + 1), picks[i]);
+  ASSERT_TRUE(waitUntil([&] {
+    std::vector<std::string> seen;
+    for (const std::string& m : other.inbox)
+      if (m.starts_with("CMD_selectletter") || m.starts_with("CMD_clearletter")) seen.push_back(m);
+    return seen == expected;
+  })) << "expected "
+      << expected.size() << " picks and take-backs";
+
+  // A screen reader reads the pick off the board's cells.
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(paint);
+  ASSERT_NE(table, nullptr);
+  const board::Cell first = picks.front();
+  const QString said = table->child(first.b * 7 + first.a)->text(QAccessible::Name);
+  EXPECT_TRUE(said.startsWith(QChar(word[0] - 'a' + 'A') + QStringLiteral(", ")));
+  EXPECT_TRUE(said.endsWith(
+      QStringLiteral("row %1, column %2, picked 1st").arg(first.b + 1).arg(first.a + 1)))
+      << said.toStdString();
+
+  QTest::keyClick(paint, Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] {
+    return host.find<QLabel>(QStringLiteral("label_status"))->text().startsWith("You: ");
+  }));
+  EXPECT_GT(host.server->table().player(1).score, 0);
+  ASSERT_TRUE(host.find(QStringLiteral("image_direction2"))->isVisible());
+  QTest::keyClick(paint, Qt::Key_Left);
+  EXPECT_TRUE(other.waitFor(unframed(net::to_players::moving({2}))))
+      << "Left makes the tiles fall left";
+  EXPECT_FALSE(host.find(QStringLiteral("image_direction2"))->isVisible());
+
+  const QString shots = qEnvironmentVariable("ZP_SCREENSHOTS");
+  if (!shots.isEmpty()) {
+    QTest::keyClick(paint, Qt::Key_Up);
+    paint->grab().save(shots + "/focus-mark.png");
+  }
 }
 
 }  // namespace
