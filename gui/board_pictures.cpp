@@ -246,3 +246,4 @@ QPixmap winnerPanelPicture(qreal dpr) {
 }
 
 }  // namespace zp::board
+
