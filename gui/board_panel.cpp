@@ -129,13 +129,14 @@ void BoardPaintBox::paintEvent(QPaintEvent* event) {
       r, canvas_,
       QRectF(r.topLeft() * canvas_.devicePixelRatio(), r.size() * canvas_.devicePixelRatio()));
   if (hasFocus() && onBoard(focus_.a, focus_.b)) {
-    // Black under yellow: the mark reads on light tiles and dark squares alike.
+    // Black under yellow, so it reads on light tiles and dark squares alike; inside the
+    // pick marks, which stay in sight round it.
     const QRect at = cellRect(focus_);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(Qt::black, 5));
-    painter.drawRect(at.adjusted(3, 3, -3, -3));
+    painter.drawRect(at.adjusted(7, 7, -7, -7));
     painter.setPen(QPen(QColor(0xFF, 0xD8, 0x00), 3));
-    painter.drawRect(at.adjusted(3, 3, -3, -3));
+    painter.drawRect(at.adjusted(7, 7, -7, -7));
   }
   if (refusal_.isActive()) {
     painter.setBrush(Qt::NoBrush);

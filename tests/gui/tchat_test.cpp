@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -402,6 +403,31 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
   QTest::keyClick(host.window.get(), Qt::Key_F6);
   EXPECT_TRUE(paint->hasFocus());
 
+  // ZP_SCREENSHOTS=folder keeps pictures of the focus mark, in both built-in sets.
+  const QString shots = qEnvironmentVariable("ZP_SCREENSHOTS");
+  const QString scale = QString::number(paint->devicePixelRatioF());
+  auto* box = static_cast<board::BoardPaintBox*>(paint);
+  QTest::keyClick(paint, Qt::Key_Up);
+  const board::Cell marked = box->focusMark();
+  ASSERT_TRUE(board::onBoard(marked));
+  QTest::keyClick(paint, Qt::Key_Left);
+  EXPECT_EQ(box->focusMark(), (board::Cell{std::max(marked.a - 1, 0), marked.b}));
+  EXPECT_EQ(host.play().model().chosenCount(), 0) << "moving the mark picks nothing";
+  const QImage classic = paint->grab().toImage();
+  if (!shots.isEmpty()) classic.save(shots + "/focus-mark-classic-" + scale + ".png");
+
+  // The contrast set is chosen in the Tiles menu and kept in the settings.
+  QAction* contrast = nullptr;
+  for (QAction* item : host.window->findChildren<QAction*>())
+    if (item->data().toString() == "contrast") contrast = item;
+  ASSERT_NE(contrast, nullptr);
+  contrast->trigger();
+  EXPECT_EQ(host.window->session().settings().Tiles, "contrast");
+  EXPECT_TRUE(contrast->isChecked());
+  const QImage shown = paint->grab().toImage();
+  EXPECT_NE(shown, classic);
+  if (!shots.isEmpty()) shown.save(shots + "/focus-mark-contrast-" + scale + ".png");
+
   const auto path = findWord(host.play().model());
   ASSERT_TRUE(path.has_value());
   const board::Letters letters = host.play().model().letters();
@@ -462,6 +488,7 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
       QStringLiteral("row %1, column %2, picked 1st").arg(first.b + 1).arg(first.a + 1)))
       << said.toStdString();
 
+  if (!shots.isEmpty()) paint->grab().save(shots + "/picked-contrast-" + scale + ".png");
   QTest::keyClick(paint, Qt::Key_Return);
   ASSERT_TRUE(waitUntil([&] {
     return host.find<QLabel>(QStringLiteral("label_status"))->text().startsWith("You: ");
@@ -472,12 +499,6 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
   EXPECT_TRUE(other.waitFor(unframed(net::to_players::moving({2}))))
       << "Left makes the tiles fall left";
   EXPECT_FALSE(host.find(QStringLiteral("image_direction2"))->isVisible());
-
-  const QString shots = qEnvironmentVariable("ZP_SCREENSHOTS");
-  if (!shots.isEmpty()) {
-    QTest::keyClick(paint, Qt::Key_Up);
-    paint->grab().save(shots + "/focus-mark.png");
-  }
 }
 
 }  // namespace
