@@ -357,6 +357,12 @@ void BoardPanel::sync() {
   label_playtoscore->setText(q(view.playToScore));
   label_Timeperturn->setText(q(view.timePerTurnCaption));
   label_timer->setText(q(view.timerLabel));
+  // A screen reader hears the clock only in its last ten seconds: there the name changes
+  // with every second, before it stays put.
+  const QString clockName = view.clockRunning && view.clock > 0 && view.clock <= 10
+                                ? label_timer->text()
+                                : QStringLiteral("Turn clock");
+  if (label_timer->accessibleName() != clockName) label_timer->setAccessibleName(clockName);
   image_timer->setFixedWidth(std::clamp(view.timerBarWidth, 0, kTimerBarWidth));
   for (int k = 0; k < 4; ++k)
     image_direction[static_cast<std::size_t>(k)]->setVisible(

@@ -499,6 +499,20 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
   EXPECT_TRUE(other.waitFor(unframed(net::to_players::moving({2}))))
       << "Left makes the tiles fall left";
   EXPECT_FALSE(host.find(QStringLiteral("image_direction2"))->isVisible());
+
+  // The turn passes to Lu, told by the seats' names; Lu's clock has a name that changes
+  // (and so is announced) only in its last ten seconds.
+  ASSERT_TRUE(waitUntil([&] { return host.play().view().turnPlayer == 2; }));
+  QLabel* clock = host.find<QLabel>(QStringLiteral("label_timer"));
+  EXPECT_EQ(clock->accessibleName(), "Turn clock");
+  while (host.play().view().clock > 8) host.window->session().board().Timer2Timer();
+  QTest::keyClick(paint, 'q');  // refused outside the own turn; the window draws again
+  EXPECT_EQ(clock->accessibleName(), "Time: 0:08");
+  QStringList lu;
+  for (QLabel* label : host.window->centralWidget()->findChildren<QLabel*>())
+    if (label->accessibleName().startsWith("Lu")) lu << label->accessibleName();
+  EXPECT_EQ(lu, QStringList{"Lu, score 0, has the turn"});
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
 }
 
 }  // namespace
