@@ -284,6 +284,7 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   memo_words->setObjectName(QStringLiteral("memo_words"));
   memo_words->setGeometry(574, 7, 200, 114);
   memo_words->setReadOnly(true);
+  memo_words->setAccessibleName(QStringLiteral("Words made"));
   memo_words->setFont(gameFont(11, false));
   QPalette words = memo_words->palette();
   words.setColor(QPalette::Base, QColor(0xF2, 0xF9, 0xFF));

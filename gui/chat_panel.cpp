@@ -62,6 +62,7 @@ void ChatPanel::buildPhraseRow(qreal dpr) {
 void ChatPanel::buildView() {
   mainchat = new ChatView(session_.chat(), this);
   mainchat->setGeometry(0, 27, 327, 237);
+  mainchat->setAccessibleName(QStringLiteral("Chat messages"));
   QPalette palette = mainchat->palette();
   palette.setColor(QPalette::Base, kChatBackground);
   mainchat->setPalette(palette);
