@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -339,14 +340,34 @@ TEST_F(MainWindow, AScreenReaderFindsEveryControlNamedAndTheBoardsCells) {
   QStringList names;
   QStringList unnamed;
   for (QWidget* w : copy.window->centralWidget()->findChildren<QWidget*>()) {
-    if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLineEdit*>(w)) continue;
+    if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLineEdit*>(w) &&
+        !qobject_cast<QAbstractScrollArea*>(w))
+      continue;
     const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
     (name.isEmpty() ? unnamed : names) << name;
   }
   EXPECT_TRUE(unnamed.isEmpty()) << unnamed.size() << " controls without a name";
   for (const char* name : {"CLEAR", "SEND", "ZANDU SHUFFLE", "START GAME", "Phrase 1", "Phrase 9",
-                           "Chatter sounds", "Smileys", "Chat"})
+                           "Chatter sounds", "Smileys", "Chat", "Chat messages", "Words made"})
     EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
+
+  // Tab goes from the board through its buttons to the chat, in the order they stand.
+  QWidget* paint = copy.find(QStringLiteral("paintbox_board"));
+  QStringList chain;
+  QWidget* at = paint;
+  do {
+    if (at->focusPolicy() & Qt::TabFocus)
+      chain << QAccessible::queryAccessibleInterface(at)->text(QAccessible::Name);
+    at = at->nextInFocusChain();
+  } while (at != paint);
+  qsizetype last = -1;
+  for (const char* name :
+       {"Board", "CLEAR", "ZANDU SHUFFLE", "START GAME", "SEND", "Words made", "Phrase 1",
+        "Phrase 9", "Chatter sounds", "Chat messages", "Chat", "Smileys"}) {
+    const qsizetype place = chain.indexOf(QString::fromLatin1(name));
+    EXPECT_GT(place, last) << name << " in " << chain.join(" / ").toStdString();
+    last = place;
+  }
 
   QAccessibleInterface* board =
       QAccessible::queryAccessibleInterface(copy.find(QStringLiteral("paintbox_board")));
