@@ -439,7 +439,7 @@ bool BoardPanel::boardKey(QKeyEvent* event) {
   if (event->key() == Qt::Key_Space) {
     const Cell at = paintbox_board->focusMark();
     if (!onBoard(at.a, at.b)) {
-      paintbox_board->setFocusMark(client::moveFocus(at, client::Arrow::kUp));
+      paintbox_board->setFocusMark({kBoardSize / 2, kBoardSize / 2});  // shown first, then picked
       return true;
     }
     play_.paintbox_boardMouseUp(false, at.a * kCell + kCell / 2, at.b * kCell + kCell / 2);

@@ -471,6 +471,14 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
       }
     }
   };
+  // Space picks the marked cell as a click there; Escape clears as CLEAR.
+  QTest::keyClick(paint, Qt::Key_Space);
+  ASSERT_EQ(host.play().model().chosenCount(), 1);
+  EXPECT_EQ(host.play().model().chosen(1), box->focusMark());
+  expected.push_back(unframed(net::to_players::selectletter({1, 1, box->focusMark()})));
+  QTest::keyClick(paint, Qt::Key_Escape);
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+
   expect(oracle.letter(word[0], letters, picks));
   QTest::keyClick(paint, word[0]);
   expect(oracle.backspace(letters, picks));
