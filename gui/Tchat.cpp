@@ -77,8 +77,23 @@ Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
   panel_board = new board::BoardPanel(session_.board(), central);
   panel_board->changed = [this] { refresh(); };
   panel_board->wordListClicked = [this] { panel_chat->focusInput(); };
+  panel_board->ownNumber = [this] { return session_.own(); };
+  panel_board->refused = [this] {
+    if (session_.settings().Playsounds) sounds_.play("badword");
+  };
   buildRoster(central);
   buildChat(central);
+  // F6 moves the keyboard between the chat input and the board.
+  auto* switchFocus = new QAction(this);
+  switchFocus->setShortcut(QKeySequence(Qt::Key_F6));
+  switchFocus->setShortcutContext(Qt::WindowShortcut);
+  QObject::connect(switchFocus, &QAction::triggered, this, [this] {
+    if (panel_chat->inputHasFocus())
+      panel_board->board()->setFocus(Qt::ShortcutFocusReason);
+    else
+      panel_chat->focusInput();
+  });
+  addAction(switchFocus);
   move(3, 3);
   resize(790, 580);
 
@@ -289,6 +304,17 @@ void Tchat::refresh() {
     const QColor colour = s.teamColour ? kTeamColour.darker(210) : QColor(Qt::black);
     for (QLabel* label : {seat.name, seat.score, seat.bonus}) setColour(label, colour);
     seat.eyes->setVisible(s.eyes);
+    // What a screen reader says of the seat; a change is announced as a new name.
+    QString said = QStringLiteral("empty seat");
+    if (!s.empty()) {
+      // A new game shows no score until the first word: nothing scored yet.
+      said = gui::shownText(s.name) + QStringLiteral(", score ") +
+             (s.score.empty() ? QStringLiteral("0") : gui::shownText(s.score));
+      if (view.teamsShown)
+        said += s.teamColour ? QStringLiteral(", team B") : QStringLiteral(", team A");
+      if (view.turnPlayer == n) said += QStringLiteral(", has the turn");
+    }
+    if (seat.panel->accessibleName() != said) seat.panel->setAccessibleName(said);
     if (seat.shownGauge != s.gauge) {
       seat.shownGauge = s.gauge;
       seat.gauge->setPixmap(board::shuffleGaugePicture(s.gauge, devicePixelRatioF()));
@@ -306,6 +332,17 @@ void Tchat::refresh() {
   }
 
   panel_chat->sync();
+
+  const int own = session_.own();
+  if (view.turnPlayer != turnSeen_) {
+    turnSeen_ = view.turnPlayer;
+    if (own != 0 && turnSeen_ == own) {
+      panel_board->resetTyping();
+      // The keyboard goes to the board unless the player is writing in the chat.
+      if (panel_chat->inputIdle()) panel_board->board()->setFocus(Qt::OtherFocusReason);
+      if (!isActiveWindow()) QApplication::alert(this);
+    }
+  }
 
   if (view.clockRunning && !Timer2.isActive()) Timer2.start();
   if (!view.clockRunning) Timer2.stop();
@@ -379,6 +416,19 @@ void Tchat::grouptilesmenu() {
   if (!user.isEmpty()) folders << user + QStringLiteral("/zandutiles");
   tileSets_ = board::findTileSets(folders);
   auto* group = new QActionGroup(this);
+  // The built-in sets first, then those found in files.
+  for (const QString& name : {QStringLiteral("classic"), QStringLiteral("contrast")}) {
+    QAction* item = Tiles1->addAction(name);
+    item->setCheckable(true);
+    item->setChecked(name == QLatin1String("classic"));
+    item->setData(name);
+    group->addAction(item);
+    QObject::connect(item, &QAction::triggered, this, [this, name] {
+      loadgrouptiles(name);
+      session_.setTiles(name.toStdString());
+    });
+  }
+  if (!tileSets_.isEmpty()) Tiles1->addSeparator();
   for (const board::TileSetFile& set : tileSets_) {
     QAction* item = Tiles1->addAction(board::tileSetMenuText(set.name));
     item->setCheckable(true);
@@ -392,6 +442,14 @@ void Tchat::grouptilesmenu() {
 }
 
 void Tchat::loadgrouptiles(const QString& name) {
+  const bool classic = name.compare(QLatin1String("classic"), Qt::CaseInsensitive) == 0;
+  if (classic || name.compare(QLatin1String("contrast"), Qt::CaseInsensitive) == 0) {
+    const QString builtIn = classic ? QStringLiteral("classic") : QStringLiteral("contrast");
+    for (QAction* item : Tiles1->actions()) item->setChecked(item->data().toString() == builtIn);
+    const qreal dpr = devicePixelRatioF();
+    panel_board->setTiles(classic ? board::TileSet::classic(dpr) : board::TileSet::contrast(dpr));
+    return;
+  }
   for (const board::TileSetFile& set : tileSets_) {
     if (set.name.compare(name, Qt::CaseInsensitive) != 0) continue;
     board::TileSetLoad load = board::loadTileSet(set.path);

@@ -133,6 +133,7 @@ class Tchat : public QMainWindow, private ClientShell {
   QList<board::TileSetFile> tileSets_;
 
   board::BoardPanel* panel_board = nullptr;
+  int turnSeen_ = 0;  // the seat whose turn was last drawn
 
   // The roster.
   struct Seat {

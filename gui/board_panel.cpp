@@ -1,7 +1,11 @@
 #include "gui/board_panel.h"
 
+#include "gui/board_accessible.h"
 #include "gui/look.h"
 
+#include <QAccessible>
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -10,6 +14,14 @@ namespace zp::board {
 
 using namespace gui;
 namespace {
+
+// A screen reader hears that the cell or slot now reads differently.
+void nameChanged(QWidget* widget, int child) {
+  if (!QAccessible::isActive()) return;
+  QAccessibleEvent event(widget, QAccessible::NameChanged);
+  event.setChild(child);
+  QAccessible::updateAccessibility(&event);
+}
 
 constexpr int kCell = kTileSize;
 constexpr QPoint kRackAt{26, 4};
@@ -33,6 +45,32 @@ void scaleSmoothlyIfNeeded(QPainter& painter, const TileSet& tiles, qreal dpr) {
 BoardPaintBox::BoardPaintBox(BoardPlay& play, QWidget* parent) : QWidget(parent), play_(play) {
   setObjectName(QStringLiteral("paintbox_board"));
   setGeometry(QRect(kPaintAt, QSize(kBoardSize * kCell, kBoardSize * kCell)));
+  setFocusPolicy(Qt::StrongFocus);
+  refusal_.setSingleShot(true);
+  refusal_.setInterval(300);
+  connect(&refusal_, &QTimer::timeout, this, [this] { update(); });
+}
+
+void BoardPaintBox::setFocusMark(Cell c) {
+  if (!onBoard(c.a, c.b) || c == focus_) return;
+  if (onBoard(focus_.a, focus_.b)) update(cellRect(focus_));
+  focus_ = c;
+  update(cellRect(focus_));
+}
+
+void BoardPaintBox::flashRefusal() {
+  refusal_.start();
+  update();
+}
+
+void BoardPaintBox::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void BoardPaintBox::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void BoardPaintBox::setTiles(const TileSet* tiles) {
@@ -78,6 +116,7 @@ void BoardPaintBox::sync() {
       if (!dirty.test(cellIndex(a, b))) continue;
       drawCell(painter, {a, b});
       update(cellRect({a, b}));
+      nameChanged(this, b * kBoardSize + a);
     }
   }
 }
@@ -89,11 +128,27 @@ void BoardPaintBox::paintEvent(QPaintEvent* event) {
   painter.drawPixmap(
       r, canvas_,
       QRectF(r.topLeft() * canvas_.devicePixelRatio(), r.size() * canvas_.devicePixelRatio()));
+  if (hasFocus() && onBoard(focus_.a, focus_.b)) {
+    // Black under yellow, so it reads on light tiles and dark squares alike; inside the
+    // pick marks, which stay in sight round it.
+    const QRect at = cellRect(focus_);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 5));
+    painter.drawRect(at.adjusted(7, 7, -7, -7));
+    painter.setPen(QPen(QColor(0xFF, 0xD8, 0x00), 3));
+    painter.drawRect(at.adjusted(7, 7, -7, -7));
+  }
+  if (refusal_.isActive()) {
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0xD0, 0x10, 0x10), 6, Qt::DashLine));
+    painter.drawRect(rect().adjusted(3, 3, -3, -3));
+  }
 }
 
 void BoardPaintBox::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   play_.paintbox_boardMouseUp(event->button() == Qt::RightButton, at.x(), at.y());
+  setFocusMark(cellAt(at));
   emit clicked();
 }
 
@@ -111,7 +166,10 @@ void RackBox::setTiles(const TileSet* tiles) {
 void RackBox::sync() {
   const auto dirty = play_.model().takeDirtySlots();
   for (int k = 0; k < kRackSlots; ++k)
-    if (dirty.test(static_cast<std::size_t>(k))) update(k * kCell, 0, kCell, kCell);
+    if (dirty.test(static_cast<std::size_t>(k))) {
+      update(k * kCell, 0, kCell, kCell);
+      nameChanged(this, k);
+    }
 }
 
 void RackBox::paintEvent(QPaintEvent*) {
@@ -154,11 +212,13 @@ void PictureButtonWidget::paintEvent(QPaintEvent*) {
 
 BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
     : QObject(region), play_(play), region_(region) {
+  installBoardAccessibility();
   const qreal dpr = region->devicePixelRatioF();
   rack = new RackBox(play, region);
   paintbox_board = new BoardPaintBox(play, region);
   connect(rack, &RackBox::clicked, this, &BoardPanel::clicked);
   connect(paintbox_board, &BoardPaintBox::clicked, this, &BoardPanel::clicked);
+  paintbox_board->installEventFilter(this);
   label_status = textLabel(region, {24, 61, 394, 21}, 16, true, Qt::white, Qt::AlignCenter);
   label_status->setObjectName(QStringLiteral("label_status"));
 
@@ -168,22 +228,24 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
     PictureButtonWidget** widget;
     std::function<void()> click;
     const char* name;
+    const char* caption;  // as drawn, for a screen reader
   };
   const ButtonAt buttons[] = {
       {PictureButton::kClear, 23, &button_clear, [&play] { play.button_clearClick(); },
-       "button_clear"},
+       "button_clear", "CLEAR"},
       {PictureButton::kShuffle, 140, &button_shuffle, [&play] { play.button_shuffleClick(); },
-       "button_shuffle"},
+       "button_shuffle", "ZANDU SHUFFLE"},
       {PictureButton::kStart, 274, &button_start, [&play] { play.button_startClick(); },
-       "button_start"},
-      {PictureButton::kDone, 344, &button_done, [&play] { play.button_doneClick(); },
-       "button_done"},
+       "button_start", "START GAME"},
+      {PictureButton::kDone, 344, &button_done, [&play] { play.button_doneClick(); }, "button_done",
+       "SEND"},
   };
   for (const ButtonAt& b : buttons) {
     auto* button =
         new PictureButtonWidget(pictureButtonPicture(b.kind, dpr),
                                 pictureButtonPicture(b.kind, dpr, ButtonLook::kPressed), region);
     button->setObjectName(QString::fromLatin1(b.name));
+    button->setAccessibleName(QString::fromLatin1(b.caption));
     button->setGeometry(QRect(QPoint(b.x, 81), pictureButtonSize(b.kind)));
     button->hide();
     connect(button, &QAbstractButton::clicked, this, [this, click = b.click] {
@@ -223,6 +285,7 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   memo_words->setGeometry(574, 7, 200, 114);
   memo_words->setReadOnly(true);
   memo_words->setMaximumBlockCount(static_cast<int>(kMaxWords));
+  memo_words->setAccessibleName(QStringLiteral("Words made"));
   memo_words->setFont(gameFont(11, false));
   QPalette words = memo_words->palette();
   words.setColor(QPalette::Base, QColor(0xF2, 0xF9, 0xFF));
@@ -254,6 +317,8 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
 }
 
 bool BoardPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == paintbox_board && event->type() == QEvent::KeyPress)
+    return boardKey(static_cast<QKeyEvent*>(event));
   if (event->type() == QEvent::MouseButtonRelease) {
     for (int k = 1; k <= 4; ++k) {
       if (watched == image_direction[static_cast<std::size_t>(k - 1)]) {
@@ -294,6 +359,12 @@ void BoardPanel::sync() {
   label_playtoscore->setText(q(view.playToScore));
   label_Timeperturn->setText(q(view.timePerTurnCaption));
   label_timer->setText(q(view.timerLabel));
+  // A screen reader hears the clock only in its last ten seconds: there the name changes
+  // with every second, before it stays put.
+  const QString clockName = view.clockRunning && view.clock > 0 && view.clock <= 10
+                                ? label_timer->text()
+                                : QStringLiteral("Turn clock");
+  if (label_timer->accessibleName() != clockName) label_timer->setAccessibleName(clockName);
   image_timer->setFixedWidth(std::clamp(view.timerBarWidth, 0, kTimerBarWidth));
   for (int k = 0; k < 4; ++k)
     image_direction[static_cast<std::size_t>(k)]->setVisible(
@@ -321,6 +392,124 @@ void BoardPanel::sync() {
   label_winner1->setText(q(view.winnerText));
   label_winner2->setText(q(view.winnerText));
   panel_winner->setVisible(view.winnerShown);
+}
+
+// ---- the keyboard
+
+bool BoardPanel::ownTurn() const {
+  const int own = ownNumber ? ownNumber() : 0;
+  return own != 0 && play_.view().turnPlayer == own;
+}
+
+bool BoardPanel::ownArrowsShown() const {
+  const int own = ownNumber ? ownNumber() : 0;
+  const TableView& view = play_.view();
+  for (std::size_t k = 0; k < 4; ++k)
+    if (view.arrowShown[k] && own != 0 && view.arrowTag[k] == own) return true;
+  return false;
+}
+
+bool BoardPanel::boardKey(QKeyEvent* event) {
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+  if (mods != Qt::NoModifier) return false;  // the menus' shortcuts
+  const BoardModel& model = play_.model();
+  std::vector<Cell> picks;
+  for (int k = 1; k <= model.chosenCount(); ++k) picks.push_back(model.chosen(k));
+
+  std::optional<client::Arrow> arrow;
+  switch (event->key()) {
+    case Qt::Key_Up:
+      arrow = client::Arrow::kUp;
+      break;
+    case Qt::Key_Down:
+      arrow = client::Arrow::kDown;
+      break;
+    case Qt::Key_Left:
+      arrow = client::Arrow::kLeft;
+      break;
+    case Qt::Key_Right:
+      arrow = client::Arrow::kRight;
+      break;
+    default:
+      break;
+  }
+  if (arrow) {
+    if (ownArrowsShown()) {
+      play_.image_direction1Click(client::fallFor(*arrow));
+      clicked();
+    } else {
+      paintbox_board->setFocusMark(client::moveFocus(paintbox_board->focusMark(), *arrow));
+    }
+    return true;
+  }
+  if (event->key() == Qt::Key_Space) {
+    const Cell at = paintbox_board->focusMark();
+    if (!onBoard(at.a, at.b)) {
+      paintbox_board->setFocusMark({kBoardSize / 2, kBoardSize / 2});  // shown first, then picked
+      return true;
+    }
+    play_.paintbox_boardMouseUp(false, at.a * kCell + kCell / 2, at.b * kCell + kCell / 2);
+    clicked();
+    return true;
+  }
+  // Tab walks the paths of a typed word; with nothing typed it moves on, as everywhere.
+  if (event->key() == Qt::Key_Backtab) return false;
+  if (event->key() == Qt::Key_Tab && (!ownTurn() || tracer_.word().empty())) return false;
+
+  const bool turn = ownTurn();
+  const QString text = event->text();
+  switch (event->key()) {
+    case Qt::Key_Tab:
+      carryOut(tracer_.tab(model.letters(), picks));
+      return true;
+    case Qt::Key_Backspace:
+      if (turn) carryOut(tracer_.backspace(model.letters(), picks));
+      return true;
+    case Qt::Key_Escape:
+      if (turn) carryOut(tracer_.escape(picks));
+      return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (turn) carryOut(tracer_.enter(picks));
+      return true;
+    default:
+      break;
+  }
+  if (text.size() == 1 && text[0].isLetter() && text[0].unicode() < 128) {
+    if (turn)
+      carryOut(tracer_.letter(text[0].toLatin1(), model.letters(), picks));
+    else
+      carryOut({client::TraceAction{}});
+    return true;
+  }
+  return false;
+}
+
+void BoardPanel::carryOut(const std::vector<client::TraceAction>& actions) {
+  using client::TraceAction;
+  for (const TraceAction& act : actions) {
+    switch (act.kind) {
+      case TraceAction::kPick:
+        play_.paintbox_boardMouseUp(false, act.cell.a * kCell + kCell / 2,
+                                    act.cell.b * kCell + kCell / 2);
+        paintbox_board->setFocusMark(act.cell);
+        break;
+      case TraceAction::kTakeBack:
+        play_.image_letter1Click(act.slot);
+        break;
+      case TraceAction::kClear:
+        play_.button_clearClick();
+        break;
+      case TraceAction::kSubmit:
+        play_.button_doneClick();
+        break;
+      case TraceAction::kRefuse:
+        paintbox_board->flashRefusal();
+        if (refused) refused();
+        break;
+    }
+  }
+  clicked();
 }
 
 void BoardPanel::startBanner() {

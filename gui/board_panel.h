@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "client/board_play.h"
+#include "client/trace_path.h"
 #include "gui/board_pictures.h"
 #include "gui/tile_set.h"
 
@@ -30,12 +31,22 @@ class BoardPaintBox : public QWidget {
   static QRect cellRect(Cell c);
   static Cell cellAt(QPoint point) { return BoardPlay::cellAt(point.x(), point.y()); }
 
+  // The keyboard's focus mark, drawn while the board has the focus; none before an arrow
+  // key or a click has placed it.
+  Cell focusMark() const { return focus_; }
+  const BoardModel& model() const { return play_.model(); }
+  void setFocusMark(Cell c);
+  // A short mark over the whole board: a key that changes nothing.
+  void flashRefusal();
+
  signals:
   void clicked();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void drawCell(QPainter& painter, Cell c);
@@ -44,6 +55,8 @@ class BoardPaintBox : public QWidget {
   BoardPlay& play_;
   const TileSet* tiles_ = nullptr;
   QPixmap canvas_;
+  Cell focus_;
+  QTimer refusal_;
 };
 
 // The seven rack slots (`image_letter1` .. `image_letter7`) side by side.
@@ -54,6 +67,7 @@ class RackBox : public QWidget {
   RackBox(BoardPlay& play, QWidget* parent);
   void setTiles(const TileSet* tiles);
   void sync();
+  const BoardModel& model() const { return play_.model(); }
 
  signals:
   void clicked();
@@ -93,6 +107,13 @@ class BoardPanel : public QObject {
   void sync();
   std::function<void()> changed;
   std::function<void()> wordListClicked;
+  // The window's seat number (0: none), for keys that only work in the own turn.
+  std::function<int()> ownNumber;
+  // A key changed nothing: the window plays its cue.
+  std::function<void()> refused;
+  QWidget* board() const { return paintbox_board; }
+  // A new turn: the typed word is forgotten.
+  void resetTyping() { tracer_.reset(); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +126,10 @@ class BoardPanel : public QObject {
  private:
   void clicked();
   void startBanner();
+  bool boardKey(QKeyEvent* event);
+  void carryOut(const std::vector<client::TraceAction>& actions);
+  bool ownTurn() const;
+  bool ownArrowsShown() const;
 
   BoardPlay& play_;
   QWidget* region_;
@@ -127,6 +152,7 @@ class BoardPanel : public QObject {
   QLabel* label_winner2 = nullptr;
   std::uint64_t wordsShown_ = 0;  // the list's wordsAdded when last drawn
   std::uint64_t wordsCleared_ = 0;
+  client::KeyboardTracer tracer_;
 };
 
 }  // namespace zp::board

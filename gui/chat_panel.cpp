@@ -38,6 +38,8 @@ void ChatPanel::buildPhraseRow(qreal dpr) {
     button->setAutoRaise(true);
     phraseButtons_[static_cast<std::size_t>(i)] = button;
     const int number = i + 1;
+    button->setAccessibleName(number <= 9 ? QStringLiteral("Phrase %1").arg(number)
+                                          : QStringLiteral("Chatter sounds"));
     if (number <= 9) {
       QObject::connect(button, &QToolButton::clicked, this, [this, number] {
         session_.b_phrase1Click(number);
@@ -60,6 +62,7 @@ void ChatPanel::buildPhraseRow(qreal dpr) {
 void ChatPanel::buildView() {
   mainchat = new ChatView(session_.chat(), this);
   mainchat->setGeometry(0, 27, 327, 237);
+  mainchat->setAccessibleName(QStringLiteral("Chat messages"));
   QPalette palette = mainchat->palette();
   palette.setColor(QPalette::Base, kChatBackground);
   mainchat->setPalette(palette);
@@ -92,6 +95,7 @@ void ChatPanel::buildInput(qreal dpr) {
   mychat = new QLineEdit(this);
   mychat->setGeometry(0, 267, 296, 22);
   mychat->setFont(gui::gameFont(13));
+  mychat->setAccessibleName(QStringLiteral("Chat"));
   QPalette input = mychat->palette();
   input.setColor(QPalette::Base, kChatBackground);
   mychat->setPalette(input);
@@ -132,6 +136,7 @@ void ChatPanel::buildInput(qreal dpr) {
   button_smilies->setIcon(QIcon(smileyButtonPicture(dpr)));
   button_smilies->setIconSize(kSmileyButtonSize - QSize(4, 4));
   button_smilies->setAutoRaise(true);
+  button_smilies->setAccessibleName(QStringLiteral("Smileys"));
   QObject::connect(button_smilies, &QToolButton::clicked, this, [this] {
     smileyMenu_->popup(
         button_smilies->mapToGlobal(QPoint(button_smilies->width(), button_smilies->height())));
@@ -140,8 +145,12 @@ void ChatPanel::buildInput(qreal dpr) {
 
 void ChatPanel::sync() {
   chatScrollOff_->setChecked(session_.chat().scrollChatOff());
-  for (int k = 1; k <= 9; ++k)
-    phraseButtons_[static_cast<std::size_t>(k - 1)]->setToolTip(q(session_.phrases().phrase(k)));
+  for (int k = 1; k <= 9; ++k) {
+    QToolButton* button = phraseButtons_[static_cast<std::size_t>(k - 1)];
+    const QString phrase = q(session_.phrases().phrase(k));
+    button->setToolTip(phrase);
+    button->setAccessibleDescription(phrase);
+  }
   const Rgb rgb = rgbOf(session_.chatColour());
   QPalette input = mychat->palette();
   input.setColor(QPalette::Text, QColor(rgb.red, rgb.green, rgb.blue));
@@ -150,6 +159,14 @@ void ChatPanel::sync() {
 
 void ChatPanel::focusInput() {
   mychat->setFocus();
+}
+
+bool ChatPanel::inputHasFocus() const {
+  return mychat->hasFocus();
+}
+
+bool ChatPanel::inputIdle() const {
+  return mychat->text().isEmpty() || session_.input().showsPlaceholder();
 }
 
 void ChatPanel::sendInput() {

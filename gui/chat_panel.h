@@ -29,6 +29,9 @@ class ChatPanel : public QWidget {
   // Draws what may have changed: the phrases' tips, the input's colour, Scroll Chat Off.
   void sync();
   void focusInput();
+  bool inputHasFocus() const;
+  // Nothing typed yet: empty, or the placeholder.
+  bool inputIdle() const;
   ChatView* view() const { return mainchat; }
 
   // Something was sent: the window's dispatch wakes.

@@ -177,6 +177,127 @@ QPixmap classicPicture(int index, qreal dpr) {
   return pixmap;
 }
 
+// ---- the contrast set: black on white, every square told by its text and its pattern,
+// the marks by their shape, for players who cannot tell the classic colours apart
+
+const QColor kBlack(0x10, 0x10, 0x10);
+// The tiles leave a wider margin, so the square's pattern shows round a tile.
+const QRectF kContrastTile(7, 7, 42, 42);
+
+enum class Pattern { kNone, kRising, kCrossed, kLevel, kGrid, kDots };
+
+// Drawn in logical pixels, so a pattern looks the same at every density.
+void drawPattern(QPainter& p, Pattern pattern) {
+  constexpr qreal kStep = 7;
+  p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1.2));
+  p.setBrush(QColor(0x40, 0x40, 0x40));
+  p.setClipRect(kCell);
+  const bool rising = pattern == Pattern::kRising || pattern == Pattern::kCrossed;
+  const bool falling = pattern == Pattern::kCrossed;
+  const bool level = pattern == Pattern::kLevel || pattern == Pattern::kGrid;
+  const bool upright = pattern == Pattern::kGrid;
+  for (qreal d = -kTileSize; d < 2 * kTileSize; d += kStep) {
+    if (rising) p.drawLine(QPointF(d, kTileSize), QPointF(d + kTileSize, 0));
+    if (falling) p.drawLine(QPointF(d, 0), QPointF(d + kTileSize, kTileSize));
+    if (level && d > 0 && d < kTileSize) p.drawLine(QPointF(0, d), QPointF(kTileSize, d));
+    if (upright && d > 0 && d < kTileSize) p.drawLine(QPointF(d, 0), QPointF(d, kTileSize));
+  }
+  if (pattern == Pattern::kDots) {
+    p.setPen(Qt::NoPen);
+    for (qreal x = kStep / 2; x < kTileSize; x += kStep)
+      for (qreal y = kStep / 2; y < kTileSize; y += kStep) p.drawEllipse(QPointF(x, y), 1.3, 1.3);
+  }
+  p.setClipping(false);
+}
+
+void drawContrastSquare(QPainter& p, Pattern pattern, const QString& label) {
+  p.fillRect(kCell, Qt::white);
+  drawPattern(p, pattern);
+  p.setPen(QPen(kBlack, 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(kCell.adjusted(0.5, 0.5, -0.5, -0.5));
+  if (label.isEmpty()) return;
+  const QFont font = boldFont(label.size() > 2 ? 11 : 17);
+  const QPainterPath text = centredText(label, font, kCell.center());
+  // A white plate under the text keeps it readable over the pattern.
+  p.setPen(QPen(kBlack, 1.5));
+  p.setBrush(Qt::white);
+  p.drawRoundedRect(text.boundingRect().adjusted(-4, -3, 4, 3), 3, 3);
+  fillText(p, text, kBlack, QColor(0, 0, 0, 0));
+}
+
+void drawContrastTile(QPainter& p, int letter) {
+  p.setPen(QPen(kBlack, 2));
+  p.setBrush(QColor(0xff, 0xfd, 0xe8));
+  p.drawRoundedRect(kContrastTile, 4, 4);
+  const QString capital(QChar(u'A' + (letter - kFirstLetter)));
+  fillText(p, centredText(capital, boldFont(28), QPointF(28.5, 30)), kBlack, QColor(0, 0, 0, 0));
+  QPainterPath points;
+  points.addText(0, 0, boldFont(10), QString::number(letterworth(letter)));
+  points.translate(QPointF(10, 9) - points.boundingRect().topLeft());
+  fillText(p, points, kBlack, QColor(0, 0, 0, 0));
+}
+
+QPixmap contrastPicture(int index, qreal dpr) {
+  QPixmap pixmap = canvas({kTileSize, kTileSize}, dpr);
+  QPainter p(&pixmap);
+  smooth(p);
+  switch (index) {
+    case kPlainWhite:
+      p.fillRect(kCell, Qt::white);
+      break;
+    case kPlainSquare:
+      drawContrastSquare(p, Pattern::kNone, {});
+      break;
+    case kDoubleLetterPicture:
+      drawContrastSquare(p, Pattern::kRising, QStringLiteral("2L"));
+      break;
+    case kTripleLetterPicture:
+      drawContrastSquare(p, Pattern::kCrossed, QStringLiteral("3L"));
+      break;
+    case kDoubleWordPicture:
+      drawContrastSquare(p, Pattern::kLevel, QStringLiteral("2W"));
+      break;
+    case kTripleWordPicture:
+      drawContrastSquare(p, Pattern::kGrid, QStringLiteral("3W"));
+      break;
+    case kBonusPicture:
+      drawContrastSquare(p, Pattern::kDots, QStringLiteral("+20"));
+      break;
+    case kEarlierMark:
+      // Picked: a thick solid frame, white inside so it reads on a dark pattern too.
+      p.setBrush(Qt::NoBrush);
+      p.setPen(QPen(kBlack, 5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+      p.drawRect(kCell.adjusted(2.5, 2.5, -2.5, -2.5));
+      p.setPen(QPen(Qt::white, 1.5));
+      p.drawRect(kCell.adjusted(5.75, 5.75, -5.75, -5.75));
+      break;
+    case kLatestMark:
+      // The latest pick: the same place, dashed, black over white.
+      p.setBrush(Qt::NoBrush);
+      p.setPen(QPen(Qt::white, 5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+      p.drawRect(kCell.adjusted(2.5, 2.5, -2.5, -2.5));
+      p.setPen(QPen(kBlack, 5, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin));
+      {
+        QPen dashed = p.pen();
+        dashed.setDashPattern({1.2, 0.8});
+        p.setPen(dashed);
+      }
+      p.drawRect(kCell.adjusted(2.5, 2.5, -2.5, -2.5));
+      break;
+    case kEmptySlot:
+      p.fillRect(kCell, QColor(0xe8, 0xe8, 0xe8));
+      p.setPen(QPen(kBlack, 2, Qt::DotLine));
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(kCell.adjusted(4, 4, -4, -4));
+      break;
+    default:
+      drawContrastTile(p, index);
+      break;
+  }
+  return pixmap;
+}
+
 // ---- loading
 
 QString fileLabel(const QString& path) {
@@ -193,6 +314,13 @@ void refuse(const QString& line) {
 }  // namespace
 
 // ---- the tile set
+
+TileSet TileSet::contrast(qreal dpr) {
+  std::array<QPixmap, kPictureCount> pictures;
+  for (int i = 0; i < kPictureCount; ++i)
+    pictures[static_cast<std::size_t>(i)] = contrastPicture(i, dpr);
+  return TileSet(std::move(pictures));
+}
 
 TileSet TileSet::classic(qreal dpr) {
   std::array<QPixmap, kPictureCount> pictures;
@@ -257,7 +385,8 @@ QList<TileSetFile> findTileSets(const QStringList& folders) {
     for (const QFileInfo& info : files) {
       const QString name = setName(info.fileName());
       QString why;
-      if (name.isEmpty() || name.compare(QLatin1String("classic"), Qt::CaseInsensitive) == 0) {
+      if (name.isEmpty() || name.compare(QLatin1String("classic"), Qt::CaseInsensitive) == 0 ||
+          name.compare(QLatin1String("contrast"), Qt::CaseInsensitive) == 0) {
         why = info.fileName() + QStringLiteral(": the name is empty or the built-in set's");
       } else if (names.contains(name)) {
         continue;

@@ -31,6 +31,9 @@ class TileSet {
 
   // The built-in set, "classic".
   static TileSet classic(qreal dpr);
+  // The built-in "contrast" set: dark on light, squares told by text and pattern, marks by
+  // shape.
+  static TileSet contrast(qreal dpr);
 
   // Picture 0..35, 56 x 56 logical pixels; any other index gives a null pixmap.
   const QPixmap& picture(int index) const;
@@ -59,8 +62,8 @@ struct TileSetFile {
 
 // The tile set files ("*.bmp") of the folders, in folder order and by name within a folder.
 // A name is listed once, from the first folder that has it. A file that does not load, or
-// whose name is empty or "classic" (the built-in set's), is left out with one line on stderr.
-// A missing folder is no error.
+// whose name is empty or a built-in set's ("classic", "contrast"), is left out with one line on
+// stderr. A missing folder is no error.
 QList<TileSetFile> findTileSets(const QStringList& folders);
 
 // A set's name as a menu item's caption: plain text, so "&" is not a shortcut mark.

@@ -1,5 +1,5 @@
-#include "gui/tile_set.h"
 #include "gui/board_pictures.h"
+#include "gui/tile_set.h"
 
 #include <gtest/gtest.h>
 
@@ -67,56 +67,91 @@ QImage testSheet(QSize size) {
   return sheet;
 }
 
-// ---- the classic set
+// ---- the built-in sets
 
-TEST(ClassicTileSet, HasEveryPictureAtTheTileSizeForEachRatio) {
-  for (qreal dpr : {1.0, 1.5, 2.0}) {
-    const TileSet set = TileSet::classic(dpr);
-    ASSERT_FALSE(set.isNull());
-    for (int i = 0; i < kPictureCount; ++i) {
-      const QPixmap& picture = set.picture(i);
-      ASSERT_FALSE(picture.isNull()) << i;
-      EXPECT_EQ(picture.deviceIndependentSize().toSize(), QSize(kTileSize, kTileSize)) << i;
-      EXPECT_EQ(picture.width(), qRound(kTileSize * dpr)) << i << " at " << dpr;
-      EXPECT_EQ(picture.devicePixelRatio(), dpr);
+using BuiltIn = TileSet (*)(qreal);
+const std::pair<const char*, BuiltIn> kBuiltIns[] = {{"classic", &TileSet::classic},
+                                                     {"contrast", &TileSet::contrast}};
+
+TEST(BuiltInTileSets, HaveEveryPictureAtTheTileSizeForEachRatio) {
+  for (const auto& [name, make] : kBuiltIns)
+    for (qreal dpr : {1.0, 1.5, 2.0}) {
+      SCOPED_TRACE(name);
+      const TileSet set = make(dpr);
+      ASSERT_FALSE(set.isNull());
+      for (int i = 0; i < kPictureCount; ++i) {
+        const QPixmap& picture = set.picture(i);
+        ASSERT_FALSE(picture.isNull()) << i;
+        EXPECT_EQ(picture.deviceIndependentSize().toSize(), QSize(kTileSize, kTileSize)) << i;
+        EXPECT_EQ(picture.width(), qRound(kTileSize * dpr)) << i << " at " << dpr;
+        EXPECT_EQ(picture.devicePixelRatio(), dpr);
+      }
+      EXPECT_TRUE(set.picture(-1).isNull());
+      EXPECT_TRUE(set.picture(kPictureCount).isNull());
     }
-    EXPECT_TRUE(set.picture(-1).isNull());
-    EXPECT_TRUE(set.picture(kPictureCount).isNull());
-  }
   EXPECT_TRUE(TileSet().isNull());
 }
 
-TEST(ClassicTileSet, EveryPictureDiffersFromEveryOther) {
-  const TileSet set = TileSet::classic(2);
-  std::vector<QImage> images;
-  for (int i = 0; i < kPictureCount; ++i) images.push_back(imageOf(set.picture(i)));
-  for (std::size_t i = 0; i < images.size(); ++i)
-    for (std::size_t j = 0; j < i; ++j) EXPECT_NE(images[i], images[j]) << i << " and " << j;
+TEST(BuiltInTileSets, EveryPictureDiffersFromEveryOther) {
+  for (const auto& [name, make] : kBuiltIns) {
+    SCOPED_TRACE(name);
+    const TileSet set = make(2);
+    std::vector<QImage> images;
+    for (int i = 0; i < kPictureCount; ++i) images.push_back(imageOf(set.picture(i)));
+    for (std::size_t i = 0; i < images.size(); ++i)
+      for (std::size_t j = 0; j < i; ++j) EXPECT_NE(images[i], images[j]) << i << " and " << j;
+  }
 }
 
-TEST(ClassicTileSet, OpaqueWhereItShouldBeAndTransparentInsideTheMarks) {
-  const TileSet set = TileSet::classic(2);
-  for (int square : {int(kPlainWhite), int(kTripleLetterPicture), int(kPlainSquare),
-                     int(kBonusPicture), int(kDoubleLetterPicture), int(kDoubleWordPicture),
-                     int(kTripleWordPicture), int(kEmptySlot)})
-    EXPECT_TRUE(fullyOpaque(imageOf(set.picture(square)))) << square;
-
-  for (int letter = kFirstLetter; letter <= kLastLetter; ++letter) {
-    const QPixmap& tile = set.picture(letter);
-    // The square shows round the tile, which covers the middle.
-    EXPECT_EQ(alphaAt(tile, {0.5, 0.5}), 0) << letter;
-    EXPECT_EQ(alphaAt(tile, {1.5, 28}), 0) << letter;
-    EXPECT_EQ(alphaAt(tile, {28, 1.5}), 0) << letter;
-    EXPECT_EQ(alphaAt(tile, {10, 28}), 255) << letter;
-    EXPECT_EQ(alphaAt(tile, {28, 48}), 255) << letter;
+// Without colour, the contrast set's squares and marks still differ, and its letters are
+// dark on a light face.
+TEST(BuiltInTileSets, TheContrastSetTellsSquaresAndMarksApartInGrey) {
+  for (qreal dpr : {1.0, 2.0}) {
+    const TileSet set = TileSet::contrast(dpr);
+    auto grey = [&](int i) {
+      return imageOf(set.picture(i)).convertToFormat(QImage::Format_Grayscale8);
+    };
+    const int squares[] = {kPlainSquare,         kBonusPicture,      kDoubleLetterPicture,
+                           kTripleLetterPicture, kDoubleWordPicture, kTripleWordPicture};
+    for (int i : squares)
+      for (int j : squares)
+        if (i < j) {
+          EXPECT_NE(grey(i), grey(j)) << i << " and " << j << " at " << dpr;
+        }
+    EXPECT_NE(grey(kEarlierMark), grey(kLatestMark));
+    // 'I' leaves the face bare beside its stroke; the stroke at the centre is dark.
+    const QImage tile = grey('i' - 'a' + 1);
+    EXPECT_GT(qGray(tile.pixel(QPoint(40, 40) * dpr)), 230);
+    EXPECT_LT(qGray(tile.pixel(QPoint(28, 30) * dpr)), 60);
   }
+}
 
-  for (int mark : {int(kEarlierMark), int(kLatestMark)}) {
-    const QPixmap& picture = set.picture(mark);
-    for (QPointF inside : {QPointF(28, 28), QPointF(10, 10), QPointF(46, 46), QPointF(28, 12)})
-      EXPECT_EQ(alphaAt(picture, inside), 0) << mark;
-    EXPECT_EQ(alphaAt(picture, {28, 2}), 255) << mark;  // the frame, or the notch on it
-    EXPECT_EQ(alphaAt(picture, {2, 28}), 255) << mark;
+TEST(BuiltInTileSets, OpaqueWhereItShouldBeAndTransparentInsideTheMarks) {
+  for (const auto& [name, make] : kBuiltIns) {
+    SCOPED_TRACE(name);
+    const TileSet set = make(2);
+    for (int square : {int(kPlainWhite), int(kTripleLetterPicture), int(kPlainSquare),
+                       int(kBonusPicture), int(kDoubleLetterPicture), int(kDoubleWordPicture),
+                       int(kTripleWordPicture), int(kEmptySlot)})
+      EXPECT_TRUE(fullyOpaque(imageOf(set.picture(square)))) << square;
+
+    for (int letter = kFirstLetter; letter <= kLastLetter; ++letter) {
+      const QPixmap& tile = set.picture(letter);
+      // The square shows round the tile, which covers the middle.
+      EXPECT_EQ(alphaAt(tile, {0.5, 0.5}), 0) << letter;
+      EXPECT_EQ(alphaAt(tile, {1.5, 28}), 0) << letter;
+      EXPECT_EQ(alphaAt(tile, {28, 1.5}), 0) << letter;
+      EXPECT_EQ(alphaAt(tile, {10, 28}), 255) << letter;
+      EXPECT_EQ(alphaAt(tile, {28, 48}), 255) << letter;
+    }
+
+    for (int mark : {int(kEarlierMark), int(kLatestMark)}) {
+      const QPixmap& picture = set.picture(mark);
+      for (QPointF inside : {QPointF(28, 28), QPointF(10, 10), QPointF(46, 46), QPointF(28, 12)})
+        EXPECT_EQ(alphaAt(picture, inside), 0) << mark;
+      EXPECT_EQ(alphaAt(picture, {28, 2}), 255) << mark;  // the frame, or the notch on it
+      EXPECT_EQ(alphaAt(picture, {2, 28}), 255) << mark;
+    }
   }
 }
 

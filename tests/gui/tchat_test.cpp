@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -17,6 +21,9 @@
 #include <memory>
 
 #include "app/wiring.h"
+#include "client/trace_path.h"
+#include "net/catalogue.h"
+#include "net/framing.h"
 #include "records/tally_table.h"
 #include "tests/support/loopback_client.h"
 #include "words/tdictn.h"
@@ -365,6 +372,215 @@ TEST_F(MainWindow, AWholeGamePlayedWithTheMouseFromTheGameStartDialog) {
   EXPECT_TRUE(host.find(QStringLiteral("button_start"))->isVisible());
   // In another player's turn, or after the game, a click on the board does nothing.
   QTest::mouseClick(paint, Qt::LeftButton, {}, centreOf({3, 3}));
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+}
+
+TEST_F(MainWindow, AScreenReaderFindsEveryControlNamedAndTheBoardsCells) {
+  Copy copy(dir.path(), 0, true);
+  QStringList names;
+  QStringList unnamed;
+  for (QWidget* w : copy.window->centralWidget()->findChildren<QWidget*>()) {
+    if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLineEdit*>(w) &&
+        !qobject_cast<QAbstractScrollArea*>(w))
+      continue;
+    const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    (name.isEmpty() ? unnamed : names) << name;
+  }
+  EXPECT_TRUE(unnamed.isEmpty()) << unnamed.size() << " controls without a name";
+  for (const char* name : {"CLEAR", "SEND", "ZANDU SHUFFLE", "START GAME", "Phrase 1", "Phrase 9",
+                           "Chatter sounds", "Smileys", "Chat", "Chat messages", "Words made"})
+    EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
+
+  // Tab goes from the board through its buttons to the chat, in the order they stand.
+  QWidget* paint = copy.find(QStringLiteral("paintbox_board"));
+  QStringList chain;
+  QWidget* at = paint;
+  do {
+    if (at->focusPolicy() & Qt::TabFocus)
+      chain << QAccessible::queryAccessibleInterface(at)->text(QAccessible::Name);
+    at = at->nextInFocusChain();
+  } while (at != paint);
+  qsizetype last = -1;
+  for (const char* name :
+       {"Board", "CLEAR", "ZANDU SHUFFLE", "START GAME", "SEND", "Words made", "Phrase 1",
+        "Phrase 9", "Chatter sounds", "Chat messages", "Chat", "Smileys"}) {
+    const qsizetype place = chain.indexOf(QString::fromLatin1(name));
+    EXPECT_GT(place, last) << name << " in " << chain.join(" / ").toStdString();
+    last = place;
+  }
+
+  QAccessibleInterface* board =
+      QAccessible::queryAccessibleInterface(copy.find(QStringLiteral("paintbox_board")));
+  ASSERT_EQ(board->role(), QAccessible::Table);
+  ASSERT_EQ(board->childCount(), 49);
+  QAccessibleTableInterface* table = board->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rowCount(), 7);
+  EXPECT_EQ(table->cellAt(3, 3), board->child(24));
+  EXPECT_EQ(board->indexOfChild(board->child(24)), 24);
+  EXPECT_EQ(board->child(24)->text(QAccessible::Name), "empty, bonus square, row 4, column 4");
+  EXPECT_EQ(board->child(1)->parent(), board);
+}
+
+// A message as the reader hands it over: without its terminator.
+std::string unframed(const std::string& bytes) {
+  std::string out;
+  net::MessageReader reader;
+  reader.feed(bytes, [&](std::string&& m) { out = std::move(m); });
+  return out;
+}
+
+TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
+  Copy host(dir.path(), 0, true, 100);
+  host.window->processparams({});
+  ASSERT_TRUE(waitUntil([&] { return host.chatText().contains("You are Connected."); }));
+  // A second player who never plays sees every message the table passes on.
+  zp::testing::LoopbackClient other(host.server->port());
+  ASSERT_TRUE(other.waitFor("CMD_sendlogininfo+2"));
+  other.write(net::to_server::logininfo({2, "1.0.15", "Lu"}));
+  ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "Lu"; }));
+
+  QTest::mouseClick(host.find(QStringLiteral("button_start")), Qt::LeftButton);
+  QTest::mouseClick(host.gamestart->findChild<QPushButton*>(QStringLiteral("Image1")),
+                    Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return host.play().view().turnPlayer == 1; }));
+  QWidget* paint = host.find(QStringLiteral("paintbox_board"));
+  EXPECT_EQ(host.window->focusWidget(), paint) << "the own turn gives the board the keyboard";
+  QStringList seats;
+  for (QLabel* label : host.window->centralWidget()->findChildren<QLabel*>())
+    if (!label->accessibleName().isEmpty()) seats << label->accessibleName();
+  EXPECT_TRUE(seats.contains("You, score 0, has the turn")) << seats.join(" / ").toStdString();
+  EXPECT_TRUE(seats.contains("Lu, score 0"));
+  EXPECT_EQ(seats.count("empty seat"), 2);
+
+  // F6 goes to the chat input and back; letters typed there stay in the chat.
+  host.window->activateWindow();
+  QApplication::setActiveWindow(host.window.get());
+  auto* input = host.window->findChild<QLineEdit*>();
+  QTest::keyClick(host.window.get(), Qt::Key_F6);
+  EXPECT_TRUE(input->hasFocus());
+  QTest::keyClicks(input, "ab");
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+  QTest::keyClick(host.window.get(), Qt::Key_F6);
+  EXPECT_TRUE(paint->hasFocus());
+
+  // ZP_SCREENSHOTS=folder keeps pictures of the focus mark, in both built-in sets.
+  const QString shots = qEnvironmentVariable("ZP_SCREENSHOTS");
+  const QString scale = QString::number(paint->devicePixelRatioF());
+  auto* box = static_cast<board::BoardPaintBox*>(paint);
+  QTest::keyClick(paint, Qt::Key_Up);
+  const board::Cell marked = box->focusMark();
+  ASSERT_TRUE(board::onBoard(marked));
+  QTest::keyClick(paint, Qt::Key_Left);
+  EXPECT_EQ(box->focusMark(), (board::Cell{std::max(marked.a - 1, 0), marked.b}));
+  EXPECT_EQ(host.play().model().chosenCount(), 0) << "moving the mark picks nothing";
+  const QImage classic = paint->grab().toImage();
+  if (!shots.isEmpty()) classic.save(shots + "/focus-mark-classic-" + scale + ".png");
+
+  // The contrast set is chosen in the Tiles menu and kept in the settings.
+  QAction* contrast = nullptr;
+  for (QAction* item : host.window->findChildren<QAction*>())
+    if (item->data().toString() == "contrast") contrast = item;
+  ASSERT_NE(contrast, nullptr);
+  contrast->trigger();
+  EXPECT_EQ(host.window->session().settings().Tiles, "contrast");
+  EXPECT_TRUE(contrast->isChecked());
+  const QImage shown = paint->grab().toImage();
+  EXPECT_NE(shown, classic);
+  if (!shots.isEmpty()) shown.save(shots + "/focus-mark-contrast-" + scale + ".png");
+
+  const auto path = findWord(host.play().model());
+  ASSERT_TRUE(path.has_value());
+  const board::Letters letters = host.play().model().letters();
+  std::string word;
+  for (board::Cell c : *path)
+    word += static_cast<char>('a' + letters[board::cellIndex(c.a, c.b)] - 1);
+
+  // The same keys through a tracer of our own give the messages the table must see.
+  std::vector<std::string> expected;
+  std::vector<board::Cell> picks;
+  KeyboardTracer oracle;
+  auto expect = [&](const std::vector<TraceAction>& actions) {
+    for (const TraceAction& act : actions) {
+      if (act.kind == TraceAction::kPick) {
+        picks.push_back(act.cell);
+        expected.push_back(unframed(net::to_players::selectletter({1, act.slot, act.cell})));
+      } else if (act.kind == TraceAction::kTakeBack) {
+        picks.pop_back();
+        expected.push_back(unframed(net::to_players::clearletter({1, act.slot})));
+      }
+    }
+  };
+  // Space picks the marked cell as a click there; Escape clears as CLEAR.
+  QTest::keyClick(paint, Qt::Key_Space);
+  ASSERT_EQ(host.play().model().chosenCount(), 1);
+  EXPECT_EQ(host.play().model().chosen(1), box->focusMark());
+  expected.push_back(unframed(net::to_players::selectletter({1, 1, box->focusMark()})));
+  QTest::keyClick(paint, Qt::Key_Escape);
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+
+  expect(oracle.letter(word[0], letters, picks));
+  QTest::keyClick(paint, word[0]);
+  expect(oracle.backspace(letters, picks));
+  QTest::keyClick(paint, Qt::Key_Backspace);
+  EXPECT_EQ(host.play().model().chosenCount(), 0);
+  // A letter nothing on the board spells changes nothing.
+  char missing = 0;
+  for (char c = 'a'; c <= 'z' && !missing; ++c)
+    if (std::ranges::find(letters, c - 'a' + 1) == letters.end()) missing = c;
+  if (missing) {
+    QTest::keyClick(paint, missing);
+    EXPECT_EQ(host.play().model().chosenCount(), 0);
+  }
+  for (char c : word) {
+    expect(oracle.letter(c, letters, picks));
+    QTest::keyClick(paint, c);
+  }
+  ASSERT_EQ(host.play().model().chosenCount(), static_cast<int>(word.size()));
+  for (std::size_t i = 0; i < picks.size(); ++i)
+    EXPECT_EQ(host.play().model().chosen(static_cast<int>(i) + 1), picks[i]);
+  ASSERT_TRUE(waitUntil([&] {
+    std::vector<std::string> seen;
+    for (const std::string& m : other.inbox)
+      if (m.starts_with("CMD_selectletter") || m.starts_with("CMD_clearletter")) seen.push_back(m);
+    return seen == expected;
+  })) << "expected "
+      << expected.size() << " picks and take-backs";
+
+  // A screen reader reads the pick off the board's cells.
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(paint);
+  ASSERT_NE(table, nullptr);
+  const board::Cell first = picks.front();
+  const QString said = table->child(first.b * 7 + first.a)->text(QAccessible::Name);
+  EXPECT_TRUE(said.startsWith(QChar(word[0] - 'a' + 'A') + QStringLiteral(", ")));
+  EXPECT_TRUE(said.endsWith(
+      QStringLiteral("row %1, column %2, picked 1st").arg(first.b + 1).arg(first.a + 1)))
+      << said.toStdString();
+
+  if (!shots.isEmpty()) paint->grab().save(shots + "/picked-contrast-" + scale + ".png");
+  QTest::keyClick(paint, Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] {
+    return host.find<QLabel>(QStringLiteral("label_status"))->text().startsWith("You: ");
+  }));
+  EXPECT_GT(host.server->table().player(1).score, 0);
+  ASSERT_TRUE(host.find(QStringLiteral("image_direction2"))->isVisible());
+  QTest::keyClick(paint, Qt::Key_Left);
+  EXPECT_TRUE(other.waitFor(unframed(net::to_players::moving({2}))))
+      << "Left makes the tiles fall left";
+  EXPECT_FALSE(host.find(QStringLiteral("image_direction2"))->isVisible());
+
+  // The turn passes to Lu, told by the seats' names; Lu's clock has a name that changes
+  // (and so is announced) only in its last ten seconds.
+  ASSERT_TRUE(waitUntil([&] { return host.play().view().turnPlayer == 2; }));
+  QLabel* clock = host.find<QLabel>(QStringLiteral("label_timer"));
+  EXPECT_EQ(clock->accessibleName(), "Turn clock");
+  while (host.play().view().clock > 8) host.window->session().board().Timer2Timer();
+  QTest::keyClick(paint, 'q');  // refused outside the own turn; the window draws again
+  EXPECT_EQ(clock->accessibleName(), "Time: 0:08");
+  QStringList lu;
+  for (QLabel* label : host.window->centralWidget()->findChildren<QLabel*>())
+    if (label->accessibleName().startsWith("Lu")) lu << label->accessibleName();
+  EXPECT_EQ(lu, QStringList{"Lu, score 0, has the turn"});
   EXPECT_EQ(host.play().model().chosenCount(), 0);
 }
 
