@@ -5,21 +5,13 @@
 
 #include "client/chat_text.h"
 #include "records/tally_table.h"
+#include "rules/names.h"
 
 namespace zp::client {
 namespace {
 
 constexpr std::string_view kSoloAddress = "127.0.0.1";
 constexpr std::string_view kSoloName = "You";
-
-// A name travels inside messages: the terminator byte would cut it, and a line end would
-// break the chat line it is shown in.
-std::string cleanName(std::string_view name) {
-  std::string out;
-  for (const char c : name)
-    if (c != net::kTerminator && c != '\r' && c != '\n') out += c;
-  return out;
-}
 
 }  // namespace
 
@@ -111,7 +103,9 @@ void ClientSession::processparams(const std::vector<std::string>& params) {
     return;
   }
   systemLine("Loading Multi-player Game.. Please Wait.");
-  playerName_ = cleanName(params[0]);
+  // As typed on the command line: cleaned once here, as the table cleans it at login, so
+  // every message carries the name every window shows.
+  playerName_ = zp::cleanName(params[0]);
   if (params.size() > 1) hostAddress_ = params[1];
   if (params.size() < 3) return;
   if (params[2] == "true")
@@ -179,9 +173,9 @@ void ClientSession::Timer1Timer() {
 
 void ClientSession::dispatch(const std::string& message) {
   if (commands_.dispatch(message) == net::Dispatched::kUnreadable) {
-    const std::string_view text(message);
-    std::fprintf(stderr, "zandupelix: dropped a message that does not read: %.*s\n",
-                 static_cast<int>(std::min<std::size_t>(text.size(), 200)), text.data());
+    // Escaped: a host must not be able to write lines or colours into the player's terminal.
+    std::fprintf(stderr, "zandupelix: dropped a message that does not read: %s\n",
+                 net::escapedForLog(message, 200).c_str());
   }
 }
 

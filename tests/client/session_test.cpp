@@ -74,6 +74,12 @@ TEST(StartUp, TheLoginAnswersWithNumberVersionAndName) {
   EXPECT_EQ(w.shell.sent, Lines{"CMD_logininfo+2+1.0.15+You"});
   EXPECT_EQ(w.session.own(), 2);
   EXPECT_TRUE(w.session.isLoggedIn());
+
+  // A name as typed: "+" would split the fields, and the names' limit holds here too.
+  Window typed;
+  typed.session.processparams({"A+B\n" + std::string(40, 'x'), "10.0.0.5", "true"});
+  typed.receive({"CMD_sendlogininfo+1"});
+  EXPECT_EQ(typed.shell.sent, Lines{"CMD_logininfo+1+1.0.15+AB" + std::string(30, 'x')});
 }
 
 TEST(Connection, SocketClosedEndsTheProgramAndAFullTableSaysSoFirst) {
