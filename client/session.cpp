@@ -260,7 +260,8 @@ SeatMenu ClientSession::label_playername1ContextPopup(int seat) {
   SeatMenu menu;
   if (!host_ || menuSeat_ == 0) return menu;
   menu.setToJustWatch = menu.unsetJustWatch = true;
-  menu.removeFromGame = !board_.seat(menuSeat_).empty();
+  // The host removing itself would close its own table under every player.
+  menu.removeFromGame = !board_.seat(menuSeat_).empty() && menuSeat_ != own_;
   return menu;
 }
 
@@ -273,7 +274,7 @@ void ClientSession::UnsetJustWatch1Click() {
 }
 
 void ClientSession::RemoveFromGame1Click() {
-  if (menuSeat_ != 0) kicking(menuSeat_);
+  if (menuSeat_ != 0 && menuSeat_ != own_) kicking(menuSeat_);
 }
 
 void ClientSession::kicking(int n) {

@@ -124,8 +124,11 @@ void Ttallylist::build() {
   gui::useSideWindowLook(*this);
 
   ask_ = [this](const QString& text) {
-    return QMessageBox::question(this, QStringLiteral("Confirm"), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    // The question holds a player's name: shown as text, never as markup.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
   };
 
   // Your Total Tally

@@ -264,6 +264,10 @@ TEST(Roster, OnlyTheHostsSeatMenuActs) {
   host.session.processparams({"Ann", "x", "true"});
   host.receive({"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+3+Cy"});
   EXPECT_FALSE(host.session.label_playername1ContextPopup(4).removeFromGame);  // <Waiting>
+  EXPECT_FALSE(host.session.label_playername1ContextPopup(1).removeFromGame);  // its own
+  const std::size_t sentBefore = host.shell.sent.size();
+  host.session.RemoveFromGame1Click();
+  EXPECT_EQ(host.shell.sent.size(), sentBefore) << "the host never removes itself";
   const SeatMenu menu = host.session.label_playername1ContextPopup(3);
   EXPECT_TRUE(menu.removeFromGame && menu.setToJustWatch && menu.unsetJustWatch);
   host.session.RemoveFromGame1Click();
