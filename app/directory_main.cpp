@@ -8,30 +8,17 @@
 #include <optional>
 #include <string>
 
+#include "app/program_options.h"
 #include "app/quit_signals.h"
 #include "directory/directory_server.h"
 #include "rules/constants.h"
 
 namespace {
 
+using zp::app::optionError;
+using zp::app::say;
+
 constexpr const char* kProgram = "zandupelix-directory";
-
-void say(std::FILE* to, const std::string& line) {
-  std::fprintf(to, "%s\n", line.c_str());
-  std::fflush(to);
-}
-
-int optionError(const QString& text) {
-  say(stderr, std::string(kProgram) + ": " + text.toStdString() + " (see " + kProgram + " --help)");
-  return 2;
-}
-
-std::optional<quint16> portNumber(const QString& text) {
-  bool ok = false;
-  const uint value = text.toUInt(&ok);
-  if (!ok || text.startsWith('+') || text.trimmed() != text || value > 65535) return std::nullopt;
-  return static_cast<quint16>(value);
-}
 
 // Every listed table holds a connection: take as many as the system lets this user have.
 void allowConnectionsForEveryTable() {
@@ -60,16 +47,18 @@ int main(int argc, char* argv[]) {
   QCommandLineOption portOption(
       "port", "Port to listen on, 0 to 65535 (default 7771; 0 takes any free port).", "N", "7771");
   parser.addOption(portOption);
-  if (!parser.parse(QCoreApplication::arguments())) return optionError(parser.errorText());
+  if (!parser.parse(QCoreApplication::arguments()))
+    return optionError(kProgram, parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
   if (parser.isSet(versionOption)) parser.showVersion();
   if (!parser.positionalArguments().isEmpty())
-    return optionError("unexpected argument \"" + parser.positionalArguments().first() + "\"");
+    return optionError(kProgram,
+                       "unexpected argument \"" + parser.positionalArguments().first() + "\"");
   const QString portText = parser.value(portOption);
-  const auto port = portNumber(portText);
+  const auto port = zp::app::wholeNumber(portText, 0, 65535);
   if (!port) {
-    return optionError("--port \"" + portText +
-                       "\" is not a port: give 0 to 65535 (0 takes any free port)");
+    return optionError(kProgram, "--port \"" + portText +
+                                     "\" is not a port: give 0 to 65535 (0 takes any free port)");
   }
 
   allowConnectionsForEveryTable();
@@ -77,7 +66,7 @@ int main(int argc, char* argv[]) {
   zp::directory::DirectoryServer server;
   QObject::connect(&server, &zp::directory::DirectoryServer::directoryNews,
                    [](const QString& line) { say(stdout, line.toStdString()); });
-  if (!server.listen(*port)) {
+  if (!server.listen(static_cast<quint16>(*port))) {
     say(stderr, std::string(kProgram) + ": port " + std::to_string(*port) + ": " +
                     server.errorString().toStdString());
     return 1;

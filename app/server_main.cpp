@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program_options.h"
 #include "app/quit_signals.h"
 #include "directory/registrar_link.h"
 #include "net/framing.h"
@@ -23,26 +24,11 @@
 
 namespace {
 
+using zp::app::optionError;
+using zp::app::say;
+using zp::app::wholeNumber;
+
 constexpr const char* kProgram = "zandupelix-server";
-
-void say(std::FILE* to, const std::string& line) {
-  std::fprintf(to, "%s\n", line.c_str());
-  std::fflush(to);
-}
-
-int optionError(const QString& text) {
-  say(stderr, std::string(kProgram) + ": " + text.toStdString() + " (see " + kProgram + " --help)");
-  return 2;
-}
-
-// The number in `text` when it is a whole number from `low` to `high`.
-std::optional<qulonglong> wholeNumber(const QString& text, qulonglong low, qulonglong high) {
-  bool ok = false;
-  const qulonglong value = text.toULongLong(&ok);
-  if (!ok || text.startsWith('+') || text.trimmed() != text || value < low || value > high)
-    return std::nullopt;
-  return value;
-}
 
 // The table's name when --name is not given, cut to the length a name may have.
 QString defaultTableName() {
@@ -131,50 +117,55 @@ int main(int argc, char* argv[]) {
   parser.addOption(computerOption);
   parser.addOption(nameOption);
   parser.addOption(registerOption);
-  if (!parser.parse(QCoreApplication::arguments())) return optionError(parser.errorText());
+  if (!parser.parse(QCoreApplication::arguments()))
+    return optionError(kProgram, parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
   if (parser.isSet(versionOption)) parser.showVersion();
   if (!parser.positionalArguments().isEmpty())
-    return optionError("unexpected argument \"" + parser.positionalArguments().first() + "\"");
+    return optionError(kProgram,
+                       "unexpected argument \"" + parser.positionalArguments().first() + "\"");
 
   const QString portText = parser.value(portOption);
   const QString tickText = parser.value(tickOption);
   const QString seedText = parser.value(seedOption);
   const auto port = wholeNumber(portText, 0, 65535);
   if (!port) {
-    return optionError("--port \"" + portText +
-                       "\" is not a port: give 0 to 65535 (0 takes any free port)");
+    return optionError(kProgram, "--port \"" + portText +
+                                     "\" is not a port: give 0 to 65535 (0 takes any free port)");
   }
   const auto tickMs = wholeNumber(tickText, 1, 60000);
   if (!tickMs) {
-    return optionError("--tick-ms \"" + tickText +
-                       "\" is not allowed: give the ms of one game second, 1 to 60000");
+    return optionError(kProgram,
+                       "--tick-ms \"" + tickText +
+                           "\" is not allowed: give the ms of one game second, 1 to 60000");
   }
   const auto seed = wholeNumber(seedText, 0, ~0ULL);
   if (!seed) {
-    return optionError("--seed \"" + seedText +
-                       "\" is not allowed: give a whole number from 0 to 18446744073709551615 "
-                       "(0 seeds from the clock)");
+    return optionError(kProgram,
+                       "--seed \"" + seedText +
+                           "\" is not allowed: give a whole number from 0 to 18446744073709551615 "
+                           "(0 seeds from the clock)");
   }
 
   const QString computerText = parser.value(computerOption);
   const auto computer = zp::computerStrengthNamed(computerText.toStdString());
   if (!computer) {
-    return optionError("--computer \"" + computerText +
-                       "\" is not a strength: give easy, classic, strong or expert");
+    return optionError(kProgram, "--computer \"" + computerText +
+                                     "\" is not a strength: give easy, classic, strong or expert");
   }
   const QString name = parser.isSet(nameOption) ? parser.value(nameOption) : defaultTableName();
   const auto nameLength = name.toUcs4().size();
   if (nameLength < 1 || nameLength > zp::net::kMaxTableNameChars) {
-    return optionError("--name \"" + name + "\" is not allowed: give 1 to " +
-                       QString::number(zp::net::kMaxTableNameChars) + " characters");
+    return optionError(kProgram, "--name \"" + name + "\" is not allowed: give 1 to " +
+                                     QString::number(zp::net::kMaxTableNameChars) + " characters");
   }
   std::vector<zp::net::HostPort> directories;
   for (const QString& text : parser.values(registerOption)) {
     const auto directory = zp::net::parseHostPort(text.toStdString(), 7771);
     if (!directory) {
-      return optionError("--register \"" + text +
-                         "\" is not a directory: give HOST or HOST:PORT, the port 1 to 65535");
+      return optionError(kProgram,
+                         "--register \"" + text +
+                             "\" is not a directory: give HOST or HOST:PORT, the port 1 to 65535");
     }
     directories.push_back(*directory);
   }
