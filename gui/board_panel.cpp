@@ -63,6 +63,61 @@ void BoardPaintBox::flashRefusal() {
   update();
 }
 
+void BoardPaintBox::showFall(int direction) {
+  if (direction < 1 || direction > 4) direction = 0;
+  if (direction == fallShown_) return;
+  fallShown_ = direction;
+  // Heard by a screen reader: what the board shows now, and how to go on.
+  static const char* const kWays[] = {"down", "left", "up", "right"};
+  static const char* const kKeys[] = {"Down", "Left", "Up", "Right"};
+  setAccessibleDescription(
+      direction == 0
+          ? QString()
+          : QStringLiteral("Showing the tiles fallen %1: %2 again or Enter chooses it, "
+                           "Escape goes back")
+                .arg(QLatin1String(kWays[direction - 1]), QLatin1String(kKeys[direction - 1])));
+  if (QAccessible::isActive()) {
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
+  }
+  update();
+}
+
+// The fall over the real board: the tiles at their new places, the cells the table will
+// refill left bare and pale, all of it faded over a pale blue inside a dashed frame, so it
+// cannot pass for the board itself.
+void BoardPaintBox::drawFall(QPainter& painter) {
+  const BoardModel& model = play_.model();
+  const FallPreview fall = previewFall(model.letters(), fallShown_, kNoLetter);
+  const qreal dpr = devicePixelRatioF();
+  QPixmap board(size() * dpr);
+  board.setDevicePixelRatio(dpr);
+  {
+    QPainter cells(&board);
+    scaleSmoothlyIfNeeded(cells, *tiles_, dpr);
+    for (int a = 0; a < kBoardSize; ++a) {
+      for (int b = 0; b < kBoardSize; ++b) {
+        const QRect at = cellRect({a, b});
+        const std::size_t cell = cellIndex(a, b);
+        cells.drawPixmap(at.topLeft(), tiles_->picture(model.square({a, b})));
+        if (fall.refilled(cell))
+          cells.fillRect(at, QColor(0xFF, 0xFF, 0xFF, 190));
+        else if (fall.letters[cell] != kNoLetter)
+          cells.drawPixmap(at.topLeft(), tiles_->picture(fall.letters[cell]));
+      }
+    }
+  }
+  painter.save();
+  painter.fillRect(rect(), QColor(0xDD, 0xEE, 0xFF));
+  painter.setOpacity(0.6);
+  painter.drawPixmap(0, 0, board);
+  painter.setOpacity(1.0);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(QColor(0x1E, 0x60, 0xD0), 4, Qt::DashLine));
+  painter.drawRect(rect().adjusted(2, 2, -2, -2));
+  painter.restore();
+}
+
 void BoardPaintBox::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   update();
@@ -128,6 +183,7 @@ void BoardPaintBox::paintEvent(QPaintEvent* event) {
   painter.drawPixmap(
       r, canvas_,
       QRectF(r.topLeft() * canvas_.devicePixelRatio(), r.size() * canvas_.devicePixelRatio()));
+  if (fallShown_ != 0 && tiles_) drawFall(painter);
   if (hasFocus() && onBoard(focus_.a, focus_.b)) {
     // Black under yellow, so it reads on light tiles and dark squares alike; inside the
     // pick marks, which stay in sight round it.
@@ -255,6 +311,7 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
     *b.widget = button;
   }
 
+  static const char* const kFallWays[] = {"down", "left", "up", "right"};
   const std::array<QPoint, 4> arrows = {QPoint{153, 89}, {419, 219}, {153, 507}, {2, 219}};
   for (int k = 1; k <= 4; ++k) {
     auto* arrow = new QLabel(region);
@@ -262,6 +319,7 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
     arrow->setGeometry(QRect(arrows[k - 1], directionArrowSize(k)));
     arrow->setPixmap(directionArrowPicture(k, dpr));
     arrow->setCursor(Qt::PointingHandCursor);
+    arrow->setAccessibleName(QStringLiteral("Fall %1").arg(QLatin1String(kFallWays[k - 1])));
     arrow->installEventFilter(this);
     arrow->hide();
     image_direction[static_cast<std::size_t>(k - 1)] = arrow;
@@ -319,13 +377,21 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
 bool BoardPanel::eventFilter(QObject* watched, QEvent* event) {
   if (watched == paintbox_board && event->type() == QEvent::KeyPress)
     return boardKey(static_cast<QKeyEvent*>(event));
-  if (event->type() == QEvent::MouseButtonRelease) {
-    for (int k = 1; k <= 4; ++k) {
-      if (watched == image_direction[static_cast<std::size_t>(k - 1)]) {
-        play_.image_direction1Click(k);
-        clicked();
+  for (int k = 1; k <= 4; ++k) {
+    if (watched != image_direction[static_cast<std::size_t>(k - 1)]) continue;
+    switch (event->type()) {
+      case QEvent::MouseButtonRelease:
+        chooseFall(k);
         return true;
-      }
+      case QEvent::Enter:
+        // Pointing at an arrow shows where the tiles would go.
+        if (ownArrowsShown()) paintbox_board->showFall(k);
+        break;
+      case QEvent::Leave:
+        if (paintbox_board->fallShown() == k) paintbox_board->showFall(0);
+        break;
+      default:
+        break;
     }
   }
   if (memo_words && watched == memo_words->viewport() &&
@@ -369,6 +435,8 @@ void BoardPanel::sync() {
   for (int k = 0; k < 4; ++k)
     image_direction[static_cast<std::size_t>(k)]->setVisible(
         view.arrowShown[static_cast<std::size_t>(k)]);
+  // The fall came from the table (or the turn moved on): nothing is left to show.
+  if (!ownArrowsShown()) paintbox_board->showFall(0);
 
   if (view.wordsCleared != wordsCleared_) {
     memo_words->clear();
@@ -435,12 +503,30 @@ bool BoardPanel::boardKey(QKeyEvent* event) {
   }
   if (arrow) {
     if (ownArrowsShown()) {
-      play_.image_direction1Click(client::fallFor(*arrow));
-      clicked();
+      // The first press shows the fall, the same key again chooses it.
+      const int fall = client::fallFor(*arrow);
+      if (paintbox_board->fallShown() == fall)
+        chooseFall(fall);
+      else
+        paintbox_board->showFall(fall);
     } else {
       paintbox_board->setFocusMark(client::moveFocus(paintbox_board->focusMark(), *arrow));
     }
     return true;
+  }
+  if (const int shown = paintbox_board->fallShown(); shown != 0) {
+    switch (event->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+      case Qt::Key_Space:
+        chooseFall(shown);
+        return true;
+      case Qt::Key_Escape:
+        paintbox_board->showFall(0);
+        return true;
+      default:
+        break;
+    }
   }
   if (event->key() == Qt::Key_Space) {
     const Cell at = paintbox_board->focusMark();
@@ -483,6 +569,12 @@ bool BoardPanel::boardKey(QKeyEvent* event) {
     return true;
   }
   return false;
+}
+
+void BoardPanel::chooseFall(int direction) {
+  paintbox_board->showFall(0);
+  play_.image_direction1Click(direction);
+  clicked();
 }
 
 void BoardPanel::carryOut(const std::vector<client::TraceAction>& actions) {

@@ -38,6 +38,10 @@ class BoardPaintBox : public QWidget {
   void setFocusMark(Cell c);
   // A short mark over the whole board: a key that changes nothing.
   void flashRefusal();
+  // How the board will lie after a fall, drawn over the real board in a lighter look until
+  // it is taken away; `direction` 0 takes it away.
+  void showFall(int direction);
+  int fallShown() const { return fallShown_; }
 
  signals:
   void clicked();
@@ -51,12 +55,14 @@ class BoardPaintBox : public QWidget {
  private:
   void drawCell(QPainter& painter, Cell c);
   void redrawAll();
+  void drawFall(QPainter& painter);
 
   BoardPlay& play_;
   const TileSet* tiles_ = nullptr;
   QPixmap canvas_;
   Cell focus_;
   QTimer refusal_;
+  int fallShown_ = 0;
 };
 
 // The seven rack slots (`image_letter1` .. `image_letter7`) side by side.
@@ -130,6 +136,7 @@ class BoardPanel : public QObject {
   void carryOut(const std::vector<client::TraceAction>& actions);
   bool ownTurn() const;
   bool ownArrowsShown() const;
+  void chooseFall(int direction);
 
   BoardPlay& play_;
   QWidget* region_;

@@ -563,11 +563,36 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
     return host.find<QLabel>(QStringLiteral("label_status"))->text().startsWith("You: ");
   }));
   EXPECT_GT(host.server->table().player(1).score, 0);
+  QWidget* fallDown = host.find(QStringLiteral("image_direction1"));
   ASSERT_TRUE(host.find(QStringLiteral("image_direction2"))->isVisible());
+  EXPECT_EQ(fallDown->accessibleName(), "Fall down");
+
+  // Pointing at an arrow shows the fall over the board, lighter; leaving it takes it away.
+  const QImage before = paint->grab().toImage();
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(fallDown, &enter);
+  EXPECT_EQ(box->fallShown(), 1);
+  EXPECT_NE(paint->grab().toImage(), before);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(fallDown, &leave);
+  EXPECT_EQ(box->fallShown(), 0);
+  EXPECT_EQ(paint->grab().toImage(), before);
+
+  // By keyboard: an arrow shows its fall and says how to go on, Escape goes back, the same
+  // arrow twice chooses it.
+  QTest::keyClick(paint, Qt::Key_Left);
+  EXPECT_EQ(box->fallShown(), 2);
+  EXPECT_TRUE(paint->accessibleDescription().contains("fallen left"));
+  QTest::keyClick(paint, Qt::Key_Escape);
+  EXPECT_EQ(box->fallShown(), 0);
+  EXPECT_TRUE(host.find(QStringLiteral("image_direction2"))->isVisible()) << "nothing chosen yet";
+  QTest::keyClick(paint, Qt::Key_Left);
+  if (!shots.isEmpty()) paint->grab().save(shots + "/fall-left-" + scale + ".png");
   QTest::keyClick(paint, Qt::Key_Left);
   EXPECT_TRUE(other.waitFor(unframed(net::to_players::moving({2}))))
-      << "Left makes the tiles fall left";
+      << "Left twice makes the tiles fall left";
   EXPECT_FALSE(host.find(QStringLiteral("image_direction2"))->isVisible());
+  EXPECT_EQ(box->fallShown(), 0);
 
   // The turn passes to Lu, told by the seats' names; Lu's clock has a name that changes
   // (and so is announced) only in its last ten seconds.
