@@ -1,11 +1,13 @@
 // zandupelix: the game. With no arguments it hosts a solo table against the computer; the
-// lobby starts it with a player name, the host's address and "true" to host.
+// lobby starts it with a player name, the host's address (with its port: "HOST:PORT",
+// "[IPv6]:PORT") and "true" to host.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "app/quit_signals.h"
 #include "app/wiring.h"
@@ -15,6 +17,7 @@
 namespace {
 
 constexpr quint16 kGamePort = 7772;
+constexpr quint16 kLobbyPort = 9001;
 
 // A machine without a screen cannot show the game; say so instead of Qt's abort.
 bool hasDisplay() {
@@ -23,11 +26,24 @@ bool hasDisplay() {
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-// Tests run tables on free ports; players always use the game's port.
-quint16 gamePort() {
+// Tests run tables and lobbies on free ports; players always use the game's ports.
+std::optional<quint16> portFromEnvironment(const char* name) {
   bool ok = false;
-  const uint port = qEnvironmentVariable("ZANDUPELIX_PORT").toUInt(&ok);
-  return ok && port <= 65535 ? static_cast<quint16>(port) : kGamePort;
+  const uint port = qEnvironmentVariable(name).toUInt(&ok);
+  if (!ok || port > 65535) return std::nullopt;
+  return static_cast<quint16>(port);
+}
+
+zp::app::Ports gamePorts() {
+  zp::app::Ports ports;
+  if (const auto game = portFromEnvironment("ZANDUPELIX_PORT")) {
+    ports.game = *game;
+    ports.gameFixed = true;
+  } else {
+    ports.game = kGamePort;
+  }
+  ports.lobby = portFromEnvironment("ZANDUPELIX_LOBBY_PORT").value_or(kLobbyPort);
+  return ports;
 }
 
 // An installed game (share/zandupelix beside its bin/) keeps each player's files in their own
@@ -100,7 +116,7 @@ int main(int argc, char* argv[]) {
 
   zp::app::ServerTableHost table(server);
   zp::app::SideWindows windows{about, gamestart, help, phrases, spylist, download, tallylist};
-  zp::app::wire(chat, table, gamePort(), windows);
+  zp::app::wire(chat, table, gamePorts(), windows);
   zp::client::ProfileFile settingsFile = zp::client::ChooseSettingsFile(
       QCoreApplication::applicationDirPath().toStdString(),
       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(),

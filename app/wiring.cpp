@@ -39,7 +39,7 @@ void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart, client::
   });
 }
 
-void wire(client::Tchat& chat, client::TableHost& table, quint16 port, SideWindows& windows) {
+void wire(client::Tchat& chat, client::TableHost& table, Ports ports, SideWindows& windows) {
   client::ClientSession& session = chat.session();
   windows.spyList.setHooks(
       {[&session] { return session.spies(); }, [&session](int n) { session.kicking(n); }});
@@ -67,7 +67,9 @@ void wire(client::Tchat& chat, client::TableHost& table, quint16 port, SideWindo
   parts.help = &windows.help;
   parts.tallyList = &windows.tallyList;
   parts.gameStart = &windows.gameStart;
-  parts.port = port;
+  parts.port = ports.game;
+  parts.portFixed = ports.gameFixed;
+  parts.lobbyPort = ports.lobby;
   windows::Tspylist& spyList = windows.spyList;
   windows::Ttallylist& tallyList = windows.tallyList;
   parts.refreshed = [&session, &spyList, &tallyList] {

@@ -41,7 +41,15 @@ struct SideWindows {
   windows::Ttallylist& tallyList;
 };
 
+// The ports the window uses: the game's (the one tests set wins over one the command line
+// names) and the lobby link's.
+struct Ports {
+  quint16 game = 7772;
+  bool gameFixed = false;
+  quint16 lobby = 9001;
+};
+
 // Hands the main window its table and side windows, and hooks each side window to it.
-void wire(client::Tchat& chat, client::TableHost& table, quint16 port, SideWindows& windows);
+void wire(client::Tchat& chat, client::TableHost& table, Ports ports, SideWindows& windows);
 
 }  // namespace zp::app

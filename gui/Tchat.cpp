@@ -20,6 +20,7 @@
 #include "gui/chat_panel.h"
 #include "gui/look.h"
 #include "gui/pictures.h"
+#include "net/host_port.h"
 
 namespace zp::client {
 namespace {
@@ -485,13 +486,16 @@ std::optional<std::string> Tchat::listen() {
 }
 
 void Tchat::connect(std::string_view address) {
-  connection_.connectToHost(q(address), parts_.port);
+  // "HOST", "HOST:PORT", "[IPv6]:PORT"; anything else is tried as a host name as it stands.
+  const std::optional<net::HostPort> where = net::parseHostPort(address, parts_.port);
+  if (!where) return connection_.connectToHost(q(address), parts_.port);
+  connection_.connectToHost(q(where->host), parts_.portFixed ? parts_.port : where->port);
 }
 
 void Tchat::openLobbyLink() {
   // A silent link the lobby may accept; nothing is sent or read on it.
   lobbyLink_ = new QTcpSocket(this);
-  lobbyLink_->connectToHost(QStringLiteral("127.0.0.1"), 9001);
+  lobbyLink_->connectToHost(QStringLiteral("127.0.0.1"), parts_.lobbyPort);
 }
 
 void Tchat::showLauncher() {

@@ -51,6 +51,9 @@ struct TchatParts {
   QWidget* tallyList = nullptr;
   QWidget* gameStart = nullptr;
   quint16 port = 7772;  // 0: any free port (tests)
+  // The port set for tests wins over one the command line's address names.
+  bool portFixed = false;
+  quint16 lobbyPort = 9001;  // where a lobby that started us may listen
   // After the main window has drawn the session: the side windows draw their part of it.
   std::function<void()> refreshed;
 };

@@ -1,5 +1,6 @@
 #include "windows/Tdownload.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -134,6 +135,7 @@ Tdownload::Tdownload(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowSta
   hooks_.startProgram = [](const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
   };
+  lobby_.besideGame = {QCoreApplication::applicationDirPath()};
   hooks_.exitGame = [this] {
     if (QWidget* game = parentWidget()) game->close();
   };
@@ -162,6 +164,7 @@ Tdownload::Tdownload(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowSta
   advert->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   getbutton_ = new QPushButton(QStringLiteral("Download And Install The Qelm88 Lobby Now"), left);
   getbutton_->setObjectName(QStringLiteral("getbutton"));
+  getbutton_->setEnabled(!download_.address().isEmpty());
   infolabel_ = textLabel(QString(), QStringLiteral("infolabel"), left);
   infolabel3_ = textLabel(QString(), QStringLiteral("infolabel3"), left);
   for (QLabel* status : {infolabel_, infolabel3_}) {
@@ -255,13 +258,22 @@ void Tdownload::setHooks(Hooks hooks) {
   if (hooks.message) hooks_.message = std::move(hooks.message);
 }
 
+void Tdownload::setDownloadAddress(const QString& address) {
+  download_.setAddress(address);
+  if (!download_.running()) getbutton_->setEnabled(!address.isEmpty());
+}
+
 void Tdownload::setLobbyPlaces(LobbyPlaces places) {
   lobby_ = std::move(places);
 }
 
 QString Tdownload::findLobby() const {
   for (const QString& name : lobby_.names) {
-    const QString found = QStandardPaths::findExecutable(name, lobby_.searchPath);
+    // findExecutable searches the PATH when given no folders, so an empty list is skipped.
+    QString found = lobby_.besideGame.isEmpty()
+                        ? QString()
+                        : QStandardPaths::findExecutable(name, lobby_.besideGame);
+    if (found.isEmpty()) found = QStandardPaths::findExecutable(name, lobby_.searchPath);
     if (!found.isEmpty()) return found;
   }
   for (const QString& file : lobby_.files) {
@@ -287,7 +299,7 @@ void Tdownload::downloadEnded(bool complete, qint64 bytes) {
   infolabel_->setText(complete ? QStringLiteral("Received ") + QString::number(bytes) +
                                      QStringLiteral(" bytes")
                                : QString::fromLatin1(kAborted));
-  getbutton_->setEnabled(true);
+  getbutton_->setEnabled(!download_.address().isEmpty());
   abortbutton_->setEnabled(false);
   if (!complete) return;
 

@@ -37,8 +37,11 @@ class Tdownload : public QDialog {
 
   // Where an installed lobby program is looked for.
   struct LobbyPlaces {
-    // Program names looked up in `searchPath`.
-    QStringList names{QStringLiteral("qelm88lobby"), QStringLiteral("Qelm88Lobby")};
+    // Program names, each looked up in `besideGame`, then in `searchPath`: our own lobby first.
+    QStringList names{QStringLiteral("zandupelix-lobby"), QStringLiteral("qelm88lobby"),
+                      QStringLiteral("Qelm88Lobby")};
+    // The game's own folder (set by the launcher); empty means nowhere.
+    QStringList besideGame;
     // Folders searched for `names`; empty means the PATH.
     QStringList searchPath;
     // Whole paths tried after the names.
@@ -50,8 +53,8 @@ class Tdownload : public QDialog {
 
   void setHooks(Hooks hooks);
   // The installer's address: https, or plain http on this machine only (127.0.0.1, ::1,
-  // localhost). Default kDefaultAddress.
-  void setDownloadAddress(const QString& address) { download_.setAddress(address); }
+  // localhost). Default kDefaultAddress, none: the download button is then disabled.
+  void setDownloadAddress(const QString& address);
   QString downloadAddress() const { return download_.address(); }
   // The folder the installer is saved in. Default: the program's folder when it can be
   // written, else the per-user data folder.

@@ -150,23 +150,20 @@ Dec 7, 2026 - Version 1.0.15.0
 
 constexpr auto kLobby = R"(The Lobby
 
-There is no lobby server in this game: players find each other by telling each other where the table is. One player hosts the table, the others join it, and everybody starts Zandu Pelix with three things after its name: their own name, the address of the host's computer, and whether they host.
+The Zandu Pelix Lobby (zandupelix-lobby, or "Play with Others" in the window that opens with a solo game) lists the tables you can join: those a table directory knows, those you added by their address, and a table on your own computer. For each it shows the table's name, who sits at it, the free seats, the spectators and whether a game is on. Pick one and press Join (or double-click it); Host a Table opens a table of your own.
 
-The host starts:
-    zandupelix NAME ADDRESS true
-(the address is not used when you host). A solo game, started with nothing after the name, is hosted in the same way, so others can join it too.
+Tables on your network: press Add Table... and give the host's address. A table listens on port 7772; give another port as ADDRESS:PORT.
 
-Everybody else starts:
-    zandupelix NAME HOSTADDRESS false
-where HOSTADDRESS is the name or number address of the host's computer.
+Tables over the internet: somebody runs a table directory on a machine everyone can reach,
+    zandupelix-directory
+and each table registers with it:
+    zandupelix-server --name "Our club" --register DIRECTORY
+Start the lobby with --directory DIRECTORY (it remembers it) and every registered table is listed. A table hosted from the lobby is registered too, while it is open. Players outside the host's home or office network can only join when the host opens the table's TCP port in the firewall and the router and forwards it to the host's computer.
 
-The table listens on port 7772. Players outside the host's home or office network can only join when the host opens TCP port 7772 in the firewall and the router and forwards it to the host's computer.
-
-A table can also run on a machine without a screen, with the table host:
-    zandupelix-server
-Its --port option makes it listen on another port. The first player to join it becomes the host and starts the games.
-
-If you have the Qelm88 Lobby, it starts Zandu Pelix for you in the same way.)";
+Without the lobby, everybody starts Zandu Pelix with three things after its name: their own name, the host's address, and whether they host:
+    zandupelix NAME ADDRESS true        (the host; the address is not used)
+    zandupelix NAME HOSTADDRESS false   (everybody else; HOSTADDRESS may end in :PORT)
+A table can also run on a machine without a screen, with the table host zandupelix-server (its --port option makes it listen on another port). The first player to join it becomes the host and starts the games.)";
 
 struct Topic {
   int tag;

@@ -21,8 +21,8 @@ namespace zp::windows {
 class LobbyDownload : public QObject {
   Q_OBJECT
  public:
-  static constexpr auto kDefaultAddress =
-      "https://www.zandupelix.example/lobby/Qelm88LobbySetup.exe";
+  // None: the lobby comes with the game. A host of its own may be set in the settings.
+  static constexpr auto kDefaultAddress = "";
 
   enum State { Idle = 0, Downloading = 1, Aborted = 2 };
 

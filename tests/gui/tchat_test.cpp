@@ -108,11 +108,13 @@ TEST_F(MainWindow, ASoloStartLogsInAndASecondCopyJoinsAndChats) {
   EXPECT_TRUE(host.chatText().startsWith("Loading Solo Game..Please wait."));
   EXPECT_EQ(host.seat(1), "You");
 
+  // The guest's own port leads nowhere: the address on its command line names the table's.
   QTemporaryDir other;
-  Copy guest(other.path(), host.server->port(), false);
-  guest.window->processparams({"<b>Eve</b>", "127.0.0.1", "false"});
+  Copy guest(other.path(), 1, false);
+  guest.window->processparams(
+      {"<b>Eve</b>", "127.0.0.1:" + std::to_string(host.server->port()), "false"});
   ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "<b>Eve</b>"; }))
-      << "a name is shown as the characters typed";
+      << "a name is shown as the characters typed; the table is found at the port given";
   EXPECT_TRUE(waitUntil([&] { return guest.seat(1) == "You"; }));
 
   // A line with a smiley and a link, typed and sent with Enter, arrives on both.

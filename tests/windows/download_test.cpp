@@ -176,8 +176,11 @@ TEST_F(TdownloadTest, PlayWithOthersStartsAnInstalledLobby) {
     bool onPath;            // found by name in the search folder, else by whole path
     bool startWorks;
     QString message;
+    const char* alsoThere = nullptr;  // another lobby, installed too but not the one started
   };
   const Case cases[] = {
+      {"ours, beside the game", "game/zandupelix-lobby", false, true, {}, "bin/zandupelix-lobby"},
+      {"ours, on the path", "bin/zandupelix-lobby", true, true, {}, "bin/qelm88lobby"},
       {"by name on the path", "bin/qelm88lobby", true, true, {}},
       {"by its other name", "bin/Qelm88Lobby", true, true, {}},
       {"under /opt", "opt/Qelm88/Qelm88Lobby", false, true, {}},
@@ -191,14 +194,17 @@ TEST_F(TdownloadTest, PlayWithOthersStartsAnInstalledLobby) {
     ASSERT_TRUE(root.isValid());
     QDir(root.path()).mkpath("bin");
     QDir(root.path()).mkpath("opt/Qelm88");
+    QDir(root.path()).mkpath("game");
     QString lobby;
-    if (c.lobbyFile) {
-      lobby = root.filePath(c.lobbyFile);
+    for (const char* name : {c.alsoThere, c.lobbyFile}) {
+      if (!name) continue;
+      lobby = root.filePath(name);
       QFile file(lobby);
       ASSERT_TRUE(file.open(QIODevice::WriteOnly));
       if (!lobby.endsWith(".txt")) file.setPermissions(file.permissions() | QFile::ExeOwner);
     }
     Tdownload::LobbyPlaces places;
+    places.besideGame = {root.filePath("game")};
     places.searchPath = {root.filePath("bin")};
     places.files = {root.filePath("opt/Qelm88/Qelm88Lobby"),
                     root.filePath("opt/Qelm88/Qelm88Lobby.txt")};
@@ -219,6 +225,15 @@ TEST_F(TdownloadTest, PlayWithOthersStartsAnInstalledLobby) {
     EXPECT_EQ(exits_, c.message.isEmpty() ? 1 : 0);
     EXPECT_TRUE(launcher_.isVisible());
   }
+}
+
+TEST_F(TdownloadTest, WithNoAddressTheDownloadButtonIsDisabled) {
+  Tdownload fresh;
+  EXPECT_FALSE(fresh.findChild<QPushButton*>("getbutton")->isEnabled());
+  fresh.setDownloadAddress("https://lobby.example/Setup.exe");
+  EXPECT_TRUE(fresh.findChild<QPushButton*>("getbutton")->isEnabled());
+  fresh.setDownloadAddress({});
+  EXPECT_FALSE(fresh.findChild<QPushButton*>("getbutton")->isEnabled());
 }
 
 TEST_F(TdownloadTest, EnterPlaysSolo) {

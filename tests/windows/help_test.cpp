@@ -153,8 +153,9 @@ TEST(Thelp, ConnectingAndLobbyTellHowPlayersMeet) {
     EXPECT_TRUE(connecting.contains(point)) << point;
   const QString lobby = pageText(help, 11);
   for (const char* point :
-       {"    zandupelix NAME ADDRESS true", "    zandupelix NAME HOSTADDRESS false",
-        "TCP port 7772", "    zandupelix-server", "--port"})
+       {"zandupelix-lobby", "Add Table...", "--directory", "    zandupelix-directory",
+        "    zandupelix-server --name", "    zandupelix NAME ADDRESS true",
+        "    zandupelix NAME HOSTADDRESS false", "port 7772", "--port"})
     EXPECT_TRUE(lobby.contains(point)) << point;
 }
 
