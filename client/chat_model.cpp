@@ -75,7 +75,9 @@ bool ChatModel::addlinetochat(int speaker, std::string_view line, Colour colour)
     rest.remove_prefix(colon + 1);
   }
   setStyle(style, colour);
+  int smileys = 0;
   for (std::size_t at = rest.find(":)#"); at != std::string_view::npos; at = rest.find(":)#")) {
+    if (smileys++ == kMaxSmileysPerLine) break;
     addWords(rest.substr(0, at));
     rest.remove_prefix(at + 3);
     const std::string_view code = rest.substr(0, utf8Prefix(rest, 2));

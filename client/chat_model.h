@@ -25,6 +25,10 @@
 namespace zp::client {
 
 inline constexpr int kStyleCount = 16;
+// A line shows this many smileys as pictures and the rest as their codes: each picture costs
+// the view's layout tens of microseconds, and a line of 1,630 would hold the window for
+// several frames.
+inline constexpr int kMaxSmileysPerLine = 200;
 inline constexpr int kSystemStyle = 0;
 inline constexpr int kLinkStyle = 4;
 // Players 1..9 use styles 6..14; a higher number would run past the table.
