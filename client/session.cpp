@@ -61,7 +61,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::full, to_players::parseNoFields,
           [this](NoFields) {
             box(kGameIsFull);
-            shell_.closeWindow();
+            closeWindowOnce();
           })
       .on(cmd::justwatching, to_players::parseJustWatching,
           [this](const WatchMode& m) { justwatching(m); })
@@ -146,7 +146,17 @@ void ClientSession::bytesReceived(std::string_view bytes) {
 
 void ClientSession::sockInfo(std::string_view text) {
   // A connection we closed ourselves has said why in the chat; the window stays to show it.
-  if (text == kSocketClosed && !closingOurselves_) shell_.closeWindow();
+  if (text != kSocketClosed || closingOurselves_) return;
+  // What the table said before it closed (a full table, a last line of chat) is handled
+  // first; the dispatch closes the window when nothing is left.
+  peerClosed_ = true;
+  if (!dispatching_ && inbox_.empty()) closeWindowOnce();
+}
+
+void ClientSession::closeWindowOnce() {
+  if (windowClosed_) return;
+  windowClosed_ = true;
+  shell_.closeWindow();
 }
 
 void ClientSession::connectionFailed(int port, std::string_view reason) {
@@ -158,12 +168,15 @@ void ClientSession::Timer1Timer() {
   const auto start = clock_();
   // The chat view lays out a tick's lines once.
   chat_.beginBatch();
+  dispatching_ = true;
   do {
     auto message = inbox_.take();
     if (!message) break;
     dispatch(*message);
   } while (clock_() - start < kDispatchBudget);
+  dispatching_ = false;
   chat_.endBatch();
+  if (peerClosed_ && inbox_.empty()) closeWindowOnce();
   // The lock counts time, however many messages a tick took and however often it came.
   while (!phrases_.open() && clock_() - phraseStep_ >= kPhraseStep) {
     phrases_.tick();

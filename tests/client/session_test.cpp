@@ -89,10 +89,28 @@ TEST(Connection, SocketClosedEndsTheProgramAndAFullTableSaysSoFirst) {
   w.session.sockInfo("Socket Closed");
   EXPECT_EQ(w.shell.windowsClosed, 1);
 
+  // The table says its last and closes before the window's next tick: what it said is
+  // handled, in order, before the window closes for the close.
   Window full;
-  full.receive({"CMD_full+"});
+  full.session.processparams({"Cy", "127.0.0.1", "false"});
+  full.session.bytesReceived("CMD_full+\xFF");
+  full.session.sockInfo("Socket Closed");
+  EXPECT_EQ(full.shell.windowsClosed, 0);
+  EXPECT_TRUE(full.session.dispatchBusy()) << "the window's timer must come to close it";
+  full.pump();
   EXPECT_EQ(full.shell.boxes, Lines{"Game is full"});
   EXPECT_EQ(full.shell.windowsClosed, 1);
+
+  Window removed;
+  removed.login(3, "Cy");
+  removed.session.bytesReceived(net::to_players::chat({1, "Ann chats: bye now|clNavy"}) +
+                                net::to_players::chat({1, "Ann chats: and out|clNavy"}));
+  removed.session.sockInfo("Socket Closed");
+  EXPECT_EQ(removed.shell.windowsClosed, 0);
+  removed.pump();
+  EXPECT_EQ(removed.lastChat(), "Ann chats:  and out");
+  EXPECT_EQ(removed.shell.windowsClosed, 1);
+  EXPECT_FALSE(removed.session.dispatchBusy());
 }
 
 TEST(Dispatch, ATickTakesWhatWaitsWithinItsBudgetAndUnreadableOnesAreDroppedQuietly) {
