@@ -226,6 +226,7 @@ void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
   }
   if (m.n <= zp::kSeats) {
     board_.seat(m.n).name = name;
+    board_.seat(m.n).computer = false;
   } else {
     // One entry per spectator's number: a host repeating a number replaces its entry.
     const std::string number = std::to_string(m.n) + ": ";
@@ -242,7 +243,8 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
     board::SeatView& seat = board_.seat(m.n);
     if (!seat.empty()) systemLine(seat.name + " disconnected.");
     // The computer takes seat 2 over on the display; other seats wait for a player.
-    seat.name = m.n == 2 ? zp::kComputerName : zp::kWaiting;
+    seat.computer = m.n == 2;
+    seat.name = seat.computer ? zp::kComputerName : zp::kWaiting;
     seat.eyes = false;
     return;
   }
