@@ -355,8 +355,10 @@ void ClientSession::loadinifile() {
   settings_.Textcolor = colourToToken(chatColour_);
   for (int k = 1; k <= 9; ++k)
     if (!settings_.Phrase[k - 1].empty()) phrases_.setPhrase(k, settings_.Phrase[k - 1]);
-  remembered_ = {settings_.Left, settings_.Top, settings_.Width, settings_.Height};
   shell_.settingsRead();
+  // Where the window went, which is where the settings put it unless they asked for less
+  // than its minimum size: a window nobody moves is never written back.
+  remembered_ = shell_.windowBounds();
 }
 
 void ClientSession::saveinifile(std::optional<Bounds> bounds) {

@@ -319,6 +319,7 @@ TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
                    "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clnavy\r\nPhrase3=Oops!\r\n"
                    "ChatterSounds=true\r\nLeft=40\r\n");
   Window w;
+  w.shell.bounds = {40, 3, 792, 580};  // where the window goes: its minimum width is 792
   w.session.useSettingsFile(SettingsFile(ProfileFile(file)));
   w.session.processparams({"Ann", "x", "false"});
   w.session.PostWordsinChatBox1Click();  // before the login: memory only
@@ -334,7 +335,7 @@ TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
   // Closing where the settings put the window writes nothing; a maximised one is stored
   // 15 smaller.
   const auto written = std::filesystem::last_write_time(file);
-  w.session.FormClose({40, 3, 790, 580}, 1920, 1080);
+  w.session.FormClose({40, 3, 792, 580}, 1920, 1080);
   EXPECT_EQ(std::filesystem::last_write_time(file), written);
   w.session.FormClose({0, 0, 1930, 1090}, 1920, 1080);
   const std::string text = zp::testing::Slurp(file);
