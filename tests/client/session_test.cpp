@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "tests/client/client_harness.h"
 #include "tests/support/temp_dir.h"
@@ -342,6 +343,35 @@ TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
   EXPECT_NE(text.find("Width=1915\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Height=1075\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Textcolor=clNavy\r\n"), std::string::npos) << text;
+}
+
+TEST(Settings, EveryMenuSwitchIsInTheFileRightAfterItIsSwitched) {
+  struct Case {
+    const char* key;
+    std::function<void(ClientSession&)> switchIt;
+    const char* stored;
+  };
+  const std::vector<Case> cases = {
+      {"Playsounds", [](ClientSession& s) { s.PlaySounds1Click(); }, "false"},
+      {"ChatterSounds", [](ClientSession& s) { s.PlayChatterSounds1Click(); }, "false"},
+      {"Postwordsinchatbox", [](ClientSession& s) { s.PostWordsinChatBox1Click(); }, "true"},
+      {"Turnsound", [](ClientSession& s) { s.setTurnSound(board::TurnSound::New); }, "1"},
+      {"Tiles", [](ClientSession& s) { s.setTiles("contrast"); }, "contrast"},
+      {"Textsize", [](ClientSession& s) { s.textSize(14); }, "14"},
+      {"Textcolor", [](ClientSession& s) { s.textColor(clNavy); }, "clNavy"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    const zp::testing::TempDir dir;
+    const ProfileFile file(dir / "qelmlobby.ini");
+    zp::testing::Put(file.Path(), "[ZanduPelix]\r\n");
+    Window w;
+    w.session.useSettingsFile(SettingsFile(file));
+    w.login(1);
+    ASSERT_EQ(file.ReadString("ZanduPelix", c.key, "<none>"), "<none>");
+    c.switchIt(w.session);
+    EXPECT_EQ(file.ReadString("ZanduPelix", c.key, "<none>"), c.stored);
+  }
 }
 
 TEST(GameStart, TheDialogsFieldsStayInRangeAndStartSendsThem) {
