@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStandardPaths>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -111,8 +113,8 @@ int main(int argc, char* argv[]) {
   const std::filesystem::path records = recordsFolder();
   download.setTargetFolder(QString::fromStdString(records.string()));
   const std::filesystem::path tallyFile = records / zp::records::TallyFileName("ZanduPelix");
-  if (auto failure = tally.LoadFile(tallyFile))
-    std::fprintf(stderr, "zandupelix: %s\n", failure->message.c_str());
+  const auto tallyFailure = tally.LoadFile(tallyFile);
+  if (tallyFailure) std::fprintf(stderr, "zandupelix: %s\n", tallyFailure->message.c_str());
 
   zp::app::ServerTableHost table(server);
   zp::app::SideWindows windows{about, gamestart, help, phrases, spylist, download, tallylist};
@@ -131,6 +133,15 @@ int main(int argc, char* argv[]) {
   onQuitSignals(&app, [&chat] { chat.close(); });
   chat.show();
   chat.processparams(params);
+  if (tallyFailure) {
+    // Told once, over the game's window, once it is up; a path is shown as text.
+    QTimer::singleShot(0, &chat, [&chat, notice = tallyFailure->Notice()] {
+      QMessageBox box(QMessageBox::Warning, QStringLiteral("Zandu Pelix"),
+                      QString::fromStdString(notice), QMessageBox::Ok, &chat);
+      box.setTextFormat(Qt::PlainText);
+      box.exec();
+    });
+  }
   const int result = app.exec();
 
   if (auto error = tally.SaveFile(tallyFile))

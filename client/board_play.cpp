@@ -63,11 +63,22 @@ void BoardPlay::startthegame(const net::GameOptions& m) {
     drawGauge(n, m.shuffles);
   }
   teamDisplay(m.team);
-  if (seat(2).empty()) {
-    seat(2).name = kComputerName;
-    context_.systemLine("I am Tobo the bot. Good Luck!");
-  }
+  if (seatTheComputer(m.team)) context_.systemLine("I am Tobo the bot. Good Luck!");
   context_.loadchecklist();
+}
+
+bool BoardPlay::seatTheComputer(bool team) {
+  auto player = [this](int n) { return !seat(n).empty() && !seat(n).computer; };
+  // Seat 2 always plays; in a team game an empty seat plays against a player across from it.
+  const std::array<bool, kSeats> plays = {false, !player(2), team && !player(3) && player(4),
+                                          team && !player(4) && player(3)};
+  const bool seatedTwo = seat(2).empty();
+  for (int n = 2; n <= kSeats; ++n) {
+    if (player(n)) continue;
+    seat(n).computer = plays[static_cast<std::size_t>(n - 1)];
+    seat(n).name = seat(n).computer ? kComputerName : kWaiting;
+  }
+  return seatedTwo;
 }
 
 void BoardPlay::getnextplayer(const net::NextPlayer& m) {
@@ -111,6 +122,9 @@ void BoardPlay::gamestats(const net::GameStats& m) {
   view_.team1 = "Team A : " + std::to_string(m.teamA);
   view_.team2 = "Team B : " + std::to_string(m.teamB);
   teamDisplay(m.team);
+  // A window that joins a game in progress sees the computer where those who were there
+  // from the start see it.
+  seatTheComputer(m.team);
   if (view_.clock > 0) {
     startClock(view_.clock);
     if (myTurn())

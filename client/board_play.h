@@ -38,6 +38,7 @@ struct SeatView {
   int gauge = -1;  // picture 0..5 of the shuffle gauge; -1: nothing drawn
   bool eyes = false;
   bool teamColour = false;  // Team B's seats in a team game
+  bool computer = false;    // the name is the computer's, standing in for nobody
   bool empty() const { return name == kWaiting; }
 };
 
@@ -152,6 +153,9 @@ class BoardPlay {
   void drawGauge(int seat, int left);
   void teamDisplay(bool team);
   void startClock(int seconds);
+  // Shows the computer in each seat it plays, as the table's turn order has it; true when
+  // seat 2 was empty.
+  bool seatTheComputer(bool team);
 
   BoardContext& context_;
   BoardModel model_;

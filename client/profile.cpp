@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -65,10 +66,9 @@ Entry Classify(std::string_view line) {
   const std::size_t first = line.find_first_not_of(" \t");
   if (first == std::string_view::npos || line[first] == ';') return {};
   if (line[first] == '[') {
-    const std::size_t close = line.find(']', first + 1);
-    if (close != std::string_view::npos) {
-      return {LineKind::kHeader, Trim(line.substr(first + 1, close - first - 1)), {}};
-    }
+    // A header without its "]" still starts a section, named to the end of the line.
+    const std::size_t close = std::min(line.find(']', first + 1), line.size());
+    return {LineKind::kHeader, Trim(line.substr(first + 1, close - first - 1)), {}};
   }
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) return {};
@@ -134,9 +134,16 @@ enum class ReadResult { kRead, kMissing, kTooLarge, kFailed };
 // Reads at most ProfileFile::kMaxBytes of `file` into `text`.
 ReadResult ReadCapped(const std::filesystem::path& file, std::string& text) {
   text.clear();
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // A named pipe or a device at the path must not hold the window: opened without waiting,
+  // and refused unless it is a plain file.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0)
     return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing : ReadResult::kFailed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ReadResult::kFailed;
+  }
   // One byte more than allowed tells a file at the limit from a larger one.
   text.resize(ProfileFile::kMaxBytes + 1);
   std::size_t done = 0;
@@ -162,6 +169,37 @@ ReadResult ReadCapped(const std::filesystem::path& file, std::string& text) {
     return ReadResult::kTooLarge;
   }
   return ReadResult::kRead;
+}
+
+// The file a write replaces: the path itself, or the file a link at it leads to, so a link
+// stays a link. A link whose file is missing gets it made where it points, as long as that
+// folder exists; the folder is not made, since the link may point where it no longer should.
+std::optional<std::string> LinkTarget(const std::filesystem::path& path,
+                                      std::filesystem::path& target) {
+  namespace fs = std::filesystem;
+  target = path;
+  std::error_code ec;
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+    if (hops == 40) return path.string() + ": too many links in a row";
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) return "Cannot read the link " + target.string() + ": " + ec.message();
+    target = (next.is_absolute() ? next : target.parent_path() / next).lexically_normal();
+  }
+  if (target == path) return std::nullopt;
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  if (!fs::is_directory(folder, ec))
+    return path.string() + " is a link into " + folder.string() + ", which is not a folder";
+  return std::nullopt;
+}
+
+// A file its owner made read-only keeps its bytes: renaming a new file over it would need
+// only the folder's permission. The mode is looked at too, since root may write anything.
+std::optional<std::string> RefuseReadOnly(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;  // a new file
+  if ((st.st_mode & S_IWUSR) == 0 || ::access(file.c_str(), W_OK) != 0)
+    return file.string() + " is read-only";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -262,12 +300,9 @@ std::optional<std::string> ProfileFile::WriteStrings(
       std::filesystem::create_directories(folder, ec);
       if (ec) return "Cannot create the folder " + folder.string() + ": " + ec.message();
     }
-    // A link stays a link: the file it points to is the one replaced.
-    std::filesystem::path target = path_;
-    if (std::filesystem::is_symlink(path_, ec)) {
-      const auto resolved = std::filesystem::canonical(path_, ec);
-      if (!ec) target = resolved;
-    }
+    std::filesystem::path target;
+    if (auto error = LinkTarget(path_, target)) return error;
+    if (auto refused = RefuseReadOnly(target)) return refused;
     return ReplaceFile(target, profile.Text());
   } catch (const std::exception& e) {
     return std::string(e.what());

@@ -14,6 +14,7 @@ namespace zp::client {
 // profile-string functions do it, so that the other program sharing the file (the lobby)
 // still finds everything:
 // - section and key names match without regard to ASCII case, blanks around them ignored;
+// - a line starting with "[" starts a section named up to its "]", or to the line's end;
 // - only the first section of a name counts, and in it the first line of a key;
 // - a value is the text after the first "=", blanks trimmed, then one pair of matching
 //   outer quotes removed; ";" starts a comment line, "#" is text, a line without "=" is
@@ -51,6 +52,11 @@ class ProfileText {
 // unreadable file reads as empty, so every key gives the caller's default. Writing puts a
 // complete new file beside the old one and renames it into place, so a failed write leaves
 // the old file as it was; the file's permissions and owner are kept.
+//
+// What another program may have left at the path is respected: anything but a plain file (a
+// named pipe, a device, a folder) is neither waited on nor written (reads as unreadable, a
+// write fails); a read-only file is not replaced (the write fails); a link stays a link and
+// the file it leads to is replaced, or made if it is missing and its folder exists.
 //
 // Only the first kMaxBytes of a file are read, so a huge or binary file cannot stall the
 // game; such a file is never written back (WriteString reports an error instead), because

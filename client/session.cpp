@@ -61,7 +61,7 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::full, to_players::parseNoFields,
           [this](NoFields) {
             box(kGameIsFull);
-            shell_.closeWindow();
+            closeWindowOnce();
           })
       .on(cmd::justwatching, to_players::parseJustWatching,
           [this](const WatchMode& m) { justwatching(m); })
@@ -146,7 +146,17 @@ void ClientSession::bytesReceived(std::string_view bytes) {
 
 void ClientSession::sockInfo(std::string_view text) {
   // A connection we closed ourselves has said why in the chat; the window stays to show it.
-  if (text == kSocketClosed && !closingOurselves_) shell_.closeWindow();
+  if (text != kSocketClosed || closingOurselves_) return;
+  // What the table said before it closed (a full table, a last line of chat) is handled
+  // first; the dispatch closes the window when nothing is left.
+  peerClosed_ = true;
+  if (!dispatching_ && inbox_.empty()) closeWindowOnce();
+}
+
+void ClientSession::closeWindowOnce() {
+  if (windowClosed_) return;
+  windowClosed_ = true;
+  shell_.closeWindow();
 }
 
 void ClientSession::connectionFailed(int port, std::string_view reason) {
@@ -158,12 +168,15 @@ void ClientSession::Timer1Timer() {
   const auto start = clock_();
   // The chat view lays out a tick's lines once.
   chat_.beginBatch();
+  dispatching_ = true;
   do {
     auto message = inbox_.take();
     if (!message) break;
     dispatch(*message);
   } while (clock_() - start < kDispatchBudget);
+  dispatching_ = false;
   chat_.endBatch();
+  if (peerClosed_ && inbox_.empty()) closeWindowOnce();
   // The lock counts time, however many messages a tick took and however often it came.
   while (!phrases_.open() && clock_() - phraseStep_ >= kPhraseStep) {
     phrases_.tick();
@@ -213,6 +226,7 @@ void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
   }
   if (m.n <= zp::kSeats) {
     board_.seat(m.n).name = name;
+    board_.seat(m.n).computer = false;
   } else {
     // One entry per spectator's number: a host repeating a number replaces its entry.
     const std::string number = std::to_string(m.n) + ": ";
@@ -229,7 +243,8 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
     board::SeatView& seat = board_.seat(m.n);
     if (!seat.empty()) systemLine(seat.name + " disconnected.");
     // The computer takes seat 2 over on the display; other seats wait for a player.
-    seat.name = m.n == 2 ? zp::kComputerName : zp::kWaiting;
+    seat.computer = m.n == 2;
+    seat.name = seat.computer ? zp::kComputerName : zp::kWaiting;
     seat.eyes = false;
     return;
   }
@@ -340,8 +355,10 @@ void ClientSession::loadinifile() {
   settings_.Textcolor = colourToToken(chatColour_);
   for (int k = 1; k <= 9; ++k)
     if (!settings_.Phrase[k - 1].empty()) phrases_.setPhrase(k, settings_.Phrase[k - 1]);
-  remembered_ = {settings_.Left, settings_.Top, settings_.Width, settings_.Height};
   shell_.settingsRead();
+  // Where the window went, which is where the settings put it unless they asked for less
+  // than its minimum size: a window nobody moves is never written back.
+  remembered_ = shell_.windowBounds();
 }
 
 void ClientSession::saveinifile(std::optional<Bounds> bounds) {

@@ -99,7 +99,8 @@ class ClientSession : private board::BoardContext {
   // address and "true" to host.
   void processparams(const std::vector<std::string>& params);
   void bytesReceived(std::string_view bytes);
-  // Status texts of the game connection; "Socket Closed" ends the program.
+  // Status texts of the game connection; "Socket Closed" ends the program once what the
+  // table sent before it closed has been handled.
   void sockInfo(std::string_view text);
   // The game connection never came about: says so in the chat, and the window stays.
   void connectionFailed(int port, std::string_view reason);
@@ -107,7 +108,9 @@ class ClientSession : private board::BoardContext {
   // than kDispatchBudget allows; then the phrase lock.
   void Timer1Timer();
   // Whether the dispatch timer has anything to do.
-  bool dispatchBusy() const { return !inbox_.empty() || !phrases_.open(); }
+  bool dispatchBusy() const {
+    return !inbox_.empty() || !phrases_.open() || (peerClosed_ && !windowClosed_);
+  }
   // Whether messages wait: the window ticks again at once rather than after a tick's time.
   bool messagesWaiting() const { return !inbox_.empty(); }
   // File > Exit and the window's close: the settings when the window moved, with the
@@ -182,6 +185,7 @@ class ClientSession : private board::BoardContext {
   void chatrecieved(const net::ReceivedChat& m);
   void playasound(const net::PlayASound& m);
   void dispatch(const std::string& message);
+  void closeWindowOnce();
   void loadinifile();
   // Writes every setting; the window's bounds as they are now unless given.
   void saveinifile(std::optional<Bounds> bounds = std::nullopt);
@@ -218,6 +222,9 @@ class ClientSession : private board::BoardContext {
   bool loggedIn_ = false;
   int own_ = 0;
   bool closingOurselves_ = false;
+  bool peerClosed_ = false;  // the table closed; the window closes once the inbox is empty
+  bool dispatching_ = false;
+  bool windowClosed_ = false;
 
   net::Inbox inbox_{net::kWindowInboxLimits};
   net::CommandTable<> commands_;

@@ -389,6 +389,8 @@ void Tchat::connectionInfo(const QString& text) {
     refresh();
   } else if (text == QLatin1String(net::GameConnection::kSocketClosed) && connected_) {
     session_.sockInfo(kSocketClosed);
+    // What arrived before the close is dispatched first; the last tick closes the window.
+    wakeDispatch();
   }
 }
 

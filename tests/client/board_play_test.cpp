@@ -223,6 +223,50 @@ TEST(Turns, AGameStartResetsTheTableAndSeatsTheComputer) {
   EXPECT_EQ(t.ctx.lines.size(), 3u);
 }
 
+TEST(Turns, EverySeatTheComputerPlaysShowsItFromTheStartAndToALateJoiner) {
+  const std::string W(kWaiting);
+  struct Case {
+    std::array<std::string, 4> seated;  // as the arrivals left them
+    bool team;
+    int computerSeat;  // a seat the table's turn order gives the computer
+    std::array<std::string, 4> shown;
+  };
+  for (const Case& c : {
+           Case{{"Ann", W, W, W}, false, 2, {"Ann", "Tobo", W, W}},
+           Case{{"Ann", W, W, W}, true, 2, {"Ann", "Tobo", W, W}},
+           Case{{"Ann", "Bo", "Cy", W}, false, 0, {"Ann", "Bo", "Cy", W}},
+           Case{{"Ann", "Bo", "Cy", W}, true, 4, {"Ann", "Bo", "Cy", "Tobo"}},
+           Case{{"Ann", W, W, "Di"}, true, 3, {"Ann", "Tobo", "Tobo", "Di"}},
+           // A player who calls himself Tobo is a player.
+           Case{{"Ann", W, "Tobo", W}, false, 2, {"Ann", "Tobo", "Tobo", W}},
+       }) {
+    for (const bool late : {false, true}) {
+      Table t;
+      for (int n = 1; n <= 4; ++n) t.play.seat(n).name = c.seated[static_cast<std::size_t>(n - 1)];
+      if (late)
+        t.play.gamestats({c.computerSeat, 300, 60, 30, c.team, {}, 0, 0});
+      else
+        t.play.startthegame({"Ann", 300, 60, c.team, 1});
+      for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(t.play.seat(n).name, c.shown[static_cast<std::size_t>(n - 1)])
+            << "seat " << n << (late ? ", joined late" : ", from the start");
+      if (c.computerSeat == 0) continue;
+      if (late) {
+        EXPECT_EQ(t.play.view().status, "Tobo's turn.");
+      }
+      t.play.madeword({c.computerSeat, "CAT", 12, 12, 0, 0, {{0, 0}, {1, 1}, {2, 2}}});
+      EXPECT_EQ(t.play.view().words.back(), "Tobo: CAT for 12 points.");
+    }
+  }
+  // The computer leaves a seat it no longer plays.
+  Table t;
+  t.play.seat(3).name = "Cy";
+  t.play.startthegame({"Ann", 300, 60, true, 1});
+  ASSERT_EQ(t.play.seat(4).name, "Tobo");
+  t.play.startthegame({"Ann", 300, 60, false, 1});
+  EXPECT_EQ(t.play.seat(4).name, W);
+}
+
 TEST(Turns, ALateJoinerSeesWhoseTurnItIs) {
   struct Case {
     int current, countdown;

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 
@@ -109,7 +110,7 @@ TEST(Profile, ReadingRules) {
       {"the section ends at the next header", "[ZanduPelix]\r\n[Other]\r\nA=1\r\n", "A",
        "<default>"},
       {"lines before the first header", "A=1\r\n[ZanduPelix]\r\n", "A", "<default>"},
-      {"[ without ] is no header", "[ZanduPelix]\r\n[Other\r\nA=1\r\n", "A", "1"},
+      {"[ without ] starts a section", "[ZanduPelix]\r\n[Other\r\nA=1\r\n", "A", "<default>"},
       {"CR line ends", "[ZanduPelix]\rB=1\rA=2\r", "A", "2"},
       {"LF line ends", "[ZanduPelix]\nB=1\nA=2\n", "A", "2"},
       {"mixed line ends", "[ZanduPelix]\r\rB=1\n\r\nA=2\r\n", "A", "2"},
@@ -254,6 +255,166 @@ TEST(Profile, ReplacingKeepsPermissionsAndLinks) {
   EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
   EXPECT_EQ(Slurp(dir / "real.ini"), "[ZanduPelix]\r\nTop=2\r\n");
   EXPECT_EQ(fs::status(dir / "real.ini").permissions(), fs::perms(0600));
+}
+
+// Reads Top and writes Top=5 in a child process, so a read or write that waits on what is at
+// the path fails the test instead of hanging it. "" when the child did not finish.
+std::string ReadThenWrite(const fs::path& path) {
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child < 0) return "no fork";
+  if (child == 0) {
+    ::close(pipe_fds[0]);
+    ::alarm(5);
+    const ProfileFile file(path);
+    std::string out = file.ReadString(kSection, "Top", "3");
+    out += file.WriteString(kSection, "Top", "5") ? "|refused" : "|written";
+    [[maybe_unused]] const ssize_t n = ::write(pipe_fds[1], out.data(), out.size());
+    ::_exit(0);
+  }
+  ::close(pipe_fds[1]);
+  std::string got;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? got : "";
+}
+
+TEST(Profile, WhatAnotherProgramLeftAtThePathIsRespected) {
+  const std::string ours = "[ZanduPelix]\r\nTop=1\r\n";
+  struct Case {
+    const char* name;
+    // Makes what is at the path (the returned file) inside the folder.
+    std::function<fs::path(const fs::path&)> make;
+    const char* outcome;  // the value read, then whether Top=5 was written
+    // What must be true afterwards.
+    std::function<void(const fs::path&)> check;
+  };
+  const std::vector<Case> cases = {
+      {"a header without its ]",
+       [&](const fs::path& d) {
+         Put(d / "q.ini", ours + "[Other\r\nLeft=9\r\nTop=7\r\n");
+         return d / "q.ini";
+       },
+       "1|written",
+       [&](const fs::path& d) {
+         EXPECT_EQ(Slurp(d / "q.ini"), "[ZanduPelix]\r\nTop=5\r\n[Other\r\nLeft=9\r\nTop=7\r\n");
+         EXPECT_EQ(ProfileFile(d / "q.ini").ReadString(kSection, "Left", "3"), "3");
+       }},
+      {"a new key goes before a header without its ]",
+       [&](const fs::path& d) {
+         Put(d / "q.ini", "[ZanduPelix]\r\nLeft=1\r\n[Other\r\nTop=7\r\n");
+         return d / "q.ini";
+       },
+       "3|written",
+       [&](const fs::path& d) {
+         EXPECT_EQ(Slurp(d / "q.ini"), "[ZanduPelix]\r\nLeft=1\r\nTop=5\r\n[Other\r\nTop=7\r\n");
+       }},
+      {"a named pipe",
+       [&](const fs::path& d) {
+         ::mkfifo((d / "q.ini").c_str(), 0644);
+         return d / "q.ini";
+       },
+       "3|refused",
+       [&](const fs::path& d) { EXPECT_TRUE(fs::is_fifo(fs::symlink_status(d / "q.ini"))); }},
+      {"a link to a named pipe",
+       [&](const fs::path& d) {
+         ::mkfifo((d / "pipe").c_str(), 0644);
+         fs::create_symlink("pipe", d / "q.ini");
+         return d / "q.ini";
+       },
+       "3|refused",
+       [&](const fs::path& d) {
+         EXPECT_TRUE(fs::is_symlink(d / "q.ini"));
+         EXPECT_TRUE(fs::is_fifo(d / "pipe"));
+       }},
+      {"a folder",
+       [&](const fs::path& d) {
+         fs::create_directory(d / "q.ini");
+         return d / "q.ini";
+       },
+       "3|refused", [&](const fs::path& d) { EXPECT_TRUE(fs::is_directory(d / "q.ini")); }},
+      {"a link to a file in another folder",
+       [&](const fs::path& d) {
+         fs::create_directory(d / "real");
+         Put(d / "real" / "q.ini", ours);
+         fs::create_symlink("real/q.ini", d / "q.ini");
+         return d / "q.ini";
+       },
+       "1|written",
+       [&](const fs::path& d) {
+         EXPECT_TRUE(fs::is_symlink(d / "q.ini"));
+         EXPECT_EQ(Slurp(d / "real" / "q.ini"), "[ZanduPelix]\r\nTop=5\r\n");
+         EXPECT_EQ(std::distance(fs::directory_iterator(d / "real"), {}), 1) << "no temp left";
+       }},
+      {"a link whose file is missing in a folder that exists",
+       [&](const fs::path& d) {
+         fs::create_directory(d / "real");
+         fs::create_symlink("real/q.ini", d / "q.ini");
+         return d / "q.ini";
+       },
+       "3|written",
+       [&](const fs::path& d) {
+         EXPECT_TRUE(fs::is_symlink(d / "q.ini"));
+         EXPECT_EQ(Slurp(d / "real" / "q.ini"), "[ZanduPelix]\r\nTop=5\r\n");
+       }},
+      {"a link into a folder that is gone",
+       [&](const fs::path& d) {
+         fs::create_symlink("gone/q.ini", d / "q.ini");
+         return d / "q.ini";
+       },
+       "3|refused",
+       [&](const fs::path& d) {
+         EXPECT_EQ(fs::read_symlink(d / "q.ini"), "gone/q.ini");
+         EXPECT_FALSE(fs::exists(d / "gone"));
+       }},
+      {"a file its owner made read-only",
+       [&](const fs::path& d) {
+         Put(d / "q.ini", ours);
+         fs::permissions(d / "q.ini", fs::perms(0444));
+         return d / "q.ini";
+       },
+       "1|refused",
+       [&](const fs::path& d) {
+         EXPECT_EQ(Slurp(d / "q.ini"), ours);
+         EXPECT_EQ(fs::status(d / "q.ini").permissions(), fs::perms(0444));
+       }},
+      {"a link to a read-only file",
+       [&](const fs::path& d) {
+         Put(d / "real.ini", ours);
+         fs::permissions(d / "real.ini", fs::perms(0400));
+         fs::create_symlink("real.ini", d / "q.ini");
+         return d / "q.ini";
+       },
+       "1|refused", [&](const fs::path& d) { EXPECT_EQ(Slurp(d / "real.ini"), ours); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path path = c.make(dir.path());
+    EXPECT_EQ(ReadThenWrite(path), c.outcome);
+    c.check(dir.path());
+  }
+}
+
+TEST(Profile, AFileOfExactlyTheSizeLimitIsWrittenAndOneByteMoreIsNot) {
+  for (const std::size_t size : {ProfileFile::kMaxBytes, ProfileFile::kMaxBytes + 1}) {
+    SCOPED_TRACE(size);
+    TempDir dir;
+    const std::string head = "[ZanduPelix]\r\nTop=1\r\n;";
+    const std::string text = head + std::string(size - head.size() - 2, 'x') + "\r\n";
+    ASSERT_EQ(text.size(), size);
+    const ProfileFile file(dir / "qelmlobby.ini");
+    Put(file.Path(), text);
+    const bool written = !file.WriteString(kSection, "Top", "2");
+    EXPECT_EQ(written, size == ProfileFile::kMaxBytes);
+    std::string expected = text;
+    if (written) expected.replace(expected.find("Top=1"), 5, "Top=2");
+    EXPECT_EQ(Slurp(file.Path()), expected);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "tests/client/client_harness.h"
 #include "tests/support/temp_dir.h"
@@ -89,10 +90,28 @@ TEST(Connection, SocketClosedEndsTheProgramAndAFullTableSaysSoFirst) {
   w.session.sockInfo("Socket Closed");
   EXPECT_EQ(w.shell.windowsClosed, 1);
 
+  // The table says its last and closes before the window's next tick: what it said is
+  // handled, in order, before the window closes for the close.
   Window full;
-  full.receive({"CMD_full+"});
+  full.session.processparams({"Cy", "127.0.0.1", "false"});
+  full.session.bytesReceived("CMD_full+\xFF");
+  full.session.sockInfo("Socket Closed");
+  EXPECT_EQ(full.shell.windowsClosed, 0);
+  EXPECT_TRUE(full.session.dispatchBusy()) << "the window's timer must come to close it";
+  full.pump();
   EXPECT_EQ(full.shell.boxes, Lines{"Game is full"});
   EXPECT_EQ(full.shell.windowsClosed, 1);
+
+  Window removed;
+  removed.login(3, "Cy");
+  removed.session.bytesReceived(net::to_players::chat({1, "Ann chats: bye now|clNavy"}) +
+                                net::to_players::chat({1, "Ann chats: and out|clNavy"}));
+  removed.session.sockInfo("Socket Closed");
+  EXPECT_EQ(removed.shell.windowsClosed, 0);
+  removed.pump();
+  EXPECT_EQ(removed.lastChat(), "Ann chats:  and out");
+  EXPECT_EQ(removed.shell.windowsClosed, 1);
+  EXPECT_FALSE(removed.session.dispatchBusy());
 }
 
 TEST(Dispatch, ATickTakesWhatWaitsWithinItsBudgetAndUnreadableOnesAreDroppedQuietly) {
@@ -301,6 +320,7 @@ TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
                    "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clnavy\r\nPhrase3=Oops!\r\n"
                    "ChatterSounds=true\r\nLeft=40\r\n");
   Window w;
+  w.shell.bounds = {40, 3, 792, 580};  // where the window goes: its minimum width is 792
   w.session.useSettingsFile(SettingsFile(ProfileFile(file)));
   w.session.processparams({"Ann", "x", "false"});
   w.session.PostWordsinChatBox1Click();  // before the login: memory only
@@ -316,13 +336,42 @@ TEST(Settings, ReadAtTheOwnLoginAndWrittenOnlyAfterwards) {
   // Closing where the settings put the window writes nothing; a maximised one is stored
   // 15 smaller.
   const auto written = std::filesystem::last_write_time(file);
-  w.session.FormClose({40, 3, 790, 580}, 1920, 1080);
+  w.session.FormClose({40, 3, 792, 580}, 1920, 1080);
   EXPECT_EQ(std::filesystem::last_write_time(file), written);
   w.session.FormClose({0, 0, 1930, 1090}, 1920, 1080);
   const std::string text = zp::testing::Slurp(file);
   EXPECT_NE(text.find("Width=1915\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Height=1075\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Textcolor=clNavy\r\n"), std::string::npos) << text;
+}
+
+TEST(Settings, EveryMenuSwitchIsInTheFileRightAfterItIsSwitched) {
+  struct Case {
+    const char* key;
+    std::function<void(ClientSession&)> switchIt;
+    const char* stored;
+  };
+  const std::vector<Case> cases = {
+      {"Playsounds", [](ClientSession& s) { s.PlaySounds1Click(); }, "false"},
+      {"ChatterSounds", [](ClientSession& s) { s.PlayChatterSounds1Click(); }, "false"},
+      {"Postwordsinchatbox", [](ClientSession& s) { s.PostWordsinChatBox1Click(); }, "true"},
+      {"Turnsound", [](ClientSession& s) { s.setTurnSound(board::TurnSound::New); }, "1"},
+      {"Tiles", [](ClientSession& s) { s.setTiles("contrast"); }, "contrast"},
+      {"Textsize", [](ClientSession& s) { s.textSize(14); }, "14"},
+      {"Textcolor", [](ClientSession& s) { s.textColor(clNavy); }, "clNavy"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    const zp::testing::TempDir dir;
+    const ProfileFile file(dir / "qelmlobby.ini");
+    zp::testing::Put(file.Path(), "[ZanduPelix]\r\n");
+    Window w;
+    w.session.useSettingsFile(SettingsFile(file));
+    w.login(1);
+    ASSERT_EQ(file.ReadString("ZanduPelix", c.key, "<none>"), "<none>");
+    c.switchIt(w.session);
+    EXPECT_EQ(file.ReadString("ZanduPelix", c.key, "<none>"), c.stored);
+  }
 }
 
 TEST(GameStart, TheDialogsFieldsStayInRangeAndStartSendsThem) {

@@ -175,10 +175,29 @@ TEST_F(MainWindow, AFullTableSaysSoAndAJoinThatCannotConnectSaysWhy) {
 }
 
 TEST_F(MainWindow, SettingsWrittenByOneRunAreReadByTheNext) {
+  const std::string path = (dir.path() + "/qelmlobby.ini").toStdString();
+  auto slurp = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  // Another program's spelling of our keys, and no window size at all: a window that was
+  // neither moved nor resized leaves every byte as it was.
+  const std::string another =
+      "[Lobby]\r\nPath=C:\\Games\\lobby\r\nList=a,b\r\n; kept\r\n"
+      "[ZanduPelix]\r\nPlaysounds=FALSE\r\nTextsize=12\r\n";
+  std::ofstream(path, std::ios::binary) << another;
   {
-    std::ofstream out((dir.path() + "/qelmlobby.ini").toStdString(), std::ios::binary);
-    out << "[Lobby]\r\nPath=C:\\Games\\lobby\r\nList=a,b\r\n; kept\r\n";
+    Copy unmoved(dir.path(), 0, true);
+    unmoved.window->processparams({"Ann", "x", "true"});
+    ASSERT_TRUE(waitUntil([&] { return unmoved.chatText().contains("You are Connected."); }));
+    ASSERT_TRUE(unmoved.window->session().settings().Playsounds);
+    unmoved.window->close();
+    EXPECT_FALSE(unmoved.window->isVisible());
   }
+  EXPECT_EQ(slurp(), another);
+
+  std::ofstream(path, std::ios::binary)
+      << "[Lobby]\r\nPath=C:\\Games\\lobby\r\nList=a,b\r\n; kept\r\n";
   {
     Copy first(dir.path(), 0, true);
     first.window->processparams({"Ann", "x", "true"});
@@ -186,8 +205,7 @@ TEST_F(MainWindow, SettingsWrittenByOneRunAreReadByTheNext) {
     first.window->session().textSize(12);
     first.window->session().PostWordsinChatBox1Click();
   }
-  std::ifstream in((dir.path() + "/qelmlobby.ini").toStdString(), std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  const std::string text = slurp();
   EXPECT_EQ(text.rfind("[Lobby]\r\nPath=C:\\Games\\lobby\r\nList=a,b\r\n; kept\r\n", 0), 0u)
       << text;
 

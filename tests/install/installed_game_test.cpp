@@ -187,13 +187,17 @@ class InstalledGame : public ::testing::Test {
     EXPECT_EQ(game_.exitCode(), 0) << game_.readAllStandardError().toStdString();
   }
 
-  // The per-user data folder as a desktop names it: ~/.local/share/zandupelix.
+  // The per-user data folder as a desktop names it: ~/.local/share/zandupelix. The tally is
+  // written at every exit; the settings only once something changed (a window closed where
+  // it opened writes none), and then there too.
   void expectPlayersFilesInTheirDataFolder() {
     const QDir data(home_ + QStringLiteral("/.local/share/zandupelix"));
-    QFile settings(data.filePath(QStringLiteral("qelmlobby.ini")));
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << text(settings.fileName());
-    EXPECT_TRUE(settings.readAll().contains("[ZanduPelix]"));
     EXPECT_TRUE(QFileInfo(data.filePath(QStringLiteral("ZanduPelixtally.tld"))).size() > 0);
+    QFile settings(data.filePath(QStringLiteral("qelmlobby.ini")));
+    if (settings.exists()) {
+      ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << text(settings.fileName());
+      EXPECT_TRUE(settings.readAll().contains("[ZanduPelix]"));
+    }
   }
 
   QTemporaryDir root_;
