@@ -123,6 +123,13 @@ LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent)
   if (edit_name->text().isEmpty()) edit_name->setFocus();
 }
 
+LobbyWindow::~LobbyWindow() {
+  // The children go after this window's own part: their last signals (the name field losing
+  // the focus, the selection emptied) must not reach it.
+  edit_name->disconnect(this);
+  grid_tables->selectionModel()->disconnect(this);
+}
+
 std::optional<net::HostPort> LobbyWindow::selectedTable() const {
   const QModelIndexList rows = grid_tables->selectionModel()->selectedRows();
   if (rows.isEmpty()) return std::nullopt;

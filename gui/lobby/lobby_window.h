@@ -23,6 +23,7 @@ class LobbyWindow : public QWidget {
 
  public:
   explicit LobbyWindow(lobby::Lobby& lobby, QWidget* parent = nullptr);
+  ~LobbyWindow() override;
 
   // The selected table, if any.
   std::optional<net::HostPort> selectedTable() const;
