@@ -29,11 +29,26 @@ std::vector<net::HostPort> readAddressList(std::string_view text, std::uint16_t 
 std::string addressListText(const std::vector<net::HostPort>& addresses) {
   std::string text;
   for (const net::HostPort& where : addresses) {
+    const std::string address = net::hostPortText(where);
+    // What would not read back is not written.
+    if (text.size() + 1 + address.size() > client::ProfileText::kMaxValue) break;
     if (!text.empty()) text += ' ';
-    text += net::hostPortText(where);
+    text += address;
   }
   return text;
 }
+
+namespace {
+std::string tableKey(std::size_t n) {
+  return "Table" + std::to_string(n);
+}
+// A key that is missing gives back whichever fallback it is given.
+std::optional<std::string> readKey(const client::ProfileText& text, const std::string& key) {
+  std::string value = text.ReadString(kLobbySection, key, "a");
+  if (value == "a" && text.ReadString(kLobbySection, key, "b") == "b") return std::nullopt;
+  return value;
+}
+}  // namespace
 
 LobbySettings readLobbySettings(const client::ProfileFile& file) {
   const client::ProfileText text = file.Read();
@@ -41,15 +56,29 @@ LobbySettings readLobbySettings(const client::ProfileFile& file) {
   settings.name = cleanName(text.ReadString(kLobbySection, "Name", ""));
   settings.directories =
       readAddressList(text.ReadString(kLobbySection, "Directory", ""), kDirectoryPort);
-  settings.tables = readAddressList(text.ReadString(kLobbySection, "Tables", ""), kTablePort);
+  for (std::size_t n = 1; settings.tables.size() < kMaxAddedTables; ++n) {
+    const std::optional<std::string> value = readKey(text, tableKey(n));
+    if (!value) break;
+    const auto where = net::parseHostPort(*value, kTablePort);
+    if (where &&
+        std::find(settings.tables.begin(), settings.tables.end(), *where) == settings.tables.end())
+      settings.tables.push_back(*where);
+  }
   return settings;
 }
 
 std::optional<std::string> writeLobbySettings(const client::ProfileFile& file,
                                               const LobbySettings& settings) {
-  return file.WriteStrings(kLobbySection, {{"Name", cleanName(settings.name)},
-                                           {"Directory", addressListText(settings.directories)},
-                                           {"Tables", addressListText(settings.tables)}});
+  std::vector<std::pair<std::string, std::string>> keys = {
+      {"Name", cleanName(settings.name)}, {"Directory", addressListText(settings.directories)}};
+  const std::size_t count = std::min(settings.tables.size(), kMaxAddedTables);
+  for (std::size_t n = 1; n <= count; ++n)
+    keys.emplace_back(tableKey(n), net::hostPortText(settings.tables[n - 1]));
+  // The keys of a longer list written before are emptied, up to the first missing one.
+  const client::ProfileText text = file.Read();
+  for (std::size_t n = count + 1; readKey(text, tableKey(n)); ++n)
+    keys.emplace_back(tableKey(n), "");
+  return file.WriteStrings(kLobbySection, keys);
 }
 
 }  // namespace zp::lobby

@@ -18,16 +18,23 @@ inline constexpr std::string_view kLobbySection = "ZanduPelixLobby";
 //   [ZanduPelixLobby]
 //   Name=Ann
 //   Directory=dir.example.org:7771 [2001:db8::7]:7771
-//   Tables=192.168.1.20:7772 club.example.org:7800
-// A key holds one line, so a list is its addresses as HOST:PORT ([IPv6]:PORT) separated by
-// blanks, which no address holds; commas are read as blanks too, for a hand-edited file.
-// An address that does not read is skipped.
+//   Table1=192.168.1.20:7772
+//   Table2=club.example.org:7800
+// Addresses are written HOST:PORT ([IPv6]:PORT). The few directories share one key,
+// separated by blanks, which no address holds (commas are read as blanks too, for a
+// hand-edited file); a key's value is read up to 2047 bytes, so directories past that are
+// not kept. The added tables, which may be many, take a key each, numbered from 1; reading
+// stops at the first number missing, and a list grown shorter leaves its old keys empty
+// (a key cannot be taken out of the file one at a time). An address that does not read is
+// skipped.
 struct LobbySettings {
   std::string name;
   std::vector<net::HostPort> directories;
-  std::vector<net::HostPort> tables;  // added by address
+  std::vector<net::HostPort> tables;  // added by address, at most kMaxAddedTables
   bool operator==(const LobbySettings&) const = default;
 };
+
+inline constexpr std::size_t kMaxAddedTables = 1000;
 
 std::vector<net::HostPort> readAddressList(std::string_view text, std::uint16_t defaultPort);
 std::string addressListText(const std::vector<net::HostPort>& addresses);

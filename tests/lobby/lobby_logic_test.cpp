@@ -63,8 +63,9 @@ TEST(LobbySettings, ItsOwnSectionComesAndGoesWithoutTouchingAnyOther) {
   const client::ProfileFile file(dir / "qelmlobby.ini");
   EXPECT_EQ(readLobbySettings(file), LobbySettings{});
 
-  const LobbySettings settings{
-      "Ann", {{"dir.example.org", 7771}, {"2001:db8::7", 7771}}, {{"192.168.1.20", 7772}}};
+  const LobbySettings settings{"Ann",
+                               {{"dir.example.org", 7771}, {"2001:db8::7", 7771}},
+                               {{"192.168.1.20", 7772}, {"club.example.org", 7800}}};
   ASSERT_FALSE(writeLobbySettings(file, settings));
   const std::string written = Slurp(dir / "qelmlobby.ini");
   EXPECT_EQ(written.substr(0, others.size()), others) << "every byte before ours as it was";
@@ -72,7 +73,8 @@ TEST(LobbySettings, ItsOwnSectionComesAndGoesWithoutTouchingAnyOther) {
             "[ZanduPelixLobby]\r\n"
             "Name=Ann\r\n"
             "Directory=dir.example.org:7771 [2001:db8::7]:7771\r\n"
-            "Tables=192.168.1.20:7772\r\n");
+            "Table1=192.168.1.20:7772\r\n"
+            "Table2=club.example.org:7800\r\n");
   EXPECT_EQ(readLobbySettings(file), settings);
   // The game reads its own keys as before.
   EXPECT_EQ(file.ReadString("ZanduPelix", "Textsize", "8"), "12");
@@ -84,7 +86,7 @@ TEST(LobbySettings, ItsOwnSectionComesAndGoesWithoutTouchingAnyOther) {
 
   // A smaller list: the section is rewritten in place, the rest still untouched.
   LobbySettings fewer = settings;
-  fewer.tables.clear();
+  fewer.tables.erase(fewer.tables.begin());
   fewer.name = "Ann+Bob";  // cleaned as the game cleans a name
   ASSERT_FALSE(writeLobbySettings(file, fewer));
   fewer.name = "AnnBob";
@@ -92,6 +94,30 @@ TEST(LobbySettings, ItsOwnSectionComesAndGoesWithoutTouchingAnyOther) {
   const std::string after = Slurp(dir / "qelmlobby.ini");
   EXPECT_EQ(after.substr(0, after.find("[ZanduPelixLobby]")),
             std::string(others).replace(others.find("Top=40"), 6, "Top=55"));
+  EXPECT_NE(after.find("Table1=club.example.org:7800\r\nTable2=\r\n"), std::string::npos);
+}
+
+TEST(LobbySettings, KeepsManyAddedTablesAndReadsAHandEditedSection) {
+  TempDir dir;
+  const client::ProfileFile file(dir / "qelmlobby.ini");
+  LobbySettings many{"Ann", {}, {}};
+  for (int n = 0; n < 300; ++n)
+    many.tables.push_back({"table" + std::to_string(n) + ".club.example.org", 7772});
+  ASSERT_FALSE(writeLobbySettings(file, many));
+  EXPECT_EQ(readLobbySettings(file), many);
+
+  Put(dir / "qelmlobby.ini",
+      "[zandupelixlobby]\n"
+      "name = Bob\n"
+      "directory=a.example, b.example:80\n"
+      "Table1=10.0.0.1\n"
+      "Table2=\n"             // emptied: skipped
+      "Table3=not a table\n"  // skipped
+      "Table4=[::1]:7800\n"
+      "Table6=10.0.0.6\n");  // after a gap: not read
+  EXPECT_EQ(readLobbySettings(file), (LobbySettings{"Bob",
+                                                    {{"a.example", 7771}, {"b.example", 80}},
+                                                    {{"10.0.0.1", 7772}, {"::1", 7800}}}));
 }
 
 TEST(GameLinks, MatchesLinksToTheGamesStartedInTheirOrder) {
