@@ -184,14 +184,14 @@ void Lobby::save() {
 }
 
 void Lobby::listChanged() {
-  updateRegistration();
-  emit statusChanged();
   // Answers come in bursts: the window redraws once per burst.
   if (rowsPending_) return;
   rowsPending_ = true;
   QTimer::singleShot(0, this, [this] {
     rowsPending_ = false;
+    updateRegistration();
     emit rowsChanged();
+    emit statusChanged();
   });
 }
 

@@ -90,7 +90,7 @@ void TableFinder::setDirectories(const std::vector<net::HostPort>& directories) 
     shell_.cancel(*gone.ask);
   }
   directories_ = std::move(kept);
-  rebuild();
+  changed();
 }
 
 void TableFinder::setAdded(const std::vector<net::HostPort>& tables) {
@@ -102,7 +102,7 @@ void TableFinder::setAdded(const std::vector<net::HostPort>& tables) {
   for (const net::HostPort& where : added_) wanted.push_back(keyOf(where));
   if (thisComputer_) wanted.push_back(keyOf(*thisComputer_));
   keepAsked(wanted);
-  rebuild();
+  changed();
 }
 
 void TableFinder::setThisComputer(std::optional<net::HostPort> table) {
@@ -111,7 +111,7 @@ void TableFinder::setThisComputer(std::optional<net::HostPort> table) {
   for (const net::HostPort& where : added_) wanted.push_back(keyOf(where));
   if (thisComputer_) wanted.push_back(keyOf(*thisComputer_));
   keepAsked(wanted);
-  rebuild();
+  changed();
 }
 
 // Forgets the tables no source names any more, with their asks under way.
@@ -158,10 +158,19 @@ void TableFinder::tick(std::int64_t nowMs) {
   std::vector<int> late;
   for (const auto& [ask, pending] : pending_)
     if (pending.deadline <= nowMs) late.push_back(ask);
+  // All of them first, then the list once: a round of silent tables ends in one go.
   for (const int ask : late) {
     shell_.cancel(ask);
-    askFailed(ask, false);
+    if (Asked* asked = askedFor(ask)) {
+      asked->ask.reset();
+      asked->outcome = Outcome::kSilent;
+    } else if (Directory* directory = directoryFor(ask)) {
+      directory->ask.reset();
+      directory->outcome = Outcome::kSilent;
+    }
+    pending_.erase(ask);
   }
+  if (!late.empty()) changed();
   if (!nextRound_ || nowMs >= *nextRound_) refresh(nowMs);
 }
 
@@ -182,7 +191,7 @@ TableFinder::Directory* TableFinder::directoryFor(int ask) {
 
 void TableFinder::settle(int ask) {
   pending_.erase(ask);
-  rebuild();
+  changed();
 }
 
 void TableFinder::tableAnswered(int ask, const net::TableInfo& info) {
@@ -240,7 +249,19 @@ std::optional<net::TableInfo> TableFinder::thisComputersTable() const {
   return asked->second.info;
 }
 
-void TableFinder::rebuild() {
+void TableFinder::changed() {
+  if (stale_) return;
+  stale_ = true;
+  shell_.listChanged();
+}
+
+const std::vector<TableRow>& TableFinder::rows() const {
+  if (stale_) rebuild();
+  return rows_;
+}
+
+void TableFinder::rebuild() const {
+  stale_ = false;
   struct Merged {
     TableRow row;
     std::optional<net::TableInfo> listedNow;   // from a directory that answered last time
@@ -296,11 +317,7 @@ void TableFinder::rebuild() {
     }
     rows.push_back(std::move(row));
   }
-  std::vector<DirectoryStatus> statuses = directories();
-  if (rows == rows_ && statuses == statuses_) return;
   rows_ = std::move(rows);
-  statuses_ = std::move(statuses);
-  shell_.listChanged();
 }
 
 }  // namespace zp::lobby

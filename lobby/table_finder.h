@@ -69,7 +69,8 @@ class FinderShell {
   virtual void askDirectory(int ask, const net::HostPort& where) = 0;
   // The finder has given up on the ask: drop its connection, report nothing more.
   virtual void cancel(int ask) = 0;
-  // rows() or directories() changed.
+  // rows() or directories() may have changed since they were last read; said once until
+  // they are read again.
   virtual void listChanged() = 0;
 };
 
@@ -109,7 +110,8 @@ class TableFinder {
   // `nobodyListens`: the connection was refused, so no table runs there.
   void askFailed(int ask, bool nobodyListens);
 
-  const std::vector<TableRow>& rows() const { return rows_; }
+  // Merged when read after a change: a burst of answers costs one merge, not one each.
+  const std::vector<TableRow>& rows() const;
   std::vector<DirectoryStatus> directories() const;
   // The table on this computer as it last answered, while it answers.
   std::optional<net::TableInfo> thisComputersTable() const;
@@ -142,7 +144,8 @@ class TableFinder {
   Asked* askedFor(int ask);
   Directory* directoryFor(int ask);
   void settle(int ask);
-  void rebuild();
+  void changed();
+  void rebuild() const;
 
   FinderShell& shell_;
   std::vector<Directory> directories_;
@@ -152,8 +155,8 @@ class TableFinder {
   std::map<int, Pending> pending_;
   int nextAsk_ = 1;
   std::optional<std::int64_t> nextRound_;
-  std::vector<TableRow> rows_;
-  std::vector<DirectoryStatus> statuses_;
+  mutable std::vector<TableRow> rows_;
+  mutable bool stale_ = false;
 };
 
 }  // namespace zp::lobby

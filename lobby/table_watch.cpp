@@ -19,6 +19,8 @@ TableWatch::TableWatch(QObject* parent) : QObject(parent), finder_(*this) {
   clock_.start();
   tick_.setInterval(kTickMs);
   QObject::connect(&tick_, &QTimer::timeout, this, [this] { finder_.tick(clock_.elapsed()); });
+  opener_.setInterval(0);
+  QObject::connect(&opener_, &QTimer::timeout, this, &TableWatch::openSome);
 }
 
 TableWatch::~TableWatch() {
@@ -31,15 +33,30 @@ void TableWatch::start() {
 }
 
 void TableWatch::askTable(int ask, const net::HostPort& where) {
-  open(ask, where, false);
+  queue(ask, where, false);
 }
 
 void TableWatch::askDirectory(int ask, const net::HostPort& where) {
-  open(ask, where, true);
+  queue(ask, where, true);
 }
 
 void TableWatch::cancel(int ask) {
+  std::erase_if(queued_, [ask](const Queued& q) { return q.ask == ask; });
   drop(ask);
+}
+
+void TableWatch::queue(int ask, const net::HostPort& where, bool directory) {
+  queued_.push_back(Queued{ask, where, directory});
+  if (!opener_.isActive()) opener_.start();
+}
+
+void TableWatch::openSome() {
+  for (int n = 0; n < kOpensPerTurn && !queued_.empty(); ++n) {
+    const Queued next = std::move(queued_.front());
+    queued_.pop_front();
+    open(next.ask, next.where, next.directory);
+  }
+  if (queued_.empty()) opener_.stop();
 }
 
 void TableWatch::open(int ask, const net::HostPort& where, bool directory) {

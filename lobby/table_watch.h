@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 
@@ -27,6 +28,9 @@ class TableWatch : public QObject, private FinderShell {
   // A table's answer is a few hundred bytes; a directory's list of 10,000 tables some MB.
   static constexpr qint64 kMaxTableBytes = 64 * 1024;
   static constexpr qint64 kMaxDirectoryBytes = 16 * 1024 * 1024;
+  // Connections opened in one turn of the event loop: a round of many tables is spread over
+  // a few turns, so the window never waits for all of them at once.
+  static constexpr int kOpensPerTurn = 16;
 
   explicit TableWatch(QObject* parent = nullptr);
   ~TableWatch() override;
@@ -47,6 +51,8 @@ class TableWatch : public QObject, private FinderShell {
   void askDirectory(int ask, const net::HostPort& where) override;
   void cancel(int ask) override;
   void listChanged() override { emit changed(); }
+  void queue(int ask, const net::HostPort& where, bool directory);
+  void openSome();
   void open(int ask, const net::HostPort& where, bool directory);
   void received(int ask);
   void failed(int ask, bool refused);
@@ -57,6 +63,13 @@ class TableWatch : public QObject, private FinderShell {
   QElapsedTimer clock_;
   QTimer tick_;
   std::unordered_map<int, std::unique_ptr<Ask>> asks_;
+  struct Queued {
+    int ask;
+    net::HostPort where;
+    bool directory;
+  };
+  std::deque<Queued> queued_;
+  QTimer opener_;
 };
 
 }  // namespace zp::lobby

@@ -42,9 +42,14 @@ int serveTables() {
         }
         QObject::connect(socket, &QTcpSocket::readyRead, [socket, n] {
           if (!socket->readAll().contains("CMD_tableinfo+")) return;
-          const std::string answer = zp::net::to_players::tableinfo(
-              {"Table " + std::to_string(n), "1.0.15", n % 2 == 1, 110, 70, n % 3,
-               {"Ann", n % 2 ? "Tobo" : "", "", ""}});
+          const std::string answer =
+              zp::net::to_players::tableinfo({"Table " + std::to_string(n),
+                                              "1.0.15",
+                                              n % 2 == 1,
+                                              110,
+                                              70,
+                                              n % 3,
+                                              {"Ann", n % 2 ? "Tobo" : "", "", ""}});
           socket->write(answer.data(), static_cast<qint64>(answer.size()));
           socket->disconnectFromHost();
         });
@@ -143,7 +148,7 @@ int main(int argc, char* argv[]) {
     asking += row.state == zp::lobby::TableState::kAsking;
     known += row.state == zp::lobby::TableState::kKnown;
   }
-  std::printf("rows %zu known %d asking %d\n", lobby.rows().size(), known, asking);
+  std::printf("rows: %zu, answering %d, still asking %d\n", lobby.rows().size(), known, asking);
   std::printf("tables: %d added, %d answer, %d accept and never answer; %d rounds of %lld ms\n",
               kTables, kTables / 2, kTables / 2, rounds,
               static_cast<long long>(zp::lobby::kRefreshMs));

@@ -23,15 +23,20 @@ void TableRowsModel::show(const std::vector<lobby::TableRow>& rows) {
     rows_.erase(rows_.begin() + i);
     endRemoveRows();
   }
+  // One notice for all the rows that changed: the sorted view sorts once, not per row.
+  int firstChanged = -1;
+  int lastChanged = -1;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     auto it = wanted.find(keyOf(rows_[i]));
     if (!(*it->second == rows_[i])) {
       rows_[i] = *it->second;
-      const int r = static_cast<int>(i);
-      emit dataChanged(index(r, 0), index(r, lobby::kColumns - 1));
+      if (firstChanged < 0) firstChanged = static_cast<int>(i);
+      lastChanged = static_cast<int>(i);
     }
     wanted.erase(it);
   }
+  if (firstChanged >= 0)
+    emit dataChanged(index(firstChanged, 0), index(lastChanged, lobby::kColumns - 1));
   std::vector<const lobby::TableRow*> added;
   for (const lobby::TableRow& row : rows)
     if (wanted.count(keyOf(row))) added.push_back(&row);

@@ -80,6 +80,8 @@ TEST(TableFinder, MergesTheThreeSourcesIntoOneRowPerTable) {
   finder.tableAnswered(shell.askFor(kHere), table("Here", {"Ann", "Tobo", "", ""}));
   finder.tableAnswered(shell.askFor({"10.0.0.5", 7772}), table("Five", {"Bob"}, true, 2));
   finder.askFailed(shell.askFor({"club.example", 7800}), false);
+  // A burst of answers is told once, until the list is read.
+  EXPECT_EQ(shell.changes, 1);
 
   struct Expected {
     HostPort where;
@@ -250,6 +252,7 @@ TEST(TableFinder, ATableRemovedByThePlayerGoesWithItsAsk) {
   finder.setAdded({kept, removed});
   finder.refresh(0);
   const int ask = shell.askFor(removed);
+  ASSERT_EQ(finder.rows().size(), 2u);
   const int changes = shell.changes;
   finder.setAdded({kept});
   EXPECT_EQ(shell.cancelled, std::vector<int>{ask});
