@@ -59,6 +59,7 @@ LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent)
   grid_tables->setSortingEnabled(true);
   grid_tables->sortByColumn(static_cast<int>(Column::kName), Qt::AscendingOrder);
   grid_tables->verticalHeader()->hide();
+  grid_tables->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   grid_tables->setWordWrap(false);
   grid_tables->setAlternatingRowColors(true);
   QHeaderView* header = grid_tables->horizontalHeader();

@@ -85,6 +85,8 @@ QVariant TableRowsModel::data(const QModelIndex& index, int role) const {
     case kSortRole:
       if (column == Column::kFreeSeats) return known ? lobby::freeSeats(*row->info) : -1;
       if (column == Column::kSpectators) return known ? row->info->spectators : -1;
+      // A table that never said its name goes after the named ones.
+      if (column == Column::kName && !row->info) return QStringLiteral("\uFFFF");
       return gui::shownText(lobby::columnText(*row, column)).toCaseFolded();
     case kAddressRole:
       return QString::fromStdString(net::hostPortText(row->where));
