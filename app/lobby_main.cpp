@@ -84,6 +84,11 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("zandupelix-lobby"));
   QApplication::setQuitOnLastWindowClosed(false);  // the lobby first withdraws a hosted table
+  // Before anything is written: a stop from outside then always ends the lobby cleanly.
+  zp::lobby_gui::LobbyWindow* shown = nullptr;
+  onQuitSignals(&app, [&shown] {
+    if (shown) shown->close();
+  });
 
   zp::lobby::LobbyOptions options{zp::app::playerSettingsFile(), directories, tablePort(),
                                   zp::lobby::lobbyLinkPort(), zp::lobby::findGameProgram()};
@@ -91,7 +96,7 @@ int main(int argc, char* argv[]) {
   zp::lobby_gui::LobbyWindow window(lobby);
   auto stop = [&lobby] { lobby.stop([] { QCoreApplication::quit(); }); };
   QObject::connect(&window, &zp::lobby_gui::LobbyWindow::closed, &lobby, stop);
-  onQuitSignals(&app, [&window] { window.close(); });
+  shown = &window;
   lobby.start();
   window.show();
   return app.exec();
