@@ -33,7 +33,7 @@ asan: deps $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 
 run: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix zandupelix-server
+	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix zandupelix-server zandupelix-lobby
 	$(RELEASE)/app/zandupelix $(RUN_ARGS)
 
 # libdbus, which Qt loads for the desktop's services, keeps one buffer for the process.

@@ -211,7 +211,7 @@ TEST_F(InstalledGame, PutsEachFileWhereDesktopsLookForIt) {
   EXPECT_EQ(text(QDir(bin_)
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name)
                      .join(QLatin1Char(' '))),
-            "zandupelix zandupelix-directory zandupelix-pack zandupelix-server");
+            "zandupelix zandupelix-directory zandupelix-lobby zandupelix-pack zandupelix-server");
   for (const QString& program : QDir(bin_).entryList(QDir::Files))
     EXPECT_TRUE(QFileInfo(bin_ + QLatin1Char('/') + program).isExecutable()) << text(program);
 
@@ -226,6 +226,13 @@ TEST_F(InstalledGame, PutsEachFileWhereDesktopsLookForIt) {
                            "Exec=zandupelix", "Icon=zandupelix", "Terminal=false"})
     EXPECT_TRUE(lines.contains(QLatin1String(line))) << line;
 
+  QFile lobbyEntry(share + QStringLiteral("/applications/zandupelix-lobby.desktop"));
+  ASSERT_TRUE(lobbyEntry.open(QIODevice::ReadOnly | QIODevice::Text));
+  const QStringList lobbyLines = QString::fromUtf8(lobbyEntry.readAll()).split(QLatin1Char('\n'));
+  for (const char* line : {"[Desktop Entry]", "Type=Application", "Name=Zandu Pelix Lobby",
+                           "Exec=zandupelix-lobby", "Icon=zandupelix", "Terminal=false"})
+    EXPECT_TRUE(lobbyLines.contains(QLatin1String(line))) << line;
+
   // Each picture is as big as the folder it sits in says, or desktops scale it wrongly.
   for (const int size : {16, 32, 48, 64, 128, 256}) {
     const QString icon =
@@ -234,6 +241,56 @@ TEST_F(InstalledGame, PutsEachFileWhereDesktopsLookForIt) {
     EXPECT_EQ(reader.size(), QSize(size, size)) << text(icon);
   }
   EXPECT_TRUE(QFile::exists(share + QStringLiteral("/icons/hicolor/scalable/apps/zandupelix.svg")));
+}
+
+// The installed lobby answers as a program does and keeps its settings in the file the
+// installed game uses, in the player's data folder, in a section of its own.
+TEST_F(InstalledGame, TheLobbySharesTheGamesSettingsFile) {
+  QProcess version;
+  version.start(bin_ + QStringLiteral("/zandupelix-lobby"), {QStringLiteral("--version")});
+  ASSERT_TRUE(version.waitForFinished(10000));
+  EXPECT_EQ(text(QString::fromUtf8(version.readAllStandardOutput())),
+            "zandupelix-lobby " + std::string(zp::kGameVersion) + "\n");
+  EXPECT_EQ(version.exitCode(), 0);
+
+  QProcess lobby;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const QString& name : env.keys())
+    if (name.startsWith(QLatin1String("XDG_"))) env.remove(name);
+  env.remove(QStringLiteral("DISPLAY"));
+  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  env.insert(QStringLiteral("HOME"), home_);
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("ZANDUPELIX_PORT"), QString::number(freePort()));
+  env.insert(QStringLiteral("ZANDUPELIX_LOBBY_PORT"), QString::number(freePort()));
+  lobby.setProcessEnvironment(env);
+  if (kRoot) {
+    lobby.setChildProcessModifier([] {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+        ::_exit(126);
+    });
+  }
+  // A directory given on the command line is remembered at once.
+  lobby.start(bin_ + QStringLiteral("/zandupelix-lobby"),
+              {QStringLiteral("--directory"), QStringLiteral("127.0.0.1:1")});
+  ASSERT_TRUE(lobby.waitForStarted(10000));
+  const QString settings = home_ + QStringLiteral("/.local/share/zandupelix/qelmlobby.ini");
+  const bool written =
+      waitUntil([&] { return QFile::exists(settings) || lobby.state() == QProcess::NotRunning; },
+                10000);
+  ASSERT_TRUE(written && lobby.state() == QProcess::Running)
+      << lobby.readAllStandardError().toStdString();
+  lobby.terminate();
+  ASSERT_TRUE(lobby.waitForFinished(10000));
+  EXPECT_EQ(lobby.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(lobby.exitCode(), 0) << lobby.readAllStandardError().toStdString();
+  QFile file(settings);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray content = file.readAll();
+  EXPECT_TRUE(content.contains("[ZanduPelixLobby]\r\n")) << content.toStdString();
+  EXPECT_TRUE(content.contains("Directory=127.0.0.1:1\r\n")) << content.toStdString();
+  EXPECT_FALSE(QFile::exists(bin_ + QStringLiteral("/qelmlobby.ini")));
 }
 
 // As in /usr/bin: the player may not write where the programs are. The game runs from

@@ -1,0 +1,267 @@
+// The lobby's list without sockets or a clock: the shell records what is asked, the test
+// answers for the network and passes the time.
+#include "lobby/table_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zp::lobby {
+namespace {
+
+using net::HostPort;
+
+class RecordingShell : public FinderShell {
+ public:
+  void askTable(int ask, const HostPort& where) override { tables[ask] = where; }
+  void askDirectory(int ask, const HostPort& where) override { directories[ask] = where; }
+  void cancel(int ask) override { cancelled.push_back(ask); }
+  void listChanged() override { ++changes; }
+
+  // The ask under way for `where`, the last one made.
+  int askFor(const HostPort& where) const {
+    int found = 0;
+    for (const auto& [ask, w] : tables)
+      if (w == where) found = ask;
+    for (const auto& [ask, w] : directories)
+      if (w == where) found = ask;
+    return found;
+  }
+  int asksOf(const HostPort& where) const {
+    int n = 0;
+    for (const auto& [ask, w] : tables) n += w == where;
+    return n;
+  }
+
+  std::map<int, HostPort> tables;
+  std::map<int, HostPort> directories;
+  std::vector<int> cancelled;
+  int changes = 0;
+};
+
+net::TableInfo table(const std::string& name, std::array<std::string, kSeats> seats = {},
+                     bool playing = false, int spectators = 0) {
+  return net::TableInfo{name,       "1.0.15", playing, playing ? 110 : 0, playing ? 70 : 0,
+                        spectators, seats};
+}
+
+net::ListedTable listed(const std::string& address, int port, const std::string& name) {
+  return net::ListedTable{address, port, table(name)};
+}
+
+const TableRow* rowAt(const TableFinder& finder, const HostPort& where) {
+  for (const TableRow& row : finder.rows())
+    if (row.where == where) return &row;
+  return nullptr;
+}
+
+const HostPort kHere{"127.0.0.1", 7772};
+const HostPort kDirA{"dir-a.example", 7771};
+const HostPort kDirB{"dir-b.example", 7771};
+
+TEST(TableFinder, MergesTheThreeSourcesIntoOneRowPerTable) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  finder.setDirectories({kDirA, kDirB});
+  finder.setAdded({{"10.0.0.5", 7772}, {"club.example", 7800}});
+  finder.setThisComputer(kHere);
+  finder.refresh(0);
+  // The directories and the directly asked tables, each once.
+  ASSERT_EQ(shell.directories.size(), 2u);
+  ASSERT_EQ(shell.tables.size(), 3u);
+
+  finder.directoryListed(shell.askFor(kDirA),
+                         {listed("10.0.0.5", 7772, "Listed five"), listed("10.0.0.9", 7772, "Nine"),
+                          listed("127.0.0.1", 7772, "Here, as listed")});
+  finder.directoryListed(shell.askFor(kDirB), {listed("10.0.0.9", 7772, "Nine again"),
+                                               listed("CLUB.example", 7800, "Club")});
+  finder.tableAnswered(shell.askFor(kHere), table("Here", {"Ann", "Tobo", "", ""}));
+  finder.tableAnswered(shell.askFor({"10.0.0.5", 7772}), table("Five", {"Bob"}, true, 2));
+  finder.askFailed(shell.askFor({"club.example", 7800}), false);
+  // A burst of answers is told once, until the list is read.
+  EXPECT_EQ(shell.changes, 1);
+
+  struct Expected {
+    HostPort where;
+    unsigned sources;
+    TableState state;
+    std::string name;
+  };
+  const std::vector<Expected> expected = {
+      // The table's own answer wins over a directory's listing.
+      {kHere, kOnThisComputer | kFromDirectory, TableState::kKnown, "Here"},
+      {{"10.0.0.5", 7772}, kAddedByPlayer | kFromDirectory, TableState::kKnown, "Five"},
+      // Silent when asked directly, but a directory that answered lists it: known. Host
+      // names match without regard to case.
+      {{"club.example", 7800}, kAddedByPlayer | kFromDirectory, TableState::kKnown, "Club"},
+      // Listed by both directories: one row, the first directory's information.
+      {{"10.0.0.9", 7772}, kFromDirectory, TableState::kKnown, "Nine"},
+  };
+  ASSERT_EQ(finder.rows().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(net::hostPortText(expected[i].where));
+    const TableRow& row = finder.rows()[i];
+    EXPECT_EQ(row.where, expected[i].where);
+    EXPECT_EQ(row.sources, expected[i].sources);
+    EXPECT_EQ(row.state, expected[i].state);
+    ASSERT_TRUE(row.info);
+    EXPECT_EQ(row.info->name, expected[i].name);
+  }
+  const TableRow& five = finder.rows()[1];
+  EXPECT_EQ(columnText(five, Column::kPlayers), "Bob");
+  EXPECT_EQ(columnText(five, Column::kFreeSeats), "3");
+  EXPECT_EQ(columnText(five, Column::kSpectators), "2");
+  EXPECT_EQ(columnText(five, Column::kState), "playing");
+  EXPECT_EQ(columnText(finder.rows()[0], Column::kPlayers), "Ann, Tobo");
+  EXPECT_EQ(columnText(finder.rows()[0], Column::kFreeSeats), "2");
+  EXPECT_EQ(columnText(finder.rows()[0], Column::kState), "waiting");
+}
+
+TEST(TableFinder, ATableThatAnswersLateOrNeverIsUnknownAndKeepsItsAddress) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  const HostPort late{"10.0.0.7", 7772};
+  const HostPort never{"fe80::7", 7772};
+  finder.setAdded({late, never});
+  finder.tick(0);  // the first tick starts the first round
+  ASSERT_EQ(shell.tables.size(), 2u);
+  ASSERT_TRUE(rowAt(finder, late));
+  EXPECT_EQ(rowAt(finder, late)->state, TableState::kAsking);
+  EXPECT_EQ(columnText(*rowAt(finder, late), Column::kState), "asking…");
+
+  const int lateAsk = shell.askFor(late);
+  const int neverAsk = shell.askFor(never);
+  finder.tick(kAnswerLimitMs - 1);
+  EXPECT_TRUE(shell.cancelled.empty());
+  finder.tick(kAnswerLimitMs);
+  // Both given up on: their connections dropped, their rows unknown, nothing else.
+  EXPECT_EQ(shell.cancelled, (std::vector<int>{lateAsk, neverAsk}));
+  for (const HostPort& where : {late, never}) {
+    const TableRow* row = rowAt(finder, where);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->state, TableState::kUnknown);
+    EXPECT_EQ(columnText(*row, Column::kState), "unknown");
+    EXPECT_EQ(columnText(*row, Column::kFreeSeats), "");
+  }
+  EXPECT_EQ(columnText(*rowAt(finder, never), Column::kAddress), "[fe80::7]:7772");
+
+  // An answer after the limit counts for nothing.
+  finder.tableAnswered(lateAsk, table("Late"));
+  EXPECT_EQ(rowAt(finder, late)->state, TableState::kUnknown);
+
+  // The next round asks again; this time it is in time.
+  finder.tick(kRefreshMs - 1);
+  EXPECT_EQ(shell.asksOf(late), 1);
+  finder.tick(kRefreshMs);
+  EXPECT_EQ(shell.asksOf(late), 2);
+  finder.tableAnswered(shell.askFor(late), table("Late"));
+  EXPECT_EQ(rowAt(finder, late)->state, TableState::kKnown);
+
+  // It stops answering: unknown again, but it keeps its name.
+  finder.tick(2 * kRefreshMs);
+  finder.askFailed(shell.askFor(late), true);
+  ASSERT_EQ(rowAt(finder, late)->state, TableState::kUnknown);
+  EXPECT_EQ(columnText(*rowAt(finder, late), Column::kName), "Late");
+  EXPECT_EQ(columnText(*rowAt(finder, late), Column::kPlayers), "");
+}
+
+TEST(TableFinder, AsksEachTableAtMostOnceAtATime) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  const HostPort slow{"10.0.0.8", 7772};
+  finder.setAdded({slow});
+  finder.refresh(0);
+  finder.refresh(100);  // the player presses Refresh while the first ask is under way
+  finder.tick(200);
+  EXPECT_EQ(shell.asksOf(slow), 1);
+  finder.tableAnswered(shell.askFor(slow), table("Slow"));
+  finder.refresh(300);
+  EXPECT_EQ(shell.asksOf(slow), 2);
+  // A refresh restarts the 5 s wait.
+  finder.tableAnswered(shell.askFor(slow), table("Slow"));
+  finder.tick(kRefreshMs);
+  EXPECT_EQ(shell.asksOf(slow), 2);
+  finder.tick(300 + kRefreshMs);
+  EXPECT_EQ(shell.asksOf(slow), 3);
+}
+
+TEST(TableFinder, ShowsTheTableOnThisComputerOnlyWhileSomethingListensThere) {
+  struct Case {
+    const char* what;
+    bool refused;
+    bool answered;
+    bool shown;
+    TableState state;
+  };
+  const std::vector<Case> cases = {
+      {"nothing listens", true, false, false, TableState::kUnknown},
+      {"an older table that keeps silent", false, false, true, TableState::kUnknown},
+      {"a table that answers", false, true, true, TableState::kKnown},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingShell shell;
+    TableFinder finder(shell);
+    finder.setThisComputer(kHere);
+    finder.refresh(0);
+    EXPECT_TRUE(finder.rows().empty()) << "not before it is known";
+    if (c.answered)
+      finder.tableAnswered(shell.askFor(kHere), table("Mine"));
+    else
+      finder.askFailed(shell.askFor(kHere), c.refused);
+    ASSERT_EQ(finder.rows().size(), c.shown ? 1u : 0u);
+    if (c.shown) {
+      EXPECT_EQ(finder.rows()[0].state, c.state);
+    }
+    EXPECT_EQ(finder.thisComputersTable().has_value(), c.answered);
+  }
+}
+
+TEST(TableFinder, ASilentDirectoryLeavesItsTablesUnknownAndAnAnswerWithoutOneDropsIt) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  finder.setDirectories({kDirA});
+  finder.refresh(0);
+  finder.directoryListed(shell.askFor(kDirA),
+                         {listed("10.0.0.1", 7772, "One"), listed("10.0.0.2", 7772, "Two")});
+  ASSERT_EQ(finder.rows().size(), 2u);
+  EXPECT_EQ(finder.directories()[0].state, DirectoryStatus::State::kAnswered);
+  EXPECT_EQ(finder.directories()[0].tables, 2u);
+
+  finder.tick(kRefreshMs);
+  finder.tick(kRefreshMs + kAnswerLimitMs);
+  EXPECT_EQ(finder.directories()[0].state, DirectoryStatus::State::kSilent);
+  ASSERT_EQ(finder.rows().size(), 2u);
+  EXPECT_EQ(finder.rows()[0].state, TableState::kUnknown);
+  EXPECT_EQ(columnText(finder.rows()[0], Column::kName), "One");
+
+  finder.tick(2 * kRefreshMs);
+  finder.directoryListed(shell.askFor(kDirA), {listed("10.0.0.2", 7772, "Two")});
+  ASSERT_EQ(finder.rows().size(), 1u);
+  EXPECT_EQ(finder.rows()[0].where, (HostPort{"10.0.0.2", 7772}));
+  EXPECT_EQ(finder.rows()[0].state, TableState::kKnown);
+}
+
+TEST(TableFinder, ATableRemovedByThePlayerGoesWithItsAsk) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  const HostPort kept{"10.0.0.3", 7772};
+  const HostPort removed{"10.0.0.4", 7772};
+  finder.setAdded({kept, removed});
+  finder.refresh(0);
+  const int ask = shell.askFor(removed);
+  ASSERT_EQ(finder.rows().size(), 2u);
+  const int changes = shell.changes;
+  finder.setAdded({kept});
+  EXPECT_EQ(shell.cancelled, std::vector<int>{ask});
+  EXPECT_GT(shell.changes, changes);
+  ASSERT_EQ(finder.rows().size(), 1u);
+  EXPECT_EQ(finder.rows()[0].where, kept);
+  finder.tableAnswered(ask, table("Gone"));  // a late report for it is ignored
+  EXPECT_EQ(finder.rows().size(), 1u);
+}
+
+}  // namespace
+}  // namespace zp::lobby
