@@ -3,14 +3,13 @@
 // "[IPv6]:PORT") and "true" to host.
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 
+#include "app/player_files.h"
 #include "app/quit_signals.h"
 #include "app/wiring.h"
 #include "records/tally_table.h"
@@ -48,26 +47,13 @@ zp::app::Ports gamePorts() {
   return ports;
 }
 
-// An installed game (share/zandupelix beside its bin/) keeps each player's files in their own
-// data folder, also where it could write its folder (an install in ~/.local, or run by root);
-// a game run where it was built keeps them beside it.
-bool installedGame() {
-  return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/zandupelix"))
-      .isDir();
-}
-
-// Whether the player's files may go into `path`, the program's folder or a file in it.
-bool writableBesideProgram(const std::filesystem::path& path) {
-  return !installedGame() && zp::client::IsWritable(path);
-}
-
 // The program's folder while the player's files may go there, else the per-user data folder.
 std::filesystem::path recordsFolder() {
   const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
-  if (writableBesideProgram(program)) return program;
-  const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  QDir().mkpath(user);
-  return user.toStdString();
+  if (zp::app::writableBesideProgram(program)) return program;
+  const std::filesystem::path user = zp::app::userDataFolder();
+  QDir().mkpath(QString::fromStdString(user.string()));
+  return user;
 }
 
 }  // namespace
@@ -119,10 +105,7 @@ int main(int argc, char* argv[]) {
   zp::app::ServerTableHost table(server);
   zp::app::SideWindows windows{about, gamestart, help, phrases, spylist, download, tallylist};
   zp::app::wire(chat, table, gamePorts(), windows);
-  zp::client::ProfileFile settingsFile = zp::client::ChooseSettingsFile(
-      QCoreApplication::applicationDirPath().toStdString(),
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(),
-      writableBesideProgram);
+  zp::client::ProfileFile settingsFile = zp::app::playerSettingsFile();
   // Where the launcher fetches the lobby from: a setting of ours, so a test can point it at
   // a server of its own.
   download.setDownloadAddress(QString::fromStdString(settingsFile.ReadString(
