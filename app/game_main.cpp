@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/player_files.h"
+#include "app/program_options.h"
 #include "app/quit_signals.h"
 #include "app/wiring.h"
 #include "records/tally_table.h"
@@ -20,30 +21,16 @@ namespace {
 constexpr quint16 kGamePort = 7772;
 constexpr quint16 kLobbyPort = 9001;
 
-// A machine without a screen cannot show the game; say so instead of Qt's abort.
-bool hasDisplay() {
-  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
 // Tests run tables and lobbies on free ports; players always use the game's ports.
-std::optional<quint16> portFromEnvironment(const char* name) {
-  bool ok = false;
-  const uint port = qEnvironmentVariable(name).toUInt(&ok);
-  if (!ok || port > 65535) return std::nullopt;
-  return static_cast<quint16>(port);
-}
-
 zp::app::Ports gamePorts() {
   zp::app::Ports ports;
-  if (const auto game = portFromEnvironment("ZANDUPELIX_PORT")) {
+  if (const auto game = zp::app::portFromEnvironment("ZANDUPELIX_PORT")) {
     ports.game = *game;
     ports.gameFixed = true;
   } else {
     ports.game = kGamePort;
   }
-  ports.lobby = portFromEnvironment("ZANDUPELIX_LOBBY_PORT").value_or(kLobbyPort);
+  ports.lobby = zp::app::portFromEnvironment("ZANDUPELIX_LOBBY_PORT").value_or(kLobbyPort);
   return ports;
 }
 
@@ -59,7 +46,7 @@ std::filesystem::path recordsFolder() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (!hasDisplay()) {
+  if (!zp::app::hasDisplay()) {
     std::fprintf(stderr,
                  "zandupelix: no screen to show the game on (DISPLAY is not set); "
                  "to host a table without windows, run zandupelix-server\n");

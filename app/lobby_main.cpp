@@ -18,19 +18,6 @@ using zp::app::optionError;
 
 constexpr const char* kProgram = "zandupelix-lobby";
 
-bool hasDisplay() {
-  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-// Tests run tables on free ports; players always use the game's port.
-quint16 tablePort() {
-  bool ok = false;
-  const uint port = qEnvironmentVariable("ZANDUPELIX_PORT").toUInt(&ok);
-  return ok && port >= 1 && port <= 65535 ? static_cast<quint16>(port) : zp::lobby::kTablePort;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -76,7 +63,7 @@ int main(int argc, char* argv[]) {
     }
     directories.push_back(*directory);
   }
-  if (!hasDisplay()) {
+  if (!zp::app::hasDisplay()) {
     std::fprintf(stderr, "%s: no screen to show the lobby on (DISPLAY is not set)\n", kProgram);
     return 1;
   }
@@ -90,8 +77,10 @@ int main(int argc, char* argv[]) {
     if (shown) shown->close();
   });
 
-  zp::lobby::LobbyOptions options{zp::app::playerSettingsFile(), directories, tablePort(),
-                                  zp::lobby::lobbyLinkPort(), zp::lobby::findGameProgram()};
+  zp::lobby::LobbyOptions options{
+      zp::app::playerSettingsFile(), directories,
+      zp::app::portFromEnvironment("ZANDUPELIX_PORT").value_or(zp::lobby::kTablePort),
+      zp::lobby::lobbyLinkPort(), zp::lobby::findGameProgram()};
   zp::lobby::Lobby lobby(std::move(options));
   zp::lobby_gui::LobbyWindow window(lobby);
   auto stop = [&lobby] { lobby.stop([] { QCoreApplication::quit(); }); };

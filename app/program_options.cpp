@@ -20,4 +20,16 @@ std::optional<qulonglong> wholeNumber(const QString& text, qulonglong low, qulon
   return value;
 }
 
+std::optional<quint16> portFromEnvironment(const char* name) {
+  const auto port = wholeNumber(qEnvironmentVariable(name), 1, 65535);
+  if (!port) return std::nullopt;
+  return static_cast<quint16>(*port);
+}
+
+bool hasDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 }  // namespace zp::app
