@@ -38,12 +38,18 @@ bool isSoundName(std::string_view name) {
 
 SoundPlayer::SoundPlayer(QObject* parent) : SoundPlayer(Output::Detect, parent) {}
 
+SoundPlayer::SoundPlayer(Output output, QObject* parent) : QObject(parent), output_(output) {
+  if (output_ == Output::Silent) hasAudio_ = false;
+}
+
 // Without an output QSoundEffect still claims to be playing and warns for every sound, so the
 // player does not use it at all; decided once, and not reported, as the game never reports a
-// failing audio output.
-SoundPlayer::SoundPlayer(Output output, QObject* parent)
-    : QObject(parent),
-      hasAudio_(output == Output::Detect && !QMediaDevices::audioOutputs().isEmpty()) {}
+// failing audio output. Asking starts the audio system (a connection and a thread of its own),
+// which is why it waits for the first sound rather than holding up the window.
+bool SoundPlayer::hasAudio() const {
+  if (!hasAudio_) hasAudio_ = !QMediaDevices::audioOutputs().isEmpty();
+  return *hasAudio_;
+}
 
 SoundPlayer::~SoundPlayer() = default;
 
@@ -59,7 +65,7 @@ void SoundPlayer::play(std::string_view name) {
   lastAsked_.assign(name);
   lastPlayed_ = resourceFor(name);
   ++playCount_;
-  if (!hasAudio_) return;
+  if (!hasAudio()) return;
 
   QSoundEffect* effect = effectFor(lastPlayed_);
   if (current_ != nullptr && current_ != effect) current_->stop();

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,8 @@ inline constexpr std::string_view kAlertSound = "alert";
 
 // Plays the sounds carried as resources under ":/sounds/", one at a time: a new sound cuts
 // off the one playing. Whether a sound should play at all (Play Sounds, Play Chatter Sounds)
-// is the caller's decision. play() never waits for the audio system.
+// is the caller's decision. play() never waits for the audio system, and nothing asks the
+// audio system anything before the first sound: a game that never plays one never starts it.
 class SoundPlayer : public QObject {
   Q_OBJECT
 
@@ -41,7 +43,10 @@ class SoundPlayer : public QObject {
   // The resource that play(name) plays: ":/sounds/<name>.wav", or the alert's.
   static QString resourceFor(std::string_view name);
 
-  bool hasAudio() const { return hasAudio_; }
+  // Asks the audio system the first time (unless Silent), then answers the same.
+  bool hasAudio() const;
+  // Whether the audio system has been asked yet.
+  bool audioAsked() const { return hasAudio_.has_value(); }
   // What play() was last asked and the resource it chose; kept with or without audio.
   const std::string& lastAsked() const { return lastAsked_; }
   const QString& lastPlayed() const { return lastPlayed_; }
@@ -54,7 +59,8 @@ class SoundPlayer : public QObject {
  private:
   QSoundEffect* effectFor(const QString& resource);
 
-  bool hasAudio_ = false;
+  Output output_;
+  mutable std::optional<bool> hasAudio_;
   QHash<QString, QSoundEffect*> effects_;  // children of this object
   QSoundEffect* current_ = nullptr;
   std::string lastAsked_;
