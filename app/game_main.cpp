@@ -87,7 +87,6 @@ int main(int argc, char* argv[]) {
   if (!place.note.empty()) std::fprintf(stderr, "zandupelix: %s\n", place.note.c_str());
   zp::server::TServer::Options options;
   options.dictionaryFile = place.file.empty() ? std::filesystem::path("English") : place.file;
-  zp::server::TServer server(options);
 
   zp::windows::Tspylist spylist(&chat);
   zp::windows::Tdownload download(&chat);
@@ -98,7 +97,8 @@ int main(int argc, char* argv[]) {
   if (auto failure = tally.LoadFile(tallyFile))
     std::fprintf(stderr, "zandupelix: %s\n", failure->message.c_str());
 
-  zp::app::ServerTableHost table(server);
+  // Built, and its word file written, when the window first hosts: after it shows.
+  zp::app::ServerTableHost table(options);
   zp::app::SideWindows windows{about, gamestart, help, phrases, spylist, download, tallylist};
   zp::app::wire(chat, table, gamePort(), windows);
   zp::client::ProfileFile settingsFile = zp::client::ChooseSettingsFile(
