@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Starts the game and a peer program alternately, each as a new user would (a fresh HOME and
 settings every start), and reports for each the median time from exec to its first visible
-window and its resident memory once the window has shown and settled.
+window, the processor time it had used by then (all its threads; steadier than the wall time
+on a busy machine), and its resident memory once the window has shown and settled.
 
 The first visible window is seen the same way for both programs: the script listens on the
 root window for windows being mapped (no window manager runs under Xvfb, so a mapped top-level
@@ -16,6 +17,7 @@ Usage (needs a display; on a machine without one):
 import argparse
 import ctypes
 import ctypes.util
+import glob
 import os
 import re
 import select
@@ -114,6 +116,18 @@ class MapWatcher:
             select.select([self.fd], [], [], left)
 
 
+def cpu_ms(pid):
+    """Processor time used so far by all the process's threads (the scheduler's count, in ns)."""
+    total = 0
+    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
+        try:
+            with open(path) as f:
+                total += int(f.read().split()[0])
+        except (OSError, ValueError):
+            pass  # a thread that just ended
+    return total / 1e6
+
+
 def rss_kb(pid):
     with open(f"/proc/{pid}/status") as f:
         return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
@@ -147,6 +161,7 @@ def start_once(watcher, command, settle, extra_env):
             shown = watcher.wait_for_window(proc.pid, started + 30)
             if shown is None:
                 raise RuntimeError(f"{command[0]} showed no window within 30 s")
+            cpu = cpu_ms(proc.pid)
             time.sleep(settle)
             rss = rss_kb(proc.pid)
         finally:
@@ -156,7 +171,7 @@ def start_once(watcher, command, settle, extra_env):
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
-        return 1000 * (shown - started), rss / 1024
+        return 1000 * (shown - started), cpu, rss / 1024
     finally:
         shutil.rmtree(home, ignore_errors=True)
 
@@ -181,17 +196,18 @@ def main():
     results = {name: [] for name, _, _ in programs}
     for round_ in range(args.warmup + args.runs):
         for name, command, extra in programs:
-            ms, mb = start_once(watcher, command, args.settle, extra)
+            ms, cpu, mb = start_once(watcher, command, args.settle, extra)
             counted = round_ >= args.warmup
             if counted:
-                results[name].append((ms, mb))
-            print(f"{'run' if counted else 'warm-up'} {name}: window after {ms:.1f} ms, "
-                  f"{mb:.1f} MB resident", flush=True)
+                results[name].append((ms, cpu, mb))
+            print(f"{'run' if counted else 'warm-up'} {name}: window after {ms:.1f} ms "
+                  f"({cpu:.1f} ms of processor), {mb:.1f} MB resident", flush=True)
     print()
-    print(f"{'program':<12} {'window (median ms)':>20} {'resident (median MB)':>22}")
+    print(f"{'medians':<12} {'window (ms)':>12} {'processor (ms)':>15} {'resident (MB)':>14}")
     for name, runs in results.items():
-        print(f"{name:<12} {statistics.median(r[0] for r in runs):>20.1f} "
-              f"{statistics.median(r[1] for r in runs):>22.1f}")
+        print(f"{name:<12} {statistics.median(r[0] for r in runs):>12.1f} "
+              f"{statistics.median(r[1] for r in runs):>15.1f} "
+              f"{statistics.median(r[2] for r in runs):>14.1f}")
 
 
 if __name__ == "__main__":
