@@ -78,7 +78,6 @@ int main(int argc, char* argv[]) {
   if (!place.note.empty()) std::fprintf(stderr, "zandupelix: %s\n", place.note.c_str());
   zp::server::TServer::Options options;
   options.dictionaryFile = place.file.empty() ? std::filesystem::path("English") : place.file;
-  zp::server::TServer server(options);
 
   zp::windows::Tspylist spylist(&chat);
   zp::windows::Tdownload download(&chat);
@@ -89,7 +88,8 @@ int main(int argc, char* argv[]) {
   const auto tallyFailure = tally.LoadFile(tallyFile);
   if (tallyFailure) std::fprintf(stderr, "zandupelix: %s\n", tallyFailure->message.c_str());
 
-  zp::app::ServerTableHost table(server);
+  // Built, and its word file written, when the window first hosts: after it shows.
+  zp::app::ServerTableHost table(options);
   zp::app::SideWindows windows{about, gamestart, help, phrases, spylist, download, tallylist};
   zp::app::wire(chat, table, gamePorts(), windows);
   zp::client::ProfileFile settingsFile = zp::app::playerSettingsFile();

@@ -5,17 +5,28 @@
 namespace zp::app {
 
 std::optional<std::string> ServerTableHost::listen(quint16& port) {
-  if (!server_.dictionaryOpen()) {
-    // A table without its word list would turn every word away.
-    return "The word list could not be written: " + server_.dictionaryFailure();
+  if (!server_) {
+    built_ = std::make_unique<server::TServer>(options_);
+    server_ = built_.get();
   }
-  if (server_.listen(port)) {
-    port = server_.port();
+  if (!server_->dictionaryOpen()) {
+    // A table without its word list would turn every word away.
+    return "The word list could not be written: " + server_->dictionaryFailure();
+  }
+  if (server_->listen(port)) {
+    port = server_->port();
     return std::nullopt;
   }
-  return server_.errorString().toStdString() +
+  return server_->errorString().toStdString() +
          "\n\nAnother copy of Zandu Pelix may already be hosting a table on this machine (port " +
-         std::to_string(port) + ": " + server_.systemError().toStdString() + ").";
+         std::to_string(port) + ": " + server_->systemError().toStdString() + ").";
+}
+
+void ServerTableHost::setComputerStrength(ComputerStrength strength) {
+  if (server_)
+    server_->setComputerStrength(strength);
+  else
+    options_.computer = strength;
 }
 
 void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart, client::TableHost* table) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "gui/Tchat.h"
 #include "server/TServer.h"
 #include "windows/Tabout.h"
@@ -17,14 +19,20 @@ namespace zp::app {
 // The in-process table, as the main window hosts it.
 class ServerTableHost : public client::TableHost {
  public:
-  explicit ServerTableHost(server::TServer& server) : server_(server) {}
+  // A table built when it first listens, so its word file is written after the window shows,
+  // and never by a window that only joins others.
+  explicit ServerTableHost(server::TServer::Options options) : options_(std::move(options)) {}
+  // A table that exists already.
+  explicit ServerTableHost(server::TServer& server) : server_(&server) {}
   std::optional<std::string> listen(quint16& port) override;
-  void setComputerStrength(ComputerStrength strength) override {
-    server_.setComputerStrength(strength);
-  }
+  void setComputerStrength(ComputerStrength strength) override;
+  // Null until the table is built.
+  const server::TServer* server() const { return server_; }
 
  private:
-  server::TServer& server_;
+  server::TServer::Options options_;
+  std::unique_ptr<server::TServer> built_;
+  server::TServer* server_ = nullptr;
 };
 
 // The game start dialog steps and starts through the main window's session, and hands the

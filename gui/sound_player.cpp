@@ -1,11 +1,10 @@
 #include "gui/sound_player.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
-#include <QSoundEffect>
-#include <QUrl>
+#include <QCoreApplication>
+#include <QLibrary>
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 namespace zp::client {
 
@@ -34,16 +33,49 @@ bool isSoundName(std::string_view name) {
          k <= kChatterSounds;
 }
 
+// The module's entry point, found once for the program's life; null, with one line on stderr,
+// when the module is missing, and the game then plays silently.
+MakeSoundOutput soundModule() {
+  static const MakeSoundOutput make = [] {
+    // An installed game keeps it under its prefix's library folder; one run where it was built
+    // finds it where it was built.
+    const QStringList places{
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../" ZP_SOUND_MODULE_INSTALLED),
+        QStringLiteral(ZP_SOUND_MODULE_BUILT)};
+    QString errors;
+    for (const QString& place : places) {
+      // Never unloaded: the sounds it made live until the program ends.
+      QLibrary module(place);
+      if (auto entry = reinterpret_cast<MakeSoundOutput>(module.resolve(kMakeSoundOutput)))
+        return entry;
+      errors += QStringLiteral("; ") + module.errorString();
+    }
+    std::fprintf(stderr, "zandupelix: no sounds: the sound module did not load%s\n",
+                 qUtf8Printable(errors));
+    return MakeSoundOutput{};
+  }();
+  return make;
+}
+
 }  // namespace
 
 SoundPlayer::SoundPlayer(QObject* parent) : SoundPlayer(Output::Detect, parent) {}
 
+SoundPlayer::SoundPlayer(Output output, QObject* parent) : QObject(parent), output_(output) {
+  if (output_ == Output::Silent) hasAudio_ = false;
+}
+
 // Without an output QSoundEffect still claims to be playing and warns for every sound, so the
 // player does not use it at all; decided once, and not reported, as the game never reports a
-// failing audio output.
-SoundPlayer::SoundPlayer(Output output, QObject* parent)
-    : QObject(parent),
-      hasAudio_(output == Output::Detect && !QMediaDevices::audioOutputs().isEmpty()) {}
+// failing audio output. Asking starts the audio system (a connection and a thread of its own),
+// which is why it waits for the first sound rather than holding up the window.
+bool SoundPlayer::hasAudio() const {
+  if (!hasAudio_) {
+    if (const MakeSoundOutput make = soundModule()) sink_ = make(const_cast<SoundPlayer*>(this));
+    hasAudio_ = sink_ && sink_->hasAudio();
+  }
+  return *hasAudio_;
+}
 
 SoundPlayer::~SoundPlayer() = default;
 
@@ -59,26 +91,10 @@ void SoundPlayer::play(std::string_view name) {
   lastAsked_.assign(name);
   lastPlayed_ = resourceFor(name);
   ++playCount_;
-  if (!hasAudio_) return;
+  if (!hasAudio()) return;
 
-  QSoundEffect* effect = effectFor(lastPlayed_);
-  if (current_ != nullptr && current_ != effect) current_->stop();
-  // play() alone counts on the effect having seen the end of its last run, which the output
-  // reports late or, on some systems, never; stopping first makes every request start the
-  // sound from its beginning.
-  effect->stop();
-  effect->play();
-  current_ = effect;
+  sink_->play(lastPlayed_);
   ++startCount_;
-}
-
-QSoundEffect* SoundPlayer::effectFor(const QString& resource) {
-  QSoundEffect*& effect = effects_[resource];
-  if (effect == nullptr) {
-    effect = new QSoundEffect(this);
-    effect->setSource(QUrl(QStringLiteral("qrc") + resource));
-  }
-  return effect;
 }
 
 }  // namespace zp::client

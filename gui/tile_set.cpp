@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -315,34 +316,54 @@ void refuse(const QString& line) {
 
 // ---- the tile set
 
+TileSet::TileSet(std::array<QPixmap, kPictureCount> pictures)
+    : pictures_(std::make_shared<Pictures>(Pictures{std::move(pictures), nullptr, 1})) {}
+
+TileSet::TileSet(Draw draw, qreal dpr)
+    : pictures_(std::make_shared<Pictures>(Pictures{{}, draw, dpr})) {}
+
 TileSet TileSet::contrast(qreal dpr) {
-  std::array<QPixmap, kPictureCount> pictures;
-  for (int i = 0; i < kPictureCount; ++i)
-    pictures[static_cast<std::size_t>(i)] = contrastPicture(i, dpr);
-  return TileSet(std::move(pictures));
+  return TileSet(&contrastPicture, dpr);
 }
 
 TileSet TileSet::classic(qreal dpr) {
-  std::array<QPixmap, kPictureCount> pictures;
-  for (int i = 0; i < kPictureCount; ++i)
-    pictures[static_cast<std::size_t>(i)] = classicPicture(i, dpr);
-  return TileSet(std::move(pictures));
+  return TileSet(&classicPicture, dpr);
 }
 
 const QPixmap& TileSet::picture(int index) const {
   static const QPixmap none;
-  if (index < 0 || index >= kPictureCount) return none;
-  return pictures_[static_cast<std::size_t>(index)];
+  if (!pictures_ || index < 0 || index >= kPictureCount) return none;
+  QPixmap& picture = pictures_->ready[static_cast<std::size_t>(index)];
+  if (picture.isNull() && pictures_->draw) picture = pictures_->draw(index, pictures_->dpr);
+  return picture;
 }
 
-TileSetLoad loadTileSet(const QString& path) {
+bool TileSet::isNull() const {
+  return !pictures_ || (!pictures_->draw && pictures_->ready[0].isNull());
+}
+
+int TileSet::pictureCount() const {
+  if (!pictures_) return 0;
+  return static_cast<int>(std::count_if(pictures_->ready.begin(), pictures_->ready.end(),
+                                        [](const QPixmap& p) { return !p.isNull(); }));
+}
+
+namespace {
+
+struct Sheet {
+  QImage image;   // null when refused
+  QString error;  // why, naming the file
+};
+
+// The file's picture when it can be a tile set, else why not.
+Sheet readSheet(const QString& path) {
   const QString file = fileLabel(path);
   if (!QFileInfo(path).isFile()) return {{}, file + QStringLiteral(": no such file")};
   // Only a real bitmap: a picture of another kind renamed to .bmp is refused, as on the
   // game's other platforms.
   QImageReader reader(path, "bmp");
   reader.setAutoDetectImageFormat(false);
-  const QImage sheet = reader.read();
+  QImage sheet = reader.read();
   if (sheet.isNull()) {
     return {{},
             file + QStringLiteral(": not a readable bitmap (") + reader.errorString() +
@@ -357,8 +378,16 @@ TileSetLoad loadTileSet(const QString& path) {
                 .arg(kTileSheetSize.width())
                 .arg(kTileSheetSize.height())};
   }
+  return {std::move(sheet), {}};
+}
+
+}  // namespace
+
+TileSetLoad loadTileSet(const QString& path) {
+  const Sheet sheet = readSheet(path);
+  if (sheet.image.isNull()) return {{}, sheet.error};
   QImage pictures =
-      sheet.copy(QRect(QPoint(0, 0), kTileSheetSize)).convertToFormat(QImage::Format_ARGB32);
+      sheet.image.copy(QRect(QPoint(0, 0), kTileSheetSize)).convertToFormat(QImage::Format_ARGB32);
   const QRgb key = qRgb(0, 255, 0);
   for (int y = 0; y < pictures.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(pictures.scanLine(y));
@@ -391,7 +420,8 @@ QList<TileSetFile> findTileSets(const QStringList& folders) {
       } else if (names.contains(name)) {
         continue;
       } else {
-        why = loadTileSet(info.filePath()).error;
+        // Read as loading reads it, but the pictures are cut only when the set is chosen.
+        why = readSheet(info.filePath()).error;
       }
       if (!why.isEmpty()) {
         refuse(QStringLiteral("Tile set left out: %1 (in %2)").arg(why, dir.path()));

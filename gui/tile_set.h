@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <memory>
 
 #include "client/board_model.h"
 
@@ -27,8 +28,10 @@ class TileSet {
  public:
   // An empty set: every picture is null.
   TileSet() = default;
-  explicit TileSet(std::array<QPixmap, kPictureCount> pictures) : pictures_(std::move(pictures)) {}
+  explicit TileSet(std::array<QPixmap, kPictureCount> pictures);
 
+  // The built-in sets draw each picture when it is first asked for, at the ratio given: the
+  // letters, say, only once a game puts them on the board. Copies share what was drawn.
   // The built-in set, "classic".
   static TileSet classic(qreal dpr);
   // The built-in "contrast" set: dark on light, squares told by text and pattern, marks by
@@ -37,10 +40,20 @@ class TileSet {
 
   // Picture 0..35, 56 x 56 logical pixels; any other index gives a null pixmap.
   const QPixmap& picture(int index) const;
-  bool isNull() const { return pictures_[0].isNull(); }
+  bool isNull() const;
+  // Pictures drawn or loaded so far.
+  int pictureCount() const;
 
  private:
-  std::array<QPixmap, kPictureCount> pictures_;
+  using Draw = QPixmap (*)(int index, qreal dpr);
+  struct Pictures {
+    std::array<QPixmap, kPictureCount> ready;
+    Draw draw = nullptr;  // null: every picture was given
+    qreal dpr = 1;
+  };
+  TileSet(Draw draw, qreal dpr);
+
+  std::shared_ptr<Pictures> pictures_;
 };
 
 struct TileSetLoad {

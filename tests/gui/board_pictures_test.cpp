@@ -92,6 +92,23 @@ TEST(BuiltInTileSets, HaveEveryPictureAtTheTileSizeForEachRatio) {
   EXPECT_TRUE(TileSet().isNull());
 }
 
+// The window builds its set before it shows; the letters are not needed until a game starts.
+TEST(BuiltInTileSets, DrawEachPictureAtItsFirstUseOnceForEveryCopy) {
+  for (const auto& [name, make] : kBuiltIns) {
+    SCOPED_TRACE(name);
+    const TileSet set = make(2);
+    EXPECT_EQ(set.pictureCount(), 0);
+    const TileSet copy = set;
+    const qint64 drawn = copy.picture(kFirstLetter).cacheKey();
+    EXPECT_EQ(set.pictureCount(), 1);
+    EXPECT_EQ(set.picture(kFirstLetter).cacheKey(), drawn);
+    EXPECT_EQ(copy.picture(kFirstLetter).cacheKey(), drawn);
+    EXPECT_EQ(set.pictureCount(), 1);
+    // Another set of the same kind draws its own.
+    EXPECT_NE(make(2).picture(kFirstLetter).cacheKey(), drawn);
+  }
+}
+
 TEST(BuiltInTileSets, EveryPictureDiffersFromEveryOther) {
   for (const auto& [name, make] : kBuiltIns) {
     SCOPED_TRACE(name);

@@ -163,6 +163,18 @@ bool skipRealOutput(const SoundPlayer& player) {
 }
 constexpr const char* kRealOutput = "this machine has an audio output; ZP_TEST_AUDIO=1 uses it";
 
+// The window creates its player at start; asking the audio system then would start it (a
+// connection and a thread) before the window shows, for a game that may never play a sound.
+TEST(SoundPlayer, AsksTheAudioSystemOnlyAtTheFirstSound) {
+  SoundPlayer player;
+  EXPECT_FALSE(player.audioAsked());
+  if (skipRealOutput(SoundPlayer())) GTEST_SKIP() << kRealOutput;
+  player.play("place");
+  EXPECT_TRUE(player.audioAsked());
+  EXPECT_EQ(player.startCount(), player.hasAudio() ? 1 : 0);
+  EXPECT_EQ(player.loadedCount(), player.hasAudio() ? 1 : 0);
+}
+
 TEST(SoundPlayer, SameSoundTwiceStartsTwiceAndLoadsOnce) {
   SoundPlayer player;
   if (skipRealOutput(player)) GTEST_SKIP() << kRealOutput;

@@ -9,6 +9,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -129,6 +131,48 @@ TEST_F(MainWindow, ASoloStartLogsInAndASecondCopyJoinsAndChats) {
     EXPECT_FALSE(html.contains("<b>Eve</b>")) << "the name is escaped, never markup";
   }
   EXPECT_TRUE(input->text().isEmpty());
+  EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+// The game's own table waits for the window to host, so the word file is written after the
+// window shows; a window that only joins never writes one.
+TEST_F(MainWindow, TheTableAndItsWordFileComeWhenTheWindowHosts) {
+  struct Window {
+    Window(const QString& folder, quint16 port) : table(optionsIn(folder)), window(tally, 5) {
+      TchatParts parts;
+      parts.table = &table;
+      parts.port = port;
+      window.setParts(parts);
+      window.show();
+    }
+    static server::TServer::Options optionsIn(const QString& folder) {
+      server::TServer::Options options;
+      options.dictionaryFile = (folder + "/English").toStdString();
+      return options;
+    }
+    const std::string& seat(int n) { return window.session().board().seat(n).name; }
+    records::TallyTable tally;
+    app::ServerTableHost table;
+    Tchat window;
+  };
+  Window host(dir.path(), 0);
+  host.table.setComputerStrength(ComputerStrength::Strong);
+  EXPECT_EQ(host.table.server(), nullptr);
+  EXPECT_FALSE(QFile::exists(dir.path() + "/English"));
+
+  host.window.processparams({});
+  ASSERT_TRUE(waitUntil([&] { return host.seat(1) == "You"; }));
+  ASSERT_NE(host.table.server(), nullptr);
+  EXPECT_TRUE(QFile::exists(dir.path() + "/English"));
+  EXPECT_EQ(host.table.server()->table().computerStrength(), ComputerStrength::Strong)
+      << "a strength chosen before the table existed";
+
+  QTemporaryDir other;
+  Window guest(other.path(), host.table.server()->port());
+  guest.window.processparams({"Bo", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "Bo"; }));
+  EXPECT_EQ(guest.table.server(), nullptr);
+  EXPECT_TRUE(QDir(other.path()).entryList({"English*"}).isEmpty());
   EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
