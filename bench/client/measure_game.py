@@ -9,7 +9,6 @@ Usage (needs a display; on a machine without one):
 (zandupelix-server is taken from the same folder.)
 """
 import os
-import re
 import shutil
 import socket
 import subprocess
@@ -17,24 +16,10 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from process_stats import rss_kb, cpu_seconds, free_port, read_until  # noqa: E402
+
 END = b"\xff"
-
-
-def rss_kb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def wait_until_logged_in(port, started, deadline=20.0):
@@ -58,18 +43,6 @@ def wait_until_logged_in(port, started, deadline=20.0):
                 sock.sendall(b"CMD_logininfo+%d+1.0.15+watcher" % me + END + END)
             elif message in (b"CMD_newplayerinfo+1+You", b"CMD_existingplayers+1+You"):
                 return time.monotonic(), sock
-        chunk = sock.recv(65536)
-        if not chunk:
-            raise RuntimeError("the table closed the connection")
-        buffer += chunk
-
-
-def read_until(sock, prefix, buffer=b""):
-    while True:
-        while END in buffer:
-            message, buffer = buffer.split(END, 1)
-            if message.startswith(prefix):
-                return message, buffer
         chunk = sock.recv(65536)
         if not chunk:
             raise RuntimeError("the table closed the connection")

@@ -19,16 +19,17 @@ import ctypes
 import ctypes.util
 import glob
 import os
-import re
 import select
 import shutil
 import signal
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from process_stats import rss_kb, free_port  # noqa: E402
 
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
 MAP_NOTIFY = 19
@@ -126,17 +127,6 @@ def cpu_ms(pid):
         except (OSError, ValueError):
             pass  # a thread that just ended
     return total / 1e6
-
-
-def rss_kb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def fresh_user():

@@ -15,14 +15,12 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from process_stats import rss_kb  # noqa: E402
+
 END = b"\xff"
 TABLES = 10000
 PER_ADDRESS = 64
-
-
-def rss_kb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
 
 
 def registration(n):

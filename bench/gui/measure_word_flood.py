@@ -7,7 +7,6 @@ Usage (needs a display; on a machine without one):
     xvfb-run -a bench/gui/measure_word_flood.py build/release/app/zandupelix [WORDS]
 """
 import os
-import re
 import shutil
 import socket
 import subprocess
@@ -15,19 +14,11 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from process_stats import rss_kb, cpu_seconds, read_until  # noqa: E402
+
 END = b"\xff"
 MAX_MESSAGE = 8 * 1024
-
-
-def rss_kb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def settle(pid, quiet=1.0, limit=120.0):
@@ -39,18 +30,6 @@ def settle(pid, quiet=1.0, limit=120.0):
         if cpu_seconds(pid) - before < 0.02 * quiet:
             return time.monotonic() - started
     raise RuntimeError("the window never settled")
-
-
-def read_until(sock, prefix, buffer=b""):
-    while True:
-        while END in buffer:
-            message, buffer = buffer.split(END, 1)
-            if message.startswith(prefix):
-                return message, buffer
-        chunk = sock.recv(65536)
-        if not chunk:
-            raise RuntimeError("the window closed the connection")
-        buffer += chunk
 
 
 def made_word(k):
