@@ -94,7 +94,8 @@ LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent)
   label_status = new QLabel(this);
   label_status->setTextFormat(Qt::PlainText);
   label_status->setWordWrap(true);
-  label_status->setAccessibleName(QStringLiteral("Status"));
+  // A screen reader reads the line itself, and hears it change.
+  label_status->setAccessibleDescription(QStringLiteral("Status"));
   label_status->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
   auto* nameRow = new QHBoxLayout;

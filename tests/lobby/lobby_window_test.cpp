@@ -1,6 +1,7 @@
 // The lobby's window offscreen, over a table on loopback that answers what it holds.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,8 +81,13 @@ TEST(LobbyWindow, ListsTheTablesAndNamesEveryControl) {
   for (QWidget* control : std::initializer_list<QWidget*>{
            window.edit_name, window.grid_tables, window.button_join, window.button_host,
            window.button_refresh, window.button_add, window.button_remove, window.label_status}) {
-    EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+    // What a screen reader reads: the status line reads itself.
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(control);
+    ASSERT_NE(read, nullptr);
+    EXPECT_FALSE(read->text(QAccessible::Name).isEmpty()) << control->metaObject()->className();
   }
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(window.label_status)->text(QAccessible::Name),
+            window.label_status->text());
   EXPECT_EQ(window.button_add->accessibleName(), "Add Table");
 
   EXPECT_FALSE(window.button_join->isEnabled()) << "nothing selected yet";
