@@ -16,46 +16,15 @@
 #include "net/dispatch.h"
 #include "net/framing.h"
 #include "tests/app/program_run.h"
+#include "tests/support/running_program.h"
 
 namespace zp::app::testing {
 namespace {
 
+using zp::testing::RunningProgram;
+
 const QString kServer = QStringLiteral(ZANDUPELIX_SERVER);
 const QString kDirectory = QStringLiteral(ZANDUPELIX_DIRECTORY);
-
-// A program started on a free port, which it names on its first line; stopped with SIGTERM.
-class Running {
- public:
-  Running(const QString& program, const QStringList& args, const QString& folder) {
-    process_.setWorkingDirectory(folder);
-    process_.start(program, QStringList{"--port", "0"} + args);
-    const auto match = QRegularExpression("listening on port (\\d+)").match(readLine());
-    if (match.hasMatch()) port = static_cast<quint16>(match.captured(1).toUInt());
-  }
-  ~Running() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished();
-  }
-  QString readLine() {
-    while (!process_.canReadLine())
-      if (!process_.waitForReadyRead(10000)) return {};
-    return QString::fromUtf8(process_.readLine()).trimmed();
-  }
-  // Exit code after SIGTERM, or -1 when it did not end normally.
-  int stop() {
-    process_.terminate();
-    if (!process_.waitForFinished(10000) || process_.exitStatus() != QProcess::NormalExit)
-      return -1;
-    return process_.exitCode();
-  }
-  QString output() { return QString::fromUtf8(process_.readAllStandardOutput()); }
-
-  quint16 port = 0;
-
- private:
-  QProcess process_;
-};
 
 // The list as a lobby reads it; nothing when the directory does not answer in full.
 std::optional<std::vector<net::ListedTable>> askForList(quint16 port) {
@@ -109,12 +78,12 @@ TEST(DirectoryProgram, ListsTheHostsThatRegisterAndForgetsOneThatStops) {
   QTemporaryDir dir;
   QDir(dir.path()).mkdir("alpha");
   QDir(dir.path()).mkdir("beta");
-  Running directory(kDirectory, {}, dir.path());
+  RunningProgram directory(kDirectory, {}, dir.path());
   ASSERT_NE(directory.port, 0);
   const QString where = "127.0.0.1:" + QString::number(directory.port);
-  Running alpha(kServer, {"--name", "Alpha", "--register", where, "--tick-ms", "20"},
-                dir.filePath("alpha"));
-  Running beta(kServer, {"--name", "Beta", "--register", where}, dir.filePath("beta"));
+  RunningProgram alpha(kServer, {"--name", "Alpha", "--register", where, "--tick-ms", "20"},
+                       dir.filePath("alpha"));
+  RunningProgram beta(kServer, {"--name", "Beta", "--register", where}, dir.filePath("beta"));
   ASSERT_NE(alpha.port, 0);
   ASSERT_NE(beta.port, 0);
 
@@ -229,11 +198,11 @@ TEST(DirectoryProgram, AHostIsListedUnderItsNameOfUpTo40CharactersOrItsMachines)
   QTemporaryDir dir;
   QDir(dir.path()).mkdir("named");
   QDir(dir.path()).mkdir("unnamed");
-  Running directory(kDirectory, {}, dir.path());
+  RunningProgram directory(kDirectory, {}, dir.path());
   const QString where = "127.0.0.1:" + QString::number(directory.port);
   const QString forty(40, QChar(0x00E9));  // 80 bytes in UTF-8
-  Running named(kServer, {"--name", forty, "--register", where}, dir.filePath("named"));
-  Running unnamed(kServer, {"--register", where}, dir.filePath("unnamed"));
+  RunningProgram named(kServer, {"--name", forty, "--register", where}, dir.filePath("named"));
+  RunningProgram unnamed(kServer, {"--register", where}, dir.filePath("unnamed"));
   ASSERT_NE(named.port, 0);
   ASSERT_NE(unnamed.port, 0);
   const auto tables = listUntil(directory.port, [](const auto& t) { return t.size() == 2; });

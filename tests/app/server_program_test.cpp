@@ -18,52 +18,17 @@
 #include "server/table_server.h"
 #include "server/word_search.h"
 #include "tests/app/program_run.h"
+#include "tests/support/running_program.h"
 #include "words/tdictn.h"
 
 namespace zp::app::testing {
 namespace {
 
 const QString kServer = QStringLiteral(ZANDUPELIX_SERVER);
+// Game seconds of 20 ms: whole games in moments.
+const QStringList kFast{"--tick-ms", "20"};
 
-// A server started on a free port; stopped with SIGTERM, as Ctrl+C would.
-class RunningServer {
- public:
-  RunningServer(const QString& program, const QString& folder,
-                const std::function<void(QProcess&)>& prepare = {},
-                const QStringList& moreArgs = {}) {
-    process_.setWorkingDirectory(folder);
-    if (prepare) prepare(process_);
-    process_.start(program, QStringList{"--port", "0", "--tick-ms", "20"} + moreArgs);
-    const QString first = readLine();
-    const auto match = QRegularExpression("listening on port (\\d+)").match(first);
-    if (match.hasMatch()) port = static_cast<quint16>(match.captured(1).toUInt());
-  }
-  ~RunningServer() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished();
-  }
-
-  // The next line on stdout, or empty after 10 s.
-  QString readLine() {
-    while (!process_.canReadLine())
-      if (!process_.waitForReadyRead(10000)) return {};
-    return QString::fromUtf8(process_.readLine()).trimmed();
-  }
-  // Exit code after SIGTERM, or -1 when it did not end normally.
-  int stop() {
-    process_.terminate();
-    if (!process_.waitForFinished(10000) || process_.exitStatus() != QProcess::NormalExit)
-      return -1;
-    return process_.exitCode();
-  }
-  QString errors() { return QString::fromUtf8(process_.readAllStandardError()); }
-
-  quint16 port = 0;
-
- private:
-  QProcess process_;
-};
+using zp::testing::RunningProgram;
 
 ino_t inodeOf(const QString& file) {
   struct stat st = {};
@@ -73,7 +38,7 @@ ino_t inodeOf(const QString& file) {
 TEST(ServerProgram, ASecondServerInTheSameFolderLeavesTheFirstOnesWordFile) {
   QTemporaryDir dir;
   const QString wordFile = dir.filePath("English");
-  RunningServer first(kServer, dir.path());
+  RunningProgram first(kServer, kFast, dir.path());
   ASSERT_NE(first.port, 0);
   const ino_t written = inodeOf(wordFile);
   ASSERT_NE(written, 0u);
@@ -133,7 +98,7 @@ TEST(ServerProgram, AnUnwritableWorkingFolderMovesTheWordFileOrStopsTheStart) {
   const QString work = dir.filePath("work");
 
   {
-    RunningServer server(program, work, prepare(dir.filePath("run")));
+    RunningProgram server(program, kFast, work, prepare(dir.filePath("run")));
     ASSERT_NE(server.port, 0) << server.errors().toStdString();
     const QString moved = dir.filePath("run/zandupelix/English");
     EXPECT_TRUE(QFile::exists(moved));
@@ -228,7 +193,7 @@ TEST(ServerProgram, OptionsAreCheckedAndExplained) {
 
 TEST(ServerProgram, TellsOnStdoutWhoArrives) {
   QTemporaryDir dir;
-  RunningServer server(kServer, dir.path());
+  RunningProgram server(kServer, kFast, dir.path());
   ASSERT_NE(server.port, 0);
   QTcpSocket ann;
   ann.connectToHost("127.0.0.1", server.port);
@@ -281,7 +246,8 @@ std::optional<FirstWord> firstComputerWord(quint16 port) {
 TEST(ServerProgram, PlaysTheComputerAtTheStrengthItIsGiven) {
   QTemporaryDir dir;
   {
-    RunningServer server(kServer, dir.path(), {}, {"--computer", "expert", "--seed", "5"});
+    RunningProgram server(kServer, kFast + QStringList{"--computer", "expert", "--seed", "5"},
+                          dir.path());
     ASSERT_NE(server.port, 0) << server.errors().toStdString();
     const auto first = firstComputerWord(server.port);
     ASSERT_TRUE(first);
@@ -295,7 +261,8 @@ TEST(ServerProgram, PlaysTheComputerAtTheStrengthItIsGiven) {
     EXPECT_EQ(server.stop(), 0);
   }
   {
-    RunningServer server(kServer, dir.path(), {}, {"--computer", "easy", "--seed", "5"});
+    RunningProgram server(kServer, kFast + QStringList{"--computer", "easy", "--seed", "5"},
+                          dir.path());
     ASSERT_NE(server.port, 0) << server.errors().toStdString();
     const auto first = firstComputerWord(server.port);
     ASSERT_TRUE(first);

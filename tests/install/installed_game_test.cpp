@@ -126,10 +126,8 @@ class InstalledGame : public ::testing::Test {
     setMode(bin_, 0755);
   }
 
-  // Starts the installed game as a player does from the menu: no arguments, a solo table.
-  void startGame(const QString& workingFolder) {
-    port_ = freePort();
-    ASSERT_NE(port_, 0);
+  // A new user's environment, offscreen, with its own home and nothing of ours from XDG.
+  QProcessEnvironment newUserEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& name : env.keys())
       if (name.startsWith(QLatin1String("XDG_"))) env.remove(name);
@@ -138,6 +136,14 @@ class InstalledGame : public ::testing::Test {
     env.insert(QStringLiteral("HOME"), home_);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+  }
+
+  // Starts the installed game as a player does from the menu: no arguments, a solo table.
+  void startGame(const QString& workingFolder) {
+    port_ = freePort();
+    ASSERT_NE(port_, 0);
+    QProcessEnvironment env = newUserEnvironment();
     env.insert(QStringLiteral("ZANDUPELIX_PORT"), QString::number(port_));
     game_.setProcessEnvironment(env);
     game_.setWorkingDirectory(workingFolder);
@@ -254,14 +260,7 @@ TEST_F(InstalledGame, TheLobbySharesTheGamesSettingsFile) {
   EXPECT_EQ(version.exitCode(), 0);
 
   QProcess lobby;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const QString& name : env.keys())
-    if (name.startsWith(QLatin1String("XDG_"))) env.remove(name);
-  env.remove(QStringLiteral("DISPLAY"));
-  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  env.insert(QStringLiteral("HOME"), home_);
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcessEnvironment env = newUserEnvironment();
   env.insert(QStringLiteral("ZANDUPELIX_PORT"), QString::number(freePort()));
   env.insert(QStringLiteral("ZANDUPELIX_LOBBY_PORT"), QString::number(freePort()));
   lobby.setProcessEnvironment(env);
@@ -276,9 +275,8 @@ TEST_F(InstalledGame, TheLobbySharesTheGamesSettingsFile) {
               {QStringLiteral("--directory"), QStringLiteral("127.0.0.1:1")});
   ASSERT_TRUE(lobby.waitForStarted(10000));
   const QString settings = home_ + QStringLiteral("/.local/share/zandupelix/qelmlobby.ini");
-  const bool written =
-      waitUntil([&] { return QFile::exists(settings) || lobby.state() == QProcess::NotRunning; },
-                10000);
+  const bool written = waitUntil(
+      [&] { return QFile::exists(settings) || lobby.state() == QProcess::NotRunning; }, 10000);
   ASSERT_TRUE(written && lobby.state() == QProcess::Running)
       << lobby.readAllStandardError().toStdString();
   lobby.terminate();

@@ -12,51 +12,16 @@
 
 #include "lobby/lobby.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/running_program.h"
 
 namespace zp::lobby {
 namespace {
 
+using zp::testing::RunningProgram;
 using zp::testing::waitUntil;
 
 const QString kServer = QStringLiteral(ZANDUPELIX_SERVER);
 const QString kDirectory = QStringLiteral(ZANDUPELIX_DIRECTORY);
-
-// A program started on a free port, which it names on its first line; stopped with SIGTERM.
-class Running {
- public:
-  Running(const QString& program, const QStringList& args, const QString& folder) {
-    QDir().mkpath(folder);
-    process_.setWorkingDirectory(folder);
-    process_.start(program, QStringList{"--port", "0"} + args);
-    while (!process_.canReadLine())
-      if (!process_.waitForReadyRead(10000)) return;
-    const auto match = QRegularExpression("listening on port (\\d+)")
-                           .match(QString::fromUtf8(process_.readLine()));
-    if (match.hasMatch()) port = static_cast<quint16>(match.captured(1).toUInt());
-  }
-  ~Running() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished();
-  }
-  bool stop() {
-    process_.terminate();
-    return process_.waitForFinished(10000) && process_.exitCode() == 0;
-  }
-  // Waits for a line holding `text` (10 s at most).
-  bool said(const QString& text) {
-    for (;;) {
-      while (!process_.canReadLine())
-        if (!process_.waitForReadyRead(10000)) return false;
-      if (QString::fromUtf8(process_.readLine()).contains(text)) return true;
-    }
-  }
-
-  quint16 port = 0;
-
- private:
-  QProcess process_;
-};
 
 quint16 freePort() {
   QTcpServer probe;
@@ -123,11 +88,11 @@ class LobbyLoopback : public ::testing::Test {
 };
 
 TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatStops) {
-  Running directory(kDirectory, {}, dir_.filePath("directory"));
+  RunningProgram directory(kDirectory, {}, dir_.filePath("directory"));
   ASSERT_NE(directory.port, 0);
   const QString where = "127.0.0.1:" + QString::number(directory.port);
-  Running alpha(kServer, {"--name", "Alpha", "--register", where}, dir_.filePath("alpha"));
-  Running beta(kServer, {"--name", "Beta", "--register", where}, dir_.filePath("beta"));
+  RunningProgram alpha(kServer, {"--name", "Alpha", "--register", where}, dir_.filePath("alpha"));
+  RunningProgram beta(kServer, {"--name", "Beta", "--register", where}, dir_.filePath("beta"));
   ASSERT_NE(alpha.port, 0);
   ASSERT_NE(beta.port, 0);
   ASSERT_TRUE(alpha.said("Listed by the directory"));
@@ -144,7 +109,7 @@ TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatS
   EXPECT_EQ(rowOn(lobby, alpha.port)->where.host, "127.0.0.1");
 
   // Beta stops and takes itself back: gone by the next refresh.
-  ASSERT_TRUE(beta.stop());
+  ASSERT_EQ(beta.stop(), 0);
   ASSERT_TRUE(waitUntil([&] { return !rowOn(lobby, beta.port); },
                         static_cast<int>(kRefreshMs + kAnswerLimitMs)));
   EXPECT_TRUE(knownAs(lobby, alpha.port, "Alpha"));
@@ -152,7 +117,7 @@ TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatS
   EXPECT_EQ(lobby.statusLine(), "Games open: 0");
 
   // The directory stops: its table stays, unknown, and the status line says why.
-  ASSERT_TRUE(directory.stop());
+  ASSERT_EQ(directory.stop(), 0);
   ASSERT_TRUE(waitUntil(
       [&] {
         const TableRow* row = rowOn(lobby, alpha.port);
@@ -164,10 +129,10 @@ TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatS
 }
 
 TEST_F(LobbyLoopback, HostsATableAndKeepsItListedWhileItsGameLinksBack) {
-  Running directory(kDirectory, {}, dir_.filePath("directory"));
+  RunningProgram directory(kDirectory, {}, dir_.filePath("directory"));
   ASSERT_NE(directory.port, 0);
   // The table the hosting game would run on this computer.
-  Running local(kServer, {"--name", "Mine"}, dir_.filePath("local"));
+  RunningProgram local(kServer, {"--name", "Mine"}, dir_.filePath("local"));
   ASSERT_NE(local.port, 0);
 
   {
