@@ -104,10 +104,12 @@ int main(int argc, char* argv[]) {
   chat.show();
   chat.processparams(params);
   if (tallyFailure) {
-    // Told once, over the game's window, once it is up; a path is shown as text.
-    QTimer::singleShot(0, &chat, [&chat, notice = tallyFailure->Notice()] {
+    // Told once, once the windows are up, over the launcher when it shows (it stays above
+    // the rest); a path is shown as text.
+    QTimer::singleShot(0, &chat, [&chat, &download, notice = tallyFailure->Notice()] {
+      QWidget* over = download.isVisible() ? static_cast<QWidget*>(&download) : &chat;
       QMessageBox box(QMessageBox::Warning, QStringLiteral("Zandu Pelix"),
-                      QString::fromStdString(notice), QMessageBox::Ok, &chat);
+                      QString::fromStdString(notice), QMessageBox::Ok, over);
       box.setTextFormat(Qt::PlainText);
       box.exec();
     });
