@@ -63,6 +63,8 @@ void BoardPlay::startthegame(const net::GameOptions& m) {
     drawGauge(n, m.shuffles);
   }
   teamDisplay(m.team);
+  gameOn_ = true;
+  teamGame_ = m.team;
   if (seatTheComputer(m.team)) context_.systemLine("I am Tobo the bot. Good Luck!");
   context_.loadchecklist();
 }
@@ -79,6 +81,10 @@ bool BoardPlay::seatTheComputer(bool team) {
     seat(n).name = seat(n).computer ? kComputerName : kWaiting;
   }
   return seatedTwo;
+}
+
+void BoardPlay::seatsChanged() {
+  if (gameOn_) seatTheComputer(teamGame_);
 }
 
 void BoardPlay::getnextplayer(const net::NextPlayer& m) {
@@ -124,6 +130,8 @@ void BoardPlay::gamestats(const net::GameStats& m) {
   teamDisplay(m.team);
   // A window that joins a game in progress sees the computer where those who were there
   // from the start see it.
+  gameOn_ = true;
+  teamGame_ = m.team;
   seatTheComputer(m.team);
   if (view_.clock > 0) {
     startClock(view_.clock);
@@ -230,6 +238,7 @@ void BoardPlay::timeup() {
 }
 
 void BoardPlay::winner(const net::NameOnly& m) {
+  gameOn_ = false;
   hideArrows();
   view_.bonusShown = false;
   view_.turnPlayer = 0;

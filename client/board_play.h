@@ -108,6 +108,9 @@ class BoardPlay {
   // Seat 1..4.
   const SeatView& seat(int n) const { return seats_[static_cast<std::size_t>(n - 1)]; }
   SeatView& seat(int n) { return seats_[static_cast<std::size_t>(n - 1)]; }
+  // A player came or went: while a game is on, the computer takes the seats the table's turn
+  // order now gives it, and leaves the others.
+  void seatsChanged();
 
   // The server's messages.
   void theboard(const net::TheBoard& m);
@@ -156,6 +159,8 @@ class BoardPlay {
   // Shows the computer in each seat it plays, as the table's turn order has it; true when
   // seat 2 was empty.
   bool seatTheComputer(bool team);
+  bool gameOn_ = false;  // from the start (or the stats of a game in progress) to its winner
+  bool teamGame_ = false;
 
   BoardContext& context_;
   BoardModel model_;

@@ -227,6 +227,7 @@ void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
   if (m.n <= zp::kSeats) {
     board_.seat(m.n).name = name;
     board_.seat(m.n).computer = false;
+    board_.seatsChanged();
   } else {
     // One entry per spectator's number: a host repeating a number replaces its entry.
     const std::string number = std::to_string(m.n) + ": ";
@@ -246,6 +247,7 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
     seat.computer = m.n == 2;
     seat.name = seat.computer ? zp::kComputerName : zp::kWaiting;
     seat.eyes = false;
+    board_.seatsChanged();
     return;
   }
   const std::string name = shownName(m.name);

@@ -215,6 +215,28 @@ TEST(Roster, ArrivalsDeparturesAndSpectators) {
   EXPECT_TRUE(w.session.spies().empty());
 }
 
+TEST(Roster, DuringATeamGameTheComputerFollowsArrivalsAndDepartures) {
+  Window w;
+  w.login(1);
+  w.receive({"CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+3+Cy"});
+  w.session.bytesReceived(net::to_players::startgame({"Ann", 300, 60, true, 1}));
+  w.session.Timer1Timer();
+  const auto seats = [&w] {
+    std::vector<std::string> names;
+    for (int n = 1; n <= 4; ++n) names.push_back(w.session.board().seat(n).name);
+    return names;
+  };
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(seats(), (Names{"Ann", "Tobo", "Cy", "Tobo"})) << "Tobo plays across from Cy";
+  w.receive({"CMD_playerdisconnected+3+Cy"});
+  EXPECT_EQ(seats(), (Names{"Ann", "Tobo", "<Waiting>", "<Waiting>"}));
+  w.receive({"CMD_newplayerinfo+4+Di"});
+  EXPECT_EQ(seats(), (Names{"Ann", "Tobo", "Tobo", "Di"})) << "now across from Di";
+  w.receive({"CMD_winner+Ann", "CMD_playerdisconnected+4+Di"});
+  EXPECT_EQ(seats(), (Names{"Ann", "Tobo", "Tobo", "<Waiting>"}))
+      << "after the game nobody takes a seat that is left; the next start sorts them";
+}
+
 TEST(Roster, NamesAreCutAndTheSpyListStaysBoundedUnderAFlood) {
   Window w;
   w.login(1);
