@@ -13,24 +13,34 @@ Cell cellOfIndex(int index) {
   return {index % kBoardSize, index / kBoardSize};
 }
 
-class BoardCellAccessible : public QAccessibleInterface, public QAccessibleTableCellInterface {
+// A part of a widget that has no widget of its own and no parts: a cell, a rack slot.
+class PartAccessible : public QAccessibleInterface {
  public:
-  BoardCellAccessible(BoardAccessible* board, int index) : board_(board), index_(index) {}
-
-  bool isValid() const override { return board_ && board_->isValid(); }
+  explicit PartAccessible(QAccessibleInterface* whole) : whole_(whole) {}
+  bool isValid() const override { return whole_ && whole_->isValid(); }
   QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return board_->window(); }
-  QAccessibleInterface* parent() const override { return board_; }
+  QWindow* window() const override { return whole_->window(); }
+  QAccessibleInterface* parent() const override { return whole_; }
   QAccessibleInterface* child(int) const override { return nullptr; }
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QAccessibleInterface* focusChild() const override { return nullptr; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+ private:
+  QAccessibleInterface* whole_;
+};
+
+class BoardCellAccessible : public PartAccessible, public QAccessibleTableCellInterface {
+ public:
+  BoardCellAccessible(BoardAccessible* board, int index)
+      : PartAccessible(board), board_(board), index_(index) {}
+
   QString text(QAccessible::Text t) const override {
     if (t != QAccessible::Name) return {};
     return QString::fromStdString(cellSpeech(board_->model(), cellOfIndex(index_)));
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
     const QWidget* box = board_->box();
     const QRect at = BoardPaintBox::cellRect(cellOfIndex(index_));
@@ -67,23 +77,14 @@ class BoardCellAccessible : public QAccessibleInterface, public QAccessibleTable
   int index_;
 };
 
-class SlotAccessible : public QAccessibleInterface {
+class SlotAccessible : public PartAccessible {
  public:
-  SlotAccessible(RackAccessible* rack, int index) : rack_(rack), index_(index) {}
-  bool isValid() const override { return rack_ && rack_->isValid(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return rack_->window(); }
-  QAccessibleInterface* parent() const override { return rack_; }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  QAccessibleInterface* focusChild() const override { return nullptr; }
+  SlotAccessible(RackAccessible* rack, int index)
+      : PartAccessible(rack), rack_(rack), index_(index) {}
   QString text(QAccessible::Text t) const override {
     if (t != QAccessible::Name) return {};
     return QString::fromStdString(slotSpeech(rack_->model(), index_ + 1));
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
     const QWidget* box = rack_->rack();
     const QRect at(index_ * kTileSize, 0, kTileSize, kTileSize);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "directory/table_directory.h"
+#include "fuzz/fuzz_input.h"
 
 namespace {
 
@@ -41,30 +42,12 @@ class CheckingShell : public DirectoryShell {
 
 const char* const kAddresses[] = {"10.0.0.1", "10.0.0.2", "::1", "2001:db8::5", "bogus"};
 
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool more() const { return pos_ < size_; }
-  std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  std::string bytes(std::size_t n) {
-    n = std::min(n, size_ - pos_);
-    std::string out(reinterpret_cast<const char*>(data_ + pos_), n);
-    pos_ += n;
-    return out;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   CheckingShell shell;
   TableDirectory directory(shell);
-  Input in(data, size);
+  zp::fuzzing::FuzzInput in(data, size);
   while (in.more()) {
     const std::uint8_t op = in.byte();
     const int peer = in.byte() % 16;

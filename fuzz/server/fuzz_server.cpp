@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
 #include "net/catalogue.h"
 #include "server/table_server.h"
 
@@ -42,30 +43,12 @@ class EvenChecker : public zp::words::WordChecker {
 const std::vector<std::string> kCandidates = {"ab",   "area", "earth", "eats", "idea",
                                               "neat", "rate", "seat",  "tear", "tree"};
 
-class Reader {
- public:
-  Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool more() const { return pos_ < size_; }
-  std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  std::string bytes(std::size_t n) {
-    n = std::min(n, size_ - pos_);
-    std::string out(reinterpret_cast<const char*>(data_ + pos_), n);
-    pos_ += n;
-    return out;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   NullShell shell;
   EvenChecker checker;
-  Reader in(data, size);
+  zp::fuzzing::FuzzInput in(data, size);
   const std::uint8_t seed = in.byte();
   TableServer table(shell, checker, kCandidates, seed);
   // Every strength, Expert with a list of its own that holds words the candidates lack.
