@@ -82,6 +82,14 @@ void archEye(QPainter& p, qreal x) {
   p.drawArc(QRectF(x, 5.8, 3, 2.6), 20 * 16, 140 * 16);
 }
 
+// One eye open, the other closed.
+void winkingEyes(QPainter& p) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(kInk);
+  p.drawEllipse(QRectF(5.2, 5.6, 1.9, 2.6));
+  archEye(p, 9.4);
+}
+
 void smileMouth(QPainter& p, const QRectF& box = QRectF(4.2, 5.6, 8.6, 6.6)) {
   p.setPen(pen(kInk, 1.2));
   p.setBrush(Qt::NoBrush);
@@ -162,10 +170,7 @@ void drawSmiley(QPainter& p, Face face) {
       break;
     case Face::wink:
       drawHead(p, light, gold, kRim);
-      p.setPen(Qt::NoPen);
-      p.setBrush(kInk);
-      p.drawEllipse(QRectF(5.2, 5.6, 1.9, 2.6));
-      archEye(p, 9.4);
+      winkingEyes(p);
       smileMouth(p, QRectF(4.6, 6.2, 8.6, 6.2));
       break;
     case Face::sad:
@@ -243,10 +248,7 @@ void drawSmiley(QPainter& p, Face face) {
       break;
     case Face::kiss:
       drawHead(p, light, gold, kRim);
-      p.setPen(Qt::NoPen);
-      p.setBrush(kInk);
-      p.drawEllipse(QRectF(5.2, 5.6, 1.9, 2.6));
-      archEye(p, 9.4);
+      winkingEyes(p);
       p.setPen(pen(kRed, 1.3));
       p.setBrush(Qt::NoBrush);
       p.drawEllipse(QRectF(6.6, 10.2, 2.4, 2.4));
