@@ -18,11 +18,6 @@ namespace {
 
 using Inbox = std::vector<std::string>;
 
-void blank(Table& t) {
-  for (int a = 0; a < 7; ++a)
-    for (int b = 0; b < 7; ++b) t.server.boardForTest().set(a, b, 'x' - 'a' + 1);
-}
-
 // Seat 2's turn, the host alone, the board all x; the words the strengths choose from:
 //
 //   x x x x x x z     cart   6  (plain squares)

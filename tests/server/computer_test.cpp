@@ -14,12 +14,6 @@ namespace {
 
 using Inbox = std::vector<std::string>;
 
-// A board of nothing but x, so only the letters a test lays can be traced.
-void blank(Table& t) {
-  for (int a = 0; a < 7; ++a)
-    for (int b = 0; b < 7; ++b) t.server.boardForTest().set(a, b, 'x' - 'a' + 1);
-}
-
 // The host alone; entry 0 of the candidates is never tried, entry 1 is `word`. Without
 // shuffles, a board it finds nothing on stays.
 class Computer : public ::testing::Test {

@@ -144,4 +144,10 @@ class Table {
   TableServer server;
 };
 
+// A board of nothing but x, so only the letters a test lays can be traced.
+inline void blank(Table& t) {
+  for (int a = 0; a < 7; ++a)
+    for (int b = 0; b < 7; ++b) t.server.boardForTest().set(a, b, 'x' - 'a' + 1);
+}
+
 }  // namespace zp::server::testing
