@@ -121,6 +121,22 @@ void searchAfresh(const Letters& letters, const std::string& word, Worst& best, 
   }
 }
 
+// The four worst times a run of boards is measured by: a key, a Tab, a search afresh for the
+// best path and for up to 32 paths.
+struct Measures {
+  Worst keys, tabs, best, list;
+  void take(const Letters& letters, const std::string& word) {
+    typeWord(letters, word, keys, tabs);
+    searchAfresh(letters, word, best, list);
+  }
+  void report(benchmark::State& state) {
+    keys.report(state, "key");
+    tabs.report(state, "tab");
+    best.report(state, "afresh1");
+    list.report(state, "afresh32");
+  }
+};
+
 // The first search ever builds the board's bound table.
 void BM_FirstSearch(benchmark::State& state) {
   Letters letters{};
@@ -141,17 +157,13 @@ void BM_DrawnBoards(benchmark::State& state) {
   const int length = static_cast<int>(state.range(0));
   for (auto _ : state) {
     std::mt19937 random(7772u + static_cast<unsigned>(length));
-    Worst keys, tabs, best, list;
+    Measures measures;
     for (int i = 0; i < kBoards; ++i) {
       const Letters letters = drawnBoard(random);
       const std::string word = tracedWord(letters, length, random);
-      typeWord(letters, word, keys, tabs);
-      searchAfresh(letters, word, best, list);
+      measures.take(letters, word);
     }
-    keys.report(state, "key");
-    tabs.report(state, "tab");
-    best.report(state, "afresh1");
-    list.report(state, "afresh32");
+    measures.report(state);
   }
 }
 BENCHMARK(BM_DrawnBoards)->DenseRange(1, 7)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -160,20 +172,16 @@ BENCHMARK(BM_DrawnBoards)->DenseRange(1, 7)->Iterations(1)->Unit(benchmark::kMil
 void BM_OneLetterBoard(benchmark::State& state) {
   const int length = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    Worst keys, tabs, best, list;
+    Measures measures;
     for (const char letter : std::string_view("aeqz")) {
       Letters letters{};
       letters.fill(letter - 'a' + 1);
       const std::string word(static_cast<std::size_t>(length), letter);
       for (int repeat = 0; repeat < 25; ++repeat) {
-        typeWord(letters, word, keys, tabs);
-        searchAfresh(letters, word, best, list);
+        measures.take(letters, word);
       }
     }
-    keys.report(state, "key");
-    tabs.report(state, "tab");
-    best.report(state, "afresh1");
-    list.report(state, "afresh32");
+    measures.report(state);
   }
 }
 BENCHMARK(BM_OneLetterBoard)->DenseRange(1, 7)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -183,18 +191,14 @@ void BM_TwoLetterBoards(benchmark::State& state) {
   const int length = static_cast<int>(state.range(0));
   for (auto _ : state) {
     std::mt19937 random(98u + static_cast<unsigned>(length));
-    Worst keys, tabs, best, list;
+    Measures measures;
     for (int i = 0; i < kBoards / 10; ++i) {
       Letters letters{};
       for (int& code : letters) code = random() % 2 == 0 ? 1 : 5;  // a, e
       const std::string word = tracedWord(letters, length, random);
-      typeWord(letters, word, keys, tabs);
-      searchAfresh(letters, word, best, list);
+      measures.take(letters, word);
     }
-    keys.report(state, "key");
-    tabs.report(state, "tab");
-    best.report(state, "afresh1");
-    list.report(state, "afresh32");
+    measures.report(state);
   }
 }
 BENCHMARK(BM_TwoLetterBoards)->DenseRange(1, 7)->Iterations(1)->Unit(benchmark::kMillisecond);
