@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 
+#include "bench/server/bench_dictionary.h"
 #include "net/catalogue.h"
 #include "server/table_server.h"
 #include "words/tdictn.h"
@@ -34,17 +35,7 @@ class CountingChecker : public zp::words::WordChecker {
   int asked = 0;
 };
 
-struct Dictionary {
-  Dictionary()
-      : dir(std::filesystem::temp_directory_path() /
-            ("zp-bench-" + std::to_string(std::random_device{}()))),
-        created(std::filesystem::create_directories(dir)),
-        spell(dir / "English", zp::words::carriedWordList()) {}
-  ~Dictionary() { std::filesystem::remove_all(dir); }
-  std::filesystem::path dir;
-  bool created;
-  zp::words::TDictn spell;
-};
+using zp::bench::Dictionary;
 
 void deliver(TableServer& table, int record, const std::string& bytes) {
   table.bytesReceived(record, bytes);

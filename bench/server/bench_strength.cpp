@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/server/bench_dictionary.h"
 #include "net/catalogue.h"
 #include "net/dispatch.h"
 #include "server/table_server.h"
@@ -105,17 +106,7 @@ class WordShell : public ServerShell {
   std::optional<zp::net::MadeWord> made;
 };
 
-struct Dictionary {
-  Dictionary()
-      : dir(std::filesystem::temp_directory_path() /
-            ("zp-bench-strength-" + std::to_string(std::random_device{}()))),
-        created(std::filesystem::create_directories(dir)),
-        spell(dir / "English", zp::words::carriedWordList()) {}
-  ~Dictionary() { std::filesystem::remove_all(dir); }
-  std::filesystem::path dir;
-  bool created;
-  zp::words::TDictn spell;
-};
+using zp::bench::Dictionary;
 
 // The computer's word on each of the 500 boards, through the whole table: its own delay,
 // its search, the dictionary's check and the table's scoring.
