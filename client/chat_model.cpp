@@ -1,6 +1,6 @@
 #include "client/chat_model.h"
 
-#include <iostream>
+#include <cstdio>
 #include <utility>
 
 #include "client/chat_text.h"
@@ -27,8 +27,8 @@ ChatModel::ChatModel(ChatLimits limits) : limits_(limits) {
 bool ChatModel::addlinetochat(int speaker, std::string_view line, Colour colour) {
   if (speaker < 0 || speaker > kMaxPlayer) {
     // A hostile host must not be able to pop up boxes: the line is only left out.
-    std::cerr << "chat: line dropped, its number field is not a player number 0.." << kMaxPlayer
-              << '\n';
+    std::fprintf(stderr, "chat: line dropped, its number field is not a player number 0..%d\n",
+                 kMaxPlayer);
     return false;
   }
   const int style = speaker == 0 ? kSystemStyle : speaker + kPlayerStyleOffset;

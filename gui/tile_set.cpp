@@ -409,9 +409,12 @@ QList<TileSetFile> findTileSets(const QStringList& folders) {
   for (const QString& folder : folders) {
     const QDir dir(folder);
     if (folder.isEmpty() || !dir.exists()) continue;
-    const QFileInfoList files = dir.entryInfoList(
-        {QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    // Matched by hand: a name filter would start the regular expression engine (half a
+    // megabyte of it resident) for one suffix.
+    const QFileInfoList files =
+        dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& info : files) {
+      if (!info.fileName().endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive)) continue;
       const QString name = setName(info.fileName());
       QString why;
       if (name.isEmpty() || name.compare(QLatin1String("classic"), Qt::CaseInsensitive) == 0 ||

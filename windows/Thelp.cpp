@@ -6,13 +6,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <array>
+#include <limits>
 #include <utility>
 
 #include "gui/look.h"
@@ -187,10 +187,34 @@ const Topic* findTopic(int tag) {
   return nullptr;
 }
 
+// A history heading, "May 5, 2011 - Version 1.0.15.17". Read by hand: the pages are filled
+// at start, and a regular expression would bring its engine (half a megabyte resident) into
+// every start for six pages of text.
+bool isVersionLine(QStringView line) {
+  qsizetype at = 0;
+  const auto run = [&](auto accepts, qsizetype least, qsizetype most) {
+    qsizetype n = 0;
+    while (at < line.size() && n < most && accepts(line[at])) ++at, ++n;
+    return n >= least;
+  };
+  const auto word = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+  const auto digit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+  const auto text = [&](QStringView expected) {
+    if (!line.mid(at).startsWith(expected)) return false;
+    at += expected.size();
+    return true;
+  };
+  constexpr qsizetype kAny = std::numeric_limits<qsizetype>::max();
+  if (!run(word, 1, kAny) || !text(u" ") || !run(digit, 1, 2) || !text(u", ") ||
+      !run(digit, 4, 4) || !text(u" - Version ") || !run(digit, 1, kAny))
+    return false;
+  for (int part = 0; part < 3; ++part)
+    if (!text(u".") || !run(digit, 1, kAny)) return false;
+  return at == line.size();
+}
+
 // The text goes in with insertText, which keeps every blank and never reads markup.
 void fillPage(QTextBrowser& page, const QString& text) {
-  static const QRegularExpression versionLine(
-      QStringLiteral(R"(^\w+ \d{1,2}, \d{4} - Version \d+\.\d+\.\d+\.\d+$)"));
   QTextCharFormat plain;
   QTextCharFormat title;
   title.setFontWeight(QFont::Bold);
@@ -206,7 +230,7 @@ void fillPage(QTextBrowser& page, const QString& text) {
   for (qsizetype i = 0; i < lines.size(); ++i) {
     const QString& line = lines[i];
     const QTextCharFormat& format = i == 0                                    ? title
-                                    : versionLine.match(line).hasMatch()      ? heading
+                                    : isVersionLine(line)                     ? heading
                                     : line.startsWith(QStringLiteral("    ")) ? typed
                                                                               : plain;
     // A change note wraps under its own text, not under its dash.

@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 
 #include "windows/Thelp.h"
 
@@ -124,10 +126,20 @@ TEST(Thelp, HistoryCountsDownFromThisVersionNewestFirst) {
   EXPECT_EQ(lines[0], "History");
   EXPECT_EQ(lines[1], "");
   const QRegularExpression entry(R"(^[A-Z][a-z]{2} \d{1,2}, \d{4} - Version 1\.0\.15\.(\d+)$)");
+  const QTextDocument* document =
+      help.findChild<QTextBrowser*>(QStringLiteral("memo5"))->document();
+  // Only the version headings are bold.
+  const auto bold = [document](qsizetype line) {
+    const QTextBlock block = document->findBlockByNumber(static_cast<int>(line));
+    return block.begin().fragment().charFormat().fontWeight() == QFont::Bold;
+  };
   int expectedBuild = 17;
   int notes = 0;
   for (qsizetype i = 2; i < lines.size(); ++i) {
     const QString& line = lines[i];
+    if (!line.isEmpty()) {
+      EXPECT_EQ(bold(i), entry.match(line).hasMatch()) << line.toStdString();
+    }
     if (const auto match = entry.match(line); match.hasMatch()) {
       EXPECT_EQ(match.captured(1).toInt(), expectedBuild) << line.toStdString();
       if (expectedBuild != 17) {
