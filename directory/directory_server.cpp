@@ -1,19 +1,10 @@
 #include "directory/directory_server.h"
 
-#include <QHostAddress>
-#include <QTcpSocket>
+#include <optional>
+#include <utility>
 
 namespace zp::directory {
 namespace {
-
-// The address a table is listed at: IPv4 as such, IPv6 without a scope.
-std::string addressText(QHostAddress address) {
-  bool v4 = false;
-  const quint32 ipv4 = address.toIPv4Address(&v4);
-  if (v4) return QHostAddress(ipv4).toString().toStdString();
-  address.setScopeId(QString());
-  return address.toString().toStdString();
-}
 
 // Lets a connection go after what was sent, then deletes it.
 void closeAndForget(net::GameConnection* connection) {
@@ -35,7 +26,7 @@ DirectoryServer::DirectoryServer(QObject* parent)
   secondTimer_.setInterval(1000);
   connect(&secondTimer_, &QTimer::timeout, this, [this] { logic_.secondTick(); });
   secondTimer_.start();
-  connect(&listener_, &QTcpServer::newConnection, this, &DirectoryServer::accept);
+  connect(&listener_, &net::TcpListener::newConnection, this, &DirectoryServer::accept);
 }
 
 DirectoryServer::~DirectoryServer() {
@@ -44,15 +35,15 @@ DirectoryServer::~DirectoryServer() {
 }
 
 bool DirectoryServer::listen(quint16 port) {
-  listener_.setListenBacklogSize(128);
-  return listener_.listen(QHostAddress::Any, port);
+  return listener_.listen(net::TcpListener::Reach::AnyAddress, port, /*backlog=*/128);
 }
 
 void DirectoryServer::accept() {
-  while (QTcpSocket* socket = listener_.nextPendingConnection()) {
-    auto* connection = new net::GameConnection(socket, this);
+  while (std::optional<net::AcceptedSocket> socket = listener_.nextPendingConnection()) {
+    const std::string peerAddress = socket->peer;
+    auto* connection = new net::GameConnection(std::move(*socket), this);
     connection->setMaxUnsentBytes(kMaxUnsentBytes);
-    const TableDirectory::Accepted accepted = logic_.acceptPeer(addressText(socket->peerAddress()));
+    const TableDirectory::Accepted accepted = logic_.acceptPeer(peerAddress);
     if (accepted.peer < 0) {
       connection->send(accepted.refusal);
       closeAndForget(connection);

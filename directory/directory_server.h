@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 #include <QTimer>
 #include <vector>
 
@@ -30,7 +29,7 @@ class DirectoryServer : public QObject, private DirectoryShell {
 
   // Listens on all local addresses; port 0 takes any free port.
   bool listen(quint16 port);
-  quint16 port() const { return listener_.serverPort(); }
+  quint16 port() const { return listener_.port(); }
   QString errorString() const { return listener_.errorString(); }
   const TableDirectory& directory() const { return logic_; }
 
@@ -50,7 +49,7 @@ class DirectoryServer : public QObject, private DirectoryShell {
   net::GameConnection* detach(int peer);
   void serve();
 
-  QTcpServer listener_;
+  net::TcpListener listener_;
   std::vector<net::GameConnection*> connections_;  // by peer number
   QTimer serveTimer_;
   QTimer secondTimer_;

@@ -50,6 +50,13 @@ void TableDirectory::bytesReceived(int peer, std::string_view bytes) {
 
 void TableDirectory::peerClosed(int peer) {
   if (!open(peer)) return;
+  // What it sent before it closed still counts: a table takes itself back and closes.
+  while (std::optional<std::string> text = inbox_.takeFrom(peer)) commands_.dispatch(*text, peer);
+  forget(peer);
+}
+
+void TableDirectory::forget(int peer) {
+  if (!open(peer)) return;
   Peer& p = peers_[static_cast<std::size_t>(peer)];
   p.open = false;
   --peerCount_;
@@ -61,7 +68,7 @@ void TableDirectory::peerClosed(int peer) {
 
 void TableDirectory::letGo(int peer) {
   shell_.close(peer);
-  peerClosed(peer);
+  forget(peer);
 }
 
 bool TableDirectory::serveOne() {

@@ -95,6 +95,7 @@ class TableDirectory {
   void tablelist(int peer);
   void drop(std::map<Key, Table>::iterator table, std::string_view why);
   void letGo(int peer);
+  void forget(int peer);
   bool open(int peer) const;
 
   struct Peer {

@@ -496,7 +496,7 @@ void Tchat::connect(std::string_view address) {
 
 void Tchat::openLobbyLink() {
   // A silent link the lobby may accept; nothing is sent or read on it.
-  lobbyLink_ = new QTcpSocket(this);
+  lobbyLink_ = new net::GameConnection(this);
   lobbyLink_->connectToHost(QStringLiteral("127.0.0.1"), parts_.lobbyPort);
 }
 

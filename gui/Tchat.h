@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSystemSemaphore>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QToolButton>
 #include <array>
@@ -116,7 +115,7 @@ class Tchat : public QMainWindow, private ClientShell {
   SoundPlayer sounds_;
   QSystemSemaphore semaphore_;
   net::GameConnection connection_;
-  QPointer<QTcpSocket> lobbyLink_;
+  QPointer<net::GameConnection> lobbyLink_;
   bool connected_ = false;
   bool listenFailed_ = false;
   int modal_ = 0;  // message boxes open: the dispatch waits

@@ -1,6 +1,9 @@
 #include "lobby/link_listener.h"
 
-#include <QTcpSocket>
+#include <optional>
+#include <utility>
+
+#include "net/connection.h"
 
 namespace zp::lobby {
 
@@ -11,29 +14,27 @@ quint16 lobbyLinkPort() {
 }
 
 LinkListener::LinkListener(QObject* parent) : QObject(parent) {
-  QObject::connect(&server_, &QTcpServer::newConnection, this, &LinkListener::accept);
+  QObject::connect(&server_, &net::TcpListener::newConnection, this, &LinkListener::accept);
 }
 
 bool LinkListener::listen(quint16 port) {
-  return server_.listen(QHostAddress::LocalHost, port);
+  return server_.listen(net::TcpListener::Reach::ThisMachine, port);
 }
 
 void LinkListener::accept() {
-  while (QTcpSocket* socket = server_.nextPendingConnection()) {
-    socket->setParent(this);
-    if (open_ >= kMaxLinks) {
-      socket->abort();
-      socket->deleteLater();
-      continue;
-    }
+  while (std::optional<net::AcceptedSocket> socket = server_.nextPendingConnection()) {
+    if (open_ >= kMaxLinks) continue;  // the socket closes as it goes
     const int link = nextLink_++;
     ++open_;
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
-    QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket, link] {
-      socket->deleteLater();
-      --open_;
-      emit linkClosed(link);
-    });
+    // What a game sends anyway is read and thrown away.
+    auto* connection = new net::GameConnection(std::move(*socket), this);
+    QObject::connect(connection, &net::GameConnection::OnInfo, this,
+                     [this, connection, link](const QString& text) {
+                       if (text != net::GameConnection::kSocketClosed) return;
+                       connection->deleteLater();
+                       --open_;
+                       emit linkClosed(link);
+                     });
     emit linkOpened(link);
   }
 }

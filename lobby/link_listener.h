@@ -2,7 +2,8 @@
 
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
+
+#include "net/listener.h"
 
 namespace zp::lobby {
 
@@ -33,7 +34,7 @@ class LinkListener : public QObject {
  private:
   void accept();
 
-  QTcpServer server_;
+  net::TcpListener server_;
   int nextLink_ = 1;
   int open_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "lobby/table_watch.h"
 
-#include <QTcpSocket>
+#include <cerrno>
+
+#include "net/connection.h"
 
 #include "net/dispatch.h"
 #include "net/framing.h"
@@ -8,7 +10,7 @@
 namespace zp::lobby {
 
 struct TableWatch::Ask {
-  QTcpSocket* socket = nullptr;  // a child of the watch
+  net::GameConnection* connection = nullptr;  // a child of the watch
   net::MessageReader reader;
   bool directory = false;
   qint64 bytes = 0;
@@ -24,7 +26,7 @@ TableWatch::TableWatch(QObject* parent) : QObject(parent), finder_(*this) {
 }
 
 TableWatch::~TableWatch() {
-  for (auto& [ask, a] : asks_) a->socket->disconnect(this);
+  for (auto& [ask, a] : asks_) a->connection->disconnect(this);
 }
 
 void TableWatch::start() {
@@ -62,28 +64,28 @@ void TableWatch::openSome() {
 void TableWatch::open(int ask, const net::HostPort& where, bool directory) {
   auto a = std::make_unique<Ask>();
   a->directory = directory;
-  QTcpSocket* socket = a->socket = new QTcpSocket(this);
+  auto* connection = a->connection = new net::GameConnection(this);
   asks_[ask] = std::move(a);
-  QObject::connect(socket, &QTcpSocket::connected, this, [socket, directory] {
-    const std::string request =
-        directory ? net::to_directory::tablelist() : net::to_server::tableinfo();
-    socket->write(request.data(), static_cast<qint64>(request.size()));
-  });
-  QObject::connect(socket, &QTcpSocket::readyRead, this, [this, ask] { received(ask); });
-  QObject::connect(socket, &QTcpSocket::errorOccurred, this,
-                   [this, ask](QAbstractSocket::SocketError error) {
-                     received(ask);  // what came before the close counts
-                     failed(ask, error == QAbstractSocket::ConnectionRefusedError);
+  QObject::connect(connection, &net::GameConnection::OnInfo, this,
+                   [this, ask, connection, directory](const QString& text) {
+                     if (text == net::GameConnection::kConnected) {
+                       connection->send(directory ? net::to_directory::tablelist()
+                                                  : net::to_server::tableinfo());
+                     } else if (text == net::GameConnection::kSocketClosed) {
+                       // Closed before a whole answer (else the ask is gone already).
+                       failed(ask, connection->lastError() == ECONNREFUSED);
+                     }
                    });
-  // Name look-ups run on Qt's own thread: connecting never holds the window up.
-  socket->connectToHost(QString::fromStdString(where.host), where.port);
+  QObject::connect(connection, &net::GameConnection::OnRead, this,
+                   [this, ask](const QByteArray& bytes) { received(ask, bytes); });
+  // Name look-ups run on a thread of their own: connecting never holds the window up.
+  connection->connectToHost(QString::fromStdString(where.host), where.port);
 }
 
-void TableWatch::received(int ask) {
+void TableWatch::received(int ask, const QByteArray& bytes) {
   auto it = asks_.find(ask);
   if (it == asks_.end()) return;
   Ask& a = *it->second;
-  const QByteArray bytes = a.socket->readAll();
   a.bytes += bytes.size();
   std::optional<net::TableInfo> info;
   bool ended = false;
@@ -123,11 +125,11 @@ void TableWatch::failed(int ask, bool refused) {
 void TableWatch::drop(int ask) {
   auto it = asks_.find(ask);
   if (it == asks_.end()) return;
-  QTcpSocket* socket = it->second->socket;
+  net::GameConnection* connection = it->second->connection;
   asks_.erase(it);
-  socket->disconnect(this);
-  socket->abort();
-  socket->deleteLater();  // it may be inside one of its own signals
+  connection->disconnect(this);
+  connection->abort();
+  connection->deleteLater();  // it may be inside one of its own signals
 }
 
 }  // namespace zp::lobby

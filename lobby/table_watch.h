@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -9,7 +10,6 @@
 
 #include "lobby/table_finder.h"
 
-class QTcpSocket;
 
 namespace zp::lobby {
 
@@ -54,7 +54,7 @@ class TableWatch : public QObject, private FinderShell {
   void queue(int ask, const net::HostPort& where, bool directory);
   void openSome();
   void open(int ask, const net::HostPort& where, bool directory);
-  void received(int ask);
+  void received(int ask, const QByteArray& bytes);
   void failed(int ask, bool refused);
   void drop(int ask);
 

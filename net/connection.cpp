@@ -1,67 +1,163 @@
 #include "net/connection.h"
 
+#include <sys/socket.h>
+
 #include <QPointer>
-#include <QTcpSocket>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace zp::net {
+namespace {
 
-GameConnection::GameConnection(QObject* parent) : QObject(parent), socket_(new QTcpSocket(this)) {
-  watch();
+// Taken from the network at one wake-up: a flooding peer is held back by TCP, not by our
+// memory, and the loop gets back to drawing between its chunks.
+constexpr int kChunksPerWake = 2;
+
+// A peer that leaves is no error; its close is reported as such.
+bool peerLeft(int error) {
+  return error == ECONNRESET || error == EPIPE;
 }
 
-GameConnection::GameConnection(QTcpSocket* accepted, QObject* parent)
-    : QObject(parent), socket_(accepted) {
-  socket_->setParent(this);
-  watch();
-  // What came before it was taken over is not lost, and a peer already gone is reported.
-  if (socket_->bytesAvailable() > 0)
-    QMetaObject::invokeMethod(this, &GameConnection::readAll, Qt::QueuedConnection);
-  if (socket_->state() == QAbstractSocket::UnconnectedState)
-    QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
-}
+}  // namespace
 
-GameConnection::~GameConnection() {
-  // The socket goes with us and must not report to a half-destroyed owner of its signals.
-  socket_->disconnect(this);
-}
+// A name look-up under way on its thread, and the connection it answers while there is one.
+struct GameConnection::PendingLookup {
+  std::mutex mutex;
+  GameConnection* owner = nullptr;
 
-void GameConnection::watch() {
-  // Qt takes no more from the system than this before we read it, so a flooding peer is held
-  // back by TCP instead of filling our memory.
-  socket_->setReadBufferSize(kReadChunk * 2);
+  void cancel() {
+    const std::lock_guard lock(mutex);
+    owner = nullptr;
+  }
+};
+
+GameConnection::GameConnection(QObject* parent) : QObject(parent) {
   closeGrace_.setSingleShot(true);
   closeGrace_.setInterval(kCloseGraceMs);
   connect(&closeGrace_, &QTimer::timeout, this, &GameConnection::abort);
-  connect(socket_, &QTcpSocket::readyRead, this, &GameConnection::readAll);
-  connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-    // A peer that leaves is no error; its close is reported as such.
-    if (error != QAbstractSocket::RemoteHostClosedError)
-      emit OnInfo(QString::fromLatin1(kSocketError) + socket_->errorString());
-  });
-  connect(socket_, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
-    switch (state) {
-      case QAbstractSocket::HostLookupState:
-        info(kLookingUp);
-        break;
-      case QAbstractSocket::ConnectingState:
-        info(kConnecting);
-        break;
-      case QAbstractSocket::ConnectedState:
-        info(kConnected);
-        break;
-      case QAbstractSocket::UnconnectedState:
-        // After whatever is reporting the change (an error, or a send that let the peer go)
-        // has finished.
-        QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
-        break;
-      default:
-        break;
-    }
+}
+
+GameConnection::GameConnection(AcceptedSocket accepted, QObject* parent) : GameConnection(parent) {
+  // What came before it was taken over waits in the system, and a peer already gone reads
+  // as the end: both are seen at the first wake-up.
+  watch(std::move(accepted.socket), State::Connected);
+}
+
+GameConnection::~GameConnection() {
+  if (lookup_) lookup_->cancel();
+  delete reader_;
+  delete writer_;
+}
+
+void GameConnection::watch(SocketHandle socket, State state) {
+  socket_ = std::move(socket);
+  state_ = state;
+  const auto fd = static_cast<qintptr>(socket_.fd());
+  reader_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  writer_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+  reader_->setEnabled(state == State::Connected);
+  // Writable once a connect has come through (or failed), and whenever the network takes more.
+  writer_->setEnabled(state == State::Connecting);
+  connect(reader_, &QSocketNotifier::activated, this, &GameConnection::readSome);
+  connect(writer_, &QSocketNotifier::activated, this, [this] {
+    if (state_ == State::Connecting)
+      connectDone();
+    else
+      writeSome();
   });
 }
 
 void GameConnection::connectToHost(const QString& host, quint16 port) {
-  socket_->connectToHost(host, port);
+  if (state_ != State::Idle) return;
+  state_ = State::LookingUp;
+  info(kLookingUp);
+  const std::string name = host.toStdString();
+  if (std::vector<Endpoint> numeric = numericEndpoints(name, port); !numeric.empty()) {
+    lookedUp(std::move(numeric), {});
+    return;
+  }
+  auto lookup = std::make_shared<PendingLookup>();
+  lookup->owner = this;
+  lookup_ = lookup;
+  try {
+    std::thread([lookup, name, port] {
+      QString error;
+      std::vector<Endpoint> found = lookUpEndpoints(name, port, &error);
+      // The owner cannot go while it is told: its destructor waits for the lock.
+      const std::lock_guard lock(lookup->mutex);
+      GameConnection* owner = lookup->owner;
+      if (owner == nullptr) return;
+      QMetaObject::invokeMethod(
+          owner,
+          [owner, lookup, found = std::move(found), error]() mutable {
+            if (owner->lookup_ != lookup) return;
+            owner->lookup_.reset();
+            owner->lookedUp(std::move(found), error);
+          },
+          Qt::QueuedConnection);
+    }).detach();
+  } catch (const std::system_error&) {
+    lookup_.reset();
+    lookedUp({}, QStringLiteral("Host not found"));
+  }
+}
+
+void GameConnection::lookedUp(std::vector<Endpoint> endpoints, const QString& error) {
+  if (endpoints.empty()) {
+    lastError_ = 0;
+    emit OnInfo(QString::fromLatin1(kSocketError) + error);
+    finish();
+    return;
+  }
+  endpoints_ = std::move(endpoints);
+  nextEndpoint_ = 0;
+  state_ = State::Connecting;
+  info(kConnecting);
+  connectNext();
+}
+
+// Each address in turn until one answers; the last one's failure is the one reported.
+void GameConnection::connectNext() {
+  while (nextEndpoint_ < endpoints_.size()) {
+    const Endpoint& endpoint = endpoints_[nextEndpoint_++];
+    SocketHandle socket(
+        ::socket(endpoint.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.valid()) {
+      lastError_ = errno;
+      continue;
+    }
+    const int result = ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&endpoint.address),
+                                 endpoint.length);
+    // Even a connect that came through at once is reported from the loop, as a slow one is.
+    if (result == 0 || errno == EINPROGRESS) {
+      watch(std::move(socket), State::Connecting);
+      return;
+    }
+    lastError_ = errno;
+  }
+  failed(lastError_);
+}
+
+void GameConnection::connectDone() {
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(socket_.fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error == EINPROGRESS || error == EALREADY) return;
+  if (error != 0) {
+    lastError_ = error;
+    unwatch();
+    connectNext();
+    return;
+  }
+  endpoints_.clear();
+  lastError_ = 0;
+  state_ = State::Connected;
+  reader_->setEnabled(true);
+  writer_->setEnabled(unsentBytes() > 0);
+  info(kConnected);
 }
 
 bool GameConnection::send(std::string_view message) {
@@ -70,49 +166,129 @@ bool GameConnection::send(std::string_view message) {
     return false;
   }
   // A peer that stops reading would have everything sent to it pile up here.
-  if (socket_->bytesToWrite() > maxUnsent_) {
+  if (unsentBytes() > maxUnsent_) {
     info(kNotReading);
     abort();
     return false;
   }
-  socket_->write(message.data(), static_cast<qint64>(message.size()));
+  outgoing_.append(message);
+  // Goes out from the loop, so a burst of messages leaves in few writes.
+  writer_->setEnabled(true);
   return true;
 }
 
-void GameConnection::close() {
-  if (socket_->state() == QAbstractSocket::UnconnectedState) {
-    QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
+void GameConnection::readSome() {
+  static char buffer[kReadChunk];
+  const QPointer<GameConnection> self(this);
+  for (int chunk = 0; chunk < kChunksPerWake && state_ == State::Connected; ++chunk) {
+    const ssize_t got = ::recv(socket_.fd(), buffer, sizeof buffer, 0);
+    if (got > 0) {
+      emit OnRead(QByteArray(buffer, static_cast<qsizetype>(got)));
+      if (!self) return;  // its owner let it go while handling the bytes
+      continue;
+    }
+    if (got == 0) {
+      finish();
+    } else if (errno == EINTR) {
+      continue;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      failed(errno);
+    }
     return;
   }
-  socket_->disconnectFromHost();
-  // A peer that reads nothing would keep what we sent, and this socket, for ever.
-  if (socket_->state() != QAbstractSocket::UnconnectedState) closeGrace_.start();
+}
+
+void GameConnection::writeSome() {
+  while (sent_ < outgoing_.size()) {
+    const ssize_t put =
+        ::send(socket_.fd(), outgoing_.data() + sent_, outgoing_.size() - sent_, MSG_NOSIGNAL);
+    if (put > 0) {
+      sent_ += static_cast<std::size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    failed(put < 0 ? errno : EPIPE);
+    return;
+  }
+  if (sent_ == outgoing_.size()) {
+    outgoing_.clear();
+    sent_ = 0;
+    writer_->setEnabled(false);
+    if (state_ == State::Closing) finish();
+  } else if (sent_ >= outgoing_.size() / 2) {
+    // What went out is let go before the rest grows behind it.
+    outgoing_.erase(0, sent_);
+    sent_ = 0;
+  }
+}
+
+void GameConnection::close() {
+  switch (state_) {
+    case State::Connected:
+      // Nothing more is read; what was sent goes out first.
+      state_ = State::Closing;
+      reader_->setEnabled(false);
+      if (unsentBytes() == 0) {
+        finish();
+      } else {
+        // A peer that reads nothing would keep what we sent, and this socket, for ever.
+        closeGrace_.start();
+      }
+      break;
+    case State::LookingUp:
+    case State::Connecting:
+      finish();
+      break;
+    case State::Closing:
+      break;
+    case State::Idle:
+    case State::Closed:
+      QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
+      break;
+  }
 }
 
 void GameConnection::abort() {
-  if (socket_->state() == QAbstractSocket::UnconnectedState) {
+  if (state_ == State::Idle || state_ == State::Closed) {
     QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
     return;
   }
-  socket_->abort();
+  finish();
 }
 
-bool GameConnection::isOpen() const {
-  return socket_->state() == QAbstractSocket::ConnectedState;
+void GameConnection::failed(int error) {
+  lastError_ = error;
+  if (!peerLeft(error)) emit OnInfo(QString::fromLatin1(kSocketError) + errorText(error));
+  finish();
 }
 
-qint64 GameConnection::unsentBytes() const {
-  return socket_->bytesToWrite();
-}
-
-void GameConnection::readAll() {
-  const QPointer<GameConnection> self(this);
-  while (socket_->bytesAvailable() > 0) {
-    const QByteArray bytes = socket_->read(kReadChunk);
-    if (bytes.isEmpty()) break;
-    emit OnRead(bytes);
-    if (!self) return;  // its owner let it go while handling the bytes
+void GameConnection::unwatch() {
+  // Possibly inside one of their own signals: they go once it has returned.
+  for (QSocketNotifier* notifier : {reader_, writer_}) {
+    if (notifier == nullptr) continue;
+    notifier->setEnabled(false);
+    notifier->deleteLater();
   }
+  reader_ = nullptr;
+  writer_ = nullptr;
+  socket_.reset();
+}
+
+// The connection is over: the socket goes now, the report once the caller's work is done,
+// so a sender going through its connections never sees one vanish under it.
+void GameConnection::finish() {
+  if (lookup_) {
+    lookup_->cancel();
+    lookup_.reset();
+  }
+  unwatch();
+  endpoints_.clear();
+  outgoing_.clear();
+  sent_ = 0;
+  closeGrace_.stop();
+  state_ = State::Closed;
+  QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
 }
 
 void GameConnection::ended() {

@@ -4,9 +4,16 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <cstddef>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
-class QTcpSocket;
+#include "net/listener.h"
+#include "net/system_socket.h"
+
+class QSocketNotifier;
 
 namespace zp::net {
 
@@ -34,7 +41,7 @@ class GameConnection : public QObject {
   static constexpr const char* kConnected = "Connected";
   static constexpr const char* kNotConnected = "Send - Socket Not Connected";
   static constexpr const char* kNotReading = "Send - Peer Not Reading";
-  // Followed by the socket layer's own description.
+  // Followed by the system's own description.
   static constexpr const char* kSocketError = "Socket Error - ";
 
   // The most one read takes from the network.
@@ -46,10 +53,12 @@ class GameConnection : public QObject {
 
   // A connection that opens with connectToHost().
   explicit GameConnection(QObject* parent = nullptr);
-  // Takes over a socket that a server accepted.
-  explicit GameConnection(QTcpSocket* accepted, QObject* parent = nullptr);
+  // Takes over a socket that a listener accepted; it is open at once.
+  explicit GameConnection(AcceptedSocket accepted, QObject* parent = nullptr);
   ~GameConnection() override;
 
+  // A numeric address is tried at once, a host name is looked up on a thread of its own:
+  // connecting never holds the window up.
   void connectToHost(const QString& host, quint16 port);
   // Queues the whole message; what the network does not take now goes out later, in order.
   // A peer that has left more than the unsent cap unread is let go: the connection aborts
@@ -61,8 +70,11 @@ class GameConnection : public QObject {
   // Closes at once, dropping what was not sent yet.
   void abort();
 
-  bool isOpen() const;
-  qint64 unsentBytes() const;
+  bool isOpen() const { return state_ == State::Connected; }
+  qint64 unsentBytes() const { return static_cast<qint64>(outgoing_.size() - sent_); }
+  // The system's error number behind the last "Socket Error - ", such as ECONNREFUSED; 0
+  // for none, or for a host that was not found.
+  int lastError() const { return lastError_; }
   void setMaxUnsentBytes(qint64 bytes) { maxUnsent_ = bytes; }
 
  signals:
@@ -72,12 +84,31 @@ class GameConnection : public QObject {
   void OnInfo(const QString& text);
 
  private:
-  void watch();
-  void readAll();
+  enum class State { Idle, LookingUp, Connecting, Connected, Closing, Closed };
+  struct PendingLookup;
+
+  void watch(SocketHandle socket, State state);
+  void lookedUp(std::vector<Endpoint> endpoints, const QString& error);
+  void connectNext();
+  void connectDone();
+  void readSome();
+  void writeSome();
+  void failed(int error);
+  void unwatch();
+  void finish();
   void ended();
   void info(const char* text) { emit OnInfo(QString::fromLatin1(text)); }
 
-  QTcpSocket* socket_;
+  State state_ = State::Idle;
+  SocketHandle socket_;
+  QSocketNotifier* reader_ = nullptr;  // children of this object, with the socket
+  QSocketNotifier* writer_ = nullptr;
+  std::shared_ptr<PendingLookup> lookup_;
+  std::vector<Endpoint> endpoints_;  // still to try, the next first
+  std::size_t nextEndpoint_ = 0;
+  int lastError_ = 0;
+  std::string outgoing_;
+  std::size_t sent_ = 0;  // of outgoing_, already taken by the network
   QTimer closeGrace_;
   qint64 maxUnsent_ = kDefaultMaxUnsentBytes;
   bool closedReported_ = false;

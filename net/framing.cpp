@@ -85,6 +85,13 @@ std::optional<QueuedMessage> ReceiveQueue::take() {
   return std::nullopt;
 }
 
+std::optional<std::string> ReceiveQueue::takeFrom(int source) {
+  if (source < 0 || static_cast<std::size_t>(source) >= bySource_.size()) return std::nullopt;
+  std::optional<std::string> text = bySource_[static_cast<std::size_t>(source)].take();
+  if (text) --size_;
+  return text;
+}
+
 void ReceiveQueue::dropSource(int source) {
   if (source < 0 || static_cast<std::size_t>(source) >= bySource_.size()) return;
   Inbox& inbox = bySource_[static_cast<std::size_t>(source)];

@@ -117,6 +117,8 @@ class ReceiveQueue {
   bool feed(int source, std::string_view bytes);
   // The next message in turn, or nothing when every source is empty.
   std::optional<QueuedMessage> take();
+  // The next message from `source` alone, out of turn.
+  std::optional<std::string> takeFrom(int source);
   // Forgets what a closed connection left, so it is never taken for a later one.
   void dropSource(int source);
 

@@ -1,6 +1,7 @@
 #include "server/TServer.h"
 
-#include <QTcpSocket>
+#include <optional>
+#include <utility>
 
 #include "server/random_source.h"
 
@@ -29,7 +30,7 @@ TServer::TServer(const Options& options, QObject* parent)
   logintimer.setInterval(1000);
   connect(&logintimer, &QTimer::timeout, this, [this] { logic_->logintimerTimer(); });
   logic_->setTableName(options.tableName);
-  connect(&Sock1, &QTcpServer::newConnection, this, &TServer::Sock1Accept);
+  connect(&Sock1, &net::TcpListener::newConnection, this, &TServer::Sock1Accept);
 }
 
 TServer::~TServer() {
@@ -48,21 +49,20 @@ void TServer::setComputerStrength(ComputerStrength strength) {
 }
 
 bool TServer::listen(quint16 port) {
-  Sock1.setListenBacklogSize(5);
-  if (Sock1.listen(QHostAddress::Any, port)) return true;
+  if (Sock1.listen(net::TcpListener::Reach::AnyAddress, port, /*backlog=*/5)) return true;
   error_ = QStringLiteral("Listen - Error Binding Socket");
   return false;
 }
 
 void TServer::Sock1Accept() {
-  while (QTcpSocket* socket = Sock1.nextPendingConnection()) {
+  while (std::optional<net::AcceptedSocket> socket = Sock1.nextPendingConnection()) {
     const int record = logic_->chooseRecord();
     // The refused connection before this one keeps what it was sent.
     if (record == kFullRecord)
       close(kFullRecord);
     else if (net::GameConnection* old = detach(record))
       old->deleteLater();
-    auto* connection = new net::GameConnection(socket, this);
+    auto* connection = new net::GameConnection(std::move(*socket), this);
     connections_[static_cast<std::size_t>(record)] = connection;
     connect(connection, &net::GameConnection::OnRead, this,
             [this, record, connection](const QByteArray& bytes) {

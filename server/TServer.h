@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QTcpServer>
 #include <QTimer>
 #include <array>
 #include <filesystem>
@@ -37,10 +36,10 @@ class TServer : public QObject, private ServerShell {
 
   // Listens on all local addresses; port 0 takes any free port.
   bool listen(quint16 port);
-  quint16 port() const { return Sock1.serverPort(); }
+  quint16 port() const { return Sock1.port(); }
   // "Listen - Error Binding Socket" after a failed listen.
   QString errorString() const { return error_; }
-  // The system's reason behind a failed listen, such as "The address is already in use".
+  // The system's reason behind a failed listen, such as "Address already in use".
   QString systemError() const { return Sock1.errorString(); }
   bool dictionaryOpen() const { return spell.isOpen(); }
   // Why the dictionary did not open: the file and the system's reason.
@@ -70,7 +69,7 @@ class TServer : public QObject, private ServerShell {
   net::GameConnection* detach(int record);
   QTimer& timerFor(ServerTimer timer);
 
-  QTcpServer Sock1;
+  net::TcpListener Sock1;
   // A record's connection while it is attached; a detached one reports nothing more.
   std::array<net::GameConnection*, kFullRecord + 1> connections_{};
   QTimer socktimer;

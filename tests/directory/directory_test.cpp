@@ -37,6 +37,14 @@ TEST(Registration, AnotherAddressNeverTouchesATableItDoesNotOwn) {
   d.deliver(d.connect("10.0.0.5"), net::to_directory::withdrawtable({7772}));
   EXPECT_TRUE(d.directory.tables().empty());
   EXPECT_EQ(d.shell.newsLines.back(), "Dropped 10.0.0.5:7772 (withdrawn)");
+
+  // A take-back that arrives with the close, before its turn to be served, still counts.
+  const int leaving = d.connect("10.0.0.5");
+  d.registerTable(leaving, 7773, "Leaving");
+  d.directory.bytesReceived(leaving, net::to_directory::withdrawtable({7773}));
+  d.directory.peerClosed(leaving);
+  EXPECT_TRUE(d.directory.tables().empty());
+  EXPECT_FALSE(d.directory.serveOne()) << "nothing of it is left for the next connection";
 }
 
 TEST(Registration, ATableNotRefreshedFor60SecondsIsDropped) {

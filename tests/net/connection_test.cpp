@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <algorithm>
+#include <cerrno>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "net/framing.h"
 #include "tests/support/loopback_client.h"
@@ -38,15 +42,18 @@ struct End {
 class Connection : public ::testing::Test {
  protected:
   Connection() {
-    EXPECT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
+    EXPECT_TRUE(listener.listen(TcpListener::Reach::ThisMachine, 0));
     client = std::make_unique<End>(std::make_unique<GameConnection>());
-    client->connection->connectToHost("127.0.0.1", listener.serverPort());
-    EXPECT_TRUE(waitUntil([&] { return listener.hasPendingConnections(); }));
-    server =
-        std::make_unique<End>(std::make_unique<GameConnection>(listener.nextPendingConnection()));
+    client->connection->connectToHost("127.0.0.1", listener.port());
+    server = std::make_unique<End>(std::make_unique<GameConnection>(accepted()));
     EXPECT_TRUE(waitUntil([&] { return client->connection->isOpen(); }));
   }
-  QTcpServer listener;
+  AcceptedSocket accepted() {
+    std::optional<AcceptedSocket> socket;
+    EXPECT_TRUE(waitUntil([&] { return (socket = listener.nextPendingConnection()).has_value(); }));
+    return socket ? std::move(*socket) : AcceptedSocket{};
+  }
+  TcpListener listener;
   std::unique_ptr<End> client;
   std::unique_ptr<End> server;
 };
@@ -83,9 +90,8 @@ TEST_F(Connection, SocketClosedIsReportedOnceOnBothEndsWhicheverCloses) {
 
 TEST_F(Connection, APeerThatStopsReadingIsLetGoAndReportedAfterTheSend) {
   // A peer that takes almost nothing from the network and never reads.
-  LoopbackClient sleeper(listener.serverPort(), /*readBuffer=*/1024);
-  ASSERT_TRUE(waitUntil([&] { return listener.hasPendingConnections(); }));
-  End sender(std::make_unique<GameConnection>(listener.nextPendingConnection()));
+  LoopbackClient sleeper(listener.port(), /*readBuffer=*/1024);
+  End sender(std::make_unique<GameConnection>(accepted()));
   sender.connection->setMaxUnsentBytes(64 * 1024);
   const std::string line = std::string(7000, 'z') + kTerminator;
   bool closedDuringSend = false;
@@ -113,7 +119,49 @@ TEST(ConnectionRefused, IsReportedAsAnErrorThenClosed) {
   client.connection->connectToHost("127.0.0.1", port);
   ASSERT_TRUE(waitUntil([&] { return client.count("Socket Closed") == 1; }));
   ASSERT_GE(client.infos.size(), 2u);
-  EXPECT_TRUE(client.infos[client.infos.size() - 2].startsWith("Socket Error - "));
+  EXPECT_EQ(client.infos[client.infos.size() - 2], "Socket Error - Connection refused");
+  EXPECT_EQ(client.connection->lastError(), ECONNREFUSED);
+}
+
+TEST(HostName, IsLookedUpOffTheLoopAndALookupOutlivesItsConnection) {
+  TcpListener listener;
+  ASSERT_TRUE(listener.listen(TcpListener::Reach::AnyAddress, 0));
+  {
+    // Gone before its answer: the answer finds no one.
+    GameConnection forgotten;
+    forgotten.connectToHost("localhost", listener.port());
+  }
+  End client(std::make_unique<GameConnection>());
+  client.connection->connectToHost("localhost", listener.port());
+  EXPECT_EQ(client.infos, std::vector<QString>{"Looking Up Host"}) << "nothing waits for the name";
+  ASSERT_TRUE(waitUntil([&] { return client.connection->isOpen(); }));
+  EXPECT_EQ(client.infos, (std::vector<QString>{"Looking Up Host", "Connecting", "Connected"}));
+}
+
+TEST(Listener, TellsWhereEachConnectionCameFromAndWhyAPortIsRefused) {
+  struct Case {
+    TcpListener::Reach reach;
+    const char* from;
+  };
+  for (const Case& c : {Case{TcpListener::Reach::AnyAddress, "127.0.0.1"},
+                        Case{TcpListener::Reach::AnyAddress, "::1"},
+                        Case{TcpListener::Reach::ThisMachine, "127.0.0.1"}}) {
+    SCOPED_TRACE(c.from);
+    TcpListener listener;
+    ASSERT_TRUE(listener.listen(c.reach, 0));
+    QTcpSocket peer;
+    peer.connectToHost(QString::fromLatin1(c.from), listener.port());
+    if (!peer.waitForConnected(2000) && std::string_view(c.from) == "::1") continue;  // no IPv6
+    std::optional<AcceptedSocket> accepted;
+    ASSERT_TRUE(
+        waitUntil([&] { return (accepted = listener.nextPendingConnection()).has_value(); }));
+    EXPECT_EQ(accepted->peer, c.from);
+
+    TcpListener second;
+    EXPECT_FALSE(second.listen(c.reach, listener.port()));
+    EXPECT_EQ(second.errorString(), "Address already in use");
+    EXPECT_FALSE(second.isListening());
+  }
 }
 
 }  // namespace
