@@ -72,6 +72,10 @@ LobbyDownload::LobbyDownload(QObject* parent)
   });
 }
 
+void LobbyDownload::setStallTime(int ms) {
+  stall_->setInterval(ms);
+}
+
 // The transfer goes first, while what it reports to is still whole.
 LobbyDownload::~LobbyDownload() {
   delete transfer_;

@@ -48,6 +48,8 @@ class LobbyDownload : public QObject, private DownloadTransfer::Listener {
   // written, else the per-user data folder.
   void setFolder(const QString& folder) { folder_ = folder; }
   QString folder() const { return folder_; }
+  // A download that receives nothing for this long ends as failed. Default one minute.
+  void setStallTime(int ms);
 
   // Begins the download; false, with nothing begun and nothing written, when the address is
   // not one to fetch from, the folder cannot take the file or the download module is missing.
