@@ -249,5 +249,33 @@ TEST_F(LobbyDownloadTest, RefusesAddressesAndFoldersItMustNotUse) {
   EXPECT_EQ(files(), QStringList{"a file"});
 }
 
+// Plain http only to this machine, however its address is written.
+TEST(LobbyDownloadAddress, PlainHttpOnlyToThisMachine) {
+  struct Case {
+    const char* address;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"https://lobby.zandupelix.example/Qelm88LobbySetup.exe", true},
+      {"http://localhost/Qelm88LobbySetup.exe", true},
+      {"http://LocalHost:8080/Qelm88LobbySetup.exe", true},
+      {"http://127.0.0.1:8080/Qelm88LobbySetup.exe", true},
+      {"http://127.1/Qelm88LobbySetup.exe", true},
+      {"http://2130706433/Qelm88LobbySetup.exe", true},
+      {"http://[::1]:8080/Qelm88LobbySetup.exe", true},
+      {"http://[0:0:0:0:0:0:0:1]/Qelm88LobbySetup.exe", true},
+      {"http://127.0.0.2/Qelm88LobbySetup.exe", false},
+      {"http://[::2]/Qelm88LobbySetup.exe", false},
+      {"http://[::1a]/Qelm88LobbySetup.exe", false},
+      {"http://[::ffff:127.0.0.1]/Qelm88LobbySetup.exe", false},
+      {"http://localhost.zandupelix.example/Qelm88LobbySetup.exe", false},
+      {"http://1.127.0.0.1/Qelm88LobbySetup.exe", false},
+      {"http:///Qelm88LobbySetup.exe", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(LobbyDownload::addressAllowed(QUrl(QString::fromLatin1(c.address))), c.allowed)
+        << c.address;
+}
+
 }  // namespace
 }  // namespace zp::windows
