@@ -4,14 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QLibrary>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <utility>
+#include <QTimer>
+#include <cstdio>
 
 namespace zp::windows {
 namespace {
@@ -19,16 +16,40 @@ namespace {
 // A transfer that stalls this long ends as a failed download.
 constexpr int kStallMs = 60'000;
 
+// QUrl gives every host in one spelling (lower case, IPv4 as four decimals, IPv6 compressed
+// and without brackets), so the loopback addresses have one text each; a zone may follow ::1.
 bool onThisMachine(const QString& host) {
-  if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) return true;
-  const QHostAddress address(host);
-  return address == QHostAddress(QHostAddress::LocalHost) ||
-         address == QHostAddress(QHostAddress::LocalHostIPv6);
+  return host == QStringLiteral("localhost") || host == QStringLiteral("127.0.0.1") ||
+         host == QStringLiteral("::1") || host.startsWith(QStringLiteral("::1%"));
 }
 
-bool successStatus(const QNetworkReply& reply) {
-  const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+bool successStatus(int status) {
   return status >= 200 && status < 300;
+}
+
+// The module's entry point, found once for the program's life; null, with one line on stderr,
+// when the module is missing, and then nothing is downloaded.
+MakeDownloadTransfer downloadModule() {
+  static const MakeDownloadTransfer make = [] {
+    // An installed game keeps it under its prefix's library folder; one run where it was built
+    // finds it where it was built.
+    const QStringList places{QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/../" ZP_DOWNLOAD_MODULE_INSTALLED),
+                             QStringLiteral(ZP_DOWNLOAD_MODULE_BUILT)};
+    QString errors;
+    for (const QString& place : places) {
+      // Never unloaded: a transfer it made may live until the program ends.
+      QLibrary module(place);
+      if (auto entry =
+              reinterpret_cast<MakeDownloadTransfer>(module.resolve(kMakeDownloadTransfer)))
+        return entry;
+      errors += QStringLiteral("; ") + module.errorString();
+    }
+    std::fprintf(stderr, "zandupelix: no download: the download module did not load%s\n",
+                 qUtf8Printable(errors));
+    return MakeDownloadTransfer{};
+  }();
+  return make;
 }
 
 QString defaultFolder() {
@@ -40,16 +61,24 @@ QString defaultFolder() {
 }  // namespace
 
 LobbyDownload::LobbyDownload(QObject* parent)
-    : QObject(parent), address_(QString::fromLatin1(kDefaultAddress)), folder_(defaultFolder()) {
-  network_ = new QNetworkAccessManager(this);
-  network_->setProxy(QNetworkProxy::NoProxy);
+    : QObject(parent),
+      address_(QString::fromLatin1(kDefaultAddress)),
+      folder_(defaultFolder()),
+      stall_(new QTimer(this)) {
+  stall_->setSingleShot(true);
+  stall_->setInterval(kStallMs);
+  connect(stall_, &QTimer::timeout, this, [this] {
+    if (transfer_ != nullptr) transfer_->abort();
+  });
 }
 
+void LobbyDownload::setStallTime(int ms) {
+  stall_->setInterval(ms);
+}
+
+// The transfer goes first, while what it reports to is still whole.
 LobbyDownload::~LobbyDownload() {
-  if (reply_ != nullptr) {
-    reply_->disconnect(this);
-    reply_->abort();
-  }
+  delete transfer_;
 }
 
 // Plain http could hand the player a stranger's program to run, so it is only good for a
@@ -69,10 +98,15 @@ QString LobbyDownload::installerName(const QUrl& url) {
 }
 
 bool LobbyDownload::start() {
-  if (reply_ != nullptr) return false;
+  if (running_) return false;
   const QUrl url(address_, QUrl::StrictMode);
   const QString name = addressAllowed(url) ? installerName(url) : QString();
   if (name.isEmpty() || !QDir().mkpath(folder_)) return false;
+  if (transfer_ == nullptr) {
+    const MakeDownloadTransfer make = downloadModule();
+    if (!make) return false;
+    transfer_ = make(this, this);
+  }
   // Written under a temporary name; an installer that did not arrive whole is never kept.
   file_ = std::make_unique<QSaveFile>(QDir(folder_).filePath(name));
   if (!file_->open(QIODevice::WriteOnly)) {
@@ -85,60 +119,48 @@ bool LobbyDownload::start() {
   received_ = 0;
   begun_ = false;
   writeFailed_ = false;
-
-  QNetworkRequest request(url);
-  request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/3.0 (compatible)"));
-  request.setRawHeader("Accept", "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
-  request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                       QNetworkRequest::UserVerifiedRedirectPolicy);
-  request.setMaximumRedirectsAllowed(5);
-  request.setTransferTimeout(kStallMs);
-  reply_ = network_->get(request);
-  connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
-    // Qt hands over the response's header lines all at once.
-    if (reply_ != nullptr && !begun_) emit headersArrived(int(reply_->rawHeaderPairs().size()));
-  });
-  connect(reply_, &QNetworkReply::readyRead, this, &LobbyDownload::readyRead);
-  connect(reply_, &QNetworkReply::redirected, this, [this](const QUrl& to) {
-    if (reply_ == nullptr) return;
-    if (addressAllowed(to))
-      emit reply_->redirectAllowed();
-    else
-      reply_->abort();
-  });
-  connect(reply_, &QNetworkReply::finished, this, &LobbyDownload::done);
+  running_ = true;
+  stall_->start();
+  transfer_->fetch(url);
   return true;
 }
 
-void LobbyDownload::readyRead() {
-  if (reply_ == nullptr) return;
-  const QByteArray chunk = reply_->readAll();
+void LobbyDownload::transferHeaders(int lines) {
+  if (!running_) return;
+  stall_->start();
+  if (!begun_) emit headersArrived(lines);
+}
+
+bool LobbyDownload::transferMayGo(const QUrl& to) {
+  stall_->start();
+  return running_ && addressAllowed(to);
+}
+
+void LobbyDownload::transferReceived(const QByteArray& piece, int status) {
+  if (!running_) return;
+  stall_->start();
   // An error page or a redirect's body is not the installer.
-  if (chunk.isEmpty() || writeFailed_ || !successStatus(*reply_)) return;
+  if (writeFailed_ || !successStatus(status)) return;
   if (!begun_) {
     begun_ = true;
     emit begun();
+    if (!running_) return;  // stopped by whoever heard it
   }
-  if (file_->write(chunk) != chunk.size()) {
+  if (file_->write(piece) != piece.size()) {
     writeFailed_ = true;
-    reply_->abort();
+    transfer_->abort();
     return;
   }
-  received_ += chunk.size();
+  received_ += piece.size();
   emit progressed(received_);
 }
 
-void LobbyDownload::done() {
-  if (reply_ == nullptr) return;
-  if (reply_->isOpen() && reply_->bytesAvailable() > 0) readyRead();
-  if (reply_ == nullptr) return;
-  QNetworkReply* reply = std::exchange(reply_, nullptr);
-  reply->disconnect(this);
-  reply->deleteLater();
+void LobbyDownload::transferEnded(bool clean, int status) {
+  if (!running_) return;
+  running_ = false;
+  stall_->stop();
 
-  bool complete =
-      !writeFailed_ && reply->error() == QNetworkReply::NoError && successStatus(*reply);
+  bool complete = !writeFailed_ && clean && successStatus(status);
   const QString target = file_->fileName();
   if (complete)
     complete = file_->commit();
@@ -153,7 +175,7 @@ void LobbyDownload::done() {
 
 void LobbyDownload::abort() {
   state_ = Aborted;
-  if (reply_ != nullptr) reply_->abort();
+  if (running_) transfer_->abort();
 }
 
 bool LobbyDownload::install(const StartProgram& startProgram) const {

@@ -7,9 +7,10 @@
 #include <functional>
 #include <memory>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+#include "windows/download_transfer.h"
+
 class QSaveFile;
+class QTimer;
 
 namespace zp::windows {
 
@@ -17,8 +18,9 @@ namespace zp::windows {
 //
 // The installer is written beside its target under a temporary name and only becomes the
 // installer when the whole transfer succeeded; a failed or stopped download leaves any earlier
-// installer as it was and nothing else behind.
-class LobbyDownload : public QObject {
+// installer as it was and nothing else behind. The bytes travel through the download module,
+// loaded at the first start(); without it nothing is fetched.
+class LobbyDownload : public QObject, private DownloadTransfer::Listener {
   Q_OBJECT
  public:
   // None: the lobby comes with the game. A host of its own may be set in the settings.
@@ -46,15 +48,18 @@ class LobbyDownload : public QObject {
   // written, else the per-user data folder.
   void setFolder(const QString& folder) { folder_ = folder; }
   QString folder() const { return folder_; }
+  // A download that receives nothing for this long ends as failed. Default one minute.
+  void setStallTime(int ms);
 
   // Begins the download; false, with nothing begun and nothing written, when the address is
-  // not one to fetch from or the folder cannot take the file. Nothing while one is running.
+  // not one to fetch from, the folder cannot take the file or the download module is missing.
+  // Nothing while one is running.
   bool start();
   // Stops a running download, which then ends as failed; marks the state Aborted either way.
   void abort();
 
   State state() const { return state_; }
-  bool running() const { return reply_ != nullptr; }
+  bool running() const { return running_; }
   // The installer's file name in the folder, from the address of the last download begun.
   QString fileName() const { return fileName_; }
   // Where the last complete installer was saved.
@@ -74,15 +79,18 @@ class LobbyDownload : public QObject {
   void finished(bool complete, qint64 bytes);
 
  private:
-  void readyRead();
-  void done();
+  void transferHeaders(int lines) override;
+  void transferReceived(const QByteArray& piece, int status) override;
+  bool transferMayGo(const QUrl& to) override;
+  void transferEnded(bool clean, int status) override;
 
   QString address_;
   QString folder_;
   State state_ = Idle;
 
-  QNetworkAccessManager* network_ = nullptr;
-  QNetworkReply* reply_ = nullptr;
+  DownloadTransfer* transfer_ = nullptr;  // a child of this object, once the module is loaded
+  QTimer* stall_ = nullptr;               // a child of this object
+  bool running_ = false;
   std::unique_ptr<QSaveFile> file_;
   QString fileName_;
   QString installer_;

@@ -220,6 +220,12 @@ TEST_F(InstalledGame, PutsEachFileWhereDesktopsLookForIt) {
             "zandupelix zandupelix-directory zandupelix-lobby zandupelix-pack zandupelix-server");
   for (const QString& program : QDir(bin_).entryList(QDir::Files))
     EXPECT_TRUE(QFileInfo(bin_ + QLatin1Char('/') + program).isExecutable()) << text(program);
+  // The modules the game loads when first needed; the game would find them where they were
+  // built too, which would hide one left out.
+  EXPECT_EQ(text(QDir(prefix_ + QStringLiteral("/" ZP_MODULE_DIR))
+                     .entryList(QDir::Files, QDir::Name)
+                     .join(QLatin1Char(' '))),
+            "zandupelix-download.so zandupelix-sound.so");
 
   const QString share = prefix_ + QStringLiteral("/share");
   EXPECT_TRUE(QFile::exists(share + QStringLiteral("/zandupelix/zandutiles/wood.bmp")));

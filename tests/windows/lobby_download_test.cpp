@@ -113,20 +113,50 @@ TEST_F(LobbyDownloadTest, StoppingLeavesNothingBehind) {
   EXPECT_EQ(download_.state(), LobbyDownload::Aborted) << "said even with nothing running";
   EXPECT_TRUE(ends_.empty());
 
-  WebServer server(WebServer::Whole, installerBytes(300'000));
-  server.holdAfter(40'000);
-  download_.setAddress(server.address("/lobby/Qelm88LobbySetup.exe"));
-  ASSERT_TRUE(download_.start());
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return !progress_.empty() && progress_.back() == 49152; }, 20000));
-  download_.abort();
-  server.resume();
-  ASSERT_TRUE(waitForEnd());
-  QTest::qWait(50);
-  EXPECT_EQ(ends_, (std::vector<std::pair<bool, qint64>>{{false, 0}}));
-  EXPECT_EQ(download_.state(), LobbyDownload::Aborted);
-  EXPECT_EQ(files(), QStringList{});
-  EXPECT_TRUE(download_.installerPath().isEmpty());
+  enum How { WhileHeld, AsItBegins, Stalled };
+  struct Case {
+    const char* what;
+    How how;
+  };
+  const Case cases[] = {
+      {"stopped while the server pauses", WhileHeld},
+      {"stopped by whoever hears it begin", AsItBegins},
+      {"the server pauses for longer than the download waits", Stalled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    progress_.clear();
+    ends_.clear();
+    WebServer server(WebServer::Whole, installerBytes(300'000));
+    server.holdAfter(40'000);
+    // Pieces come every few milliseconds until the pause, so only the pause is a stall.
+    download_.setStallTime(c.how == Stalled ? 300 : 60'000);
+    QMetaObject::Connection stopper;
+    if (c.how == AsItBegins)
+      stopper = QObject::connect(&download_, &LobbyDownload::begun, [this] { download_.abort(); });
+    download_.setAddress(server.address("/lobby/Qelm88LobbySetup.exe"));
+    ASSERT_TRUE(download_.start());
+    if (c.how == WhileHeld) {
+      ASSERT_TRUE(
+          QTest::qWaitFor([&] { return !progress_.empty() && progress_.back() == 49152; }, 20000));
+      download_.abort();
+      server.resume();
+    }
+    ASSERT_TRUE(waitForEnd());
+    QObject::disconnect(stopper);
+    QTest::qWait(50);
+    EXPECT_EQ(ends_, (std::vector<std::pair<bool, qint64>>{{false, 0}}));
+    EXPECT_EQ(download_.state(), LobbyDownload::Aborted);
+    EXPECT_EQ(files(), QStringList{});
+    EXPECT_TRUE(download_.installerPath().isEmpty());
+    if (c.how == AsItBegins) {
+      EXPECT_TRUE(progress_.empty());
+    }
+    if (c.how == Stalled) {
+      ASSERT_FALSE(progress_.empty());
+      EXPECT_EQ(progress_.back(), 49152) << "all before the pause was taken";
+    }
+  }
   bool called = false;
   EXPECT_FALSE(
       download_.install([&](const QString&, const QStringList&) { return called = true; }));
@@ -217,6 +247,34 @@ TEST_F(LobbyDownloadTest, RefusesAddressesAndFoldersItMustNotUse) {
   EXPECT_EQ(server.connections(), 0);
   EXPECT_TRUE(ends_.empty());
   EXPECT_EQ(files(), QStringList{"a file"});
+}
+
+// Plain http only to this machine, however its address is written.
+TEST(LobbyDownloadAddress, PlainHttpOnlyToThisMachine) {
+  struct Case {
+    const char* address;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"https://lobby.zandupelix.example/Qelm88LobbySetup.exe", true},
+      {"http://localhost/Qelm88LobbySetup.exe", true},
+      {"http://LocalHost:8080/Qelm88LobbySetup.exe", true},
+      {"http://127.0.0.1:8080/Qelm88LobbySetup.exe", true},
+      {"http://127.1/Qelm88LobbySetup.exe", true},
+      {"http://2130706433/Qelm88LobbySetup.exe", true},
+      {"http://[::1]:8080/Qelm88LobbySetup.exe", true},
+      {"http://[0:0:0:0:0:0:0:1]/Qelm88LobbySetup.exe", true},
+      {"http://127.0.0.2/Qelm88LobbySetup.exe", false},
+      {"http://[::2]/Qelm88LobbySetup.exe", false},
+      {"http://[::1a]/Qelm88LobbySetup.exe", false},
+      {"http://[::ffff:127.0.0.1]/Qelm88LobbySetup.exe", false},
+      {"http://localhost.zandupelix.example/Qelm88LobbySetup.exe", false},
+      {"http://1.127.0.0.1/Qelm88LobbySetup.exe", false},
+      {"http:///Qelm88LobbySetup.exe", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(LobbyDownload::addressAllowed(QUrl(QString::fromLatin1(c.address))), c.allowed)
+        << c.address;
 }
 
 }  // namespace
