@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -23,8 +24,10 @@ bool peerLeft(int error) {
 
 }  // namespace
 
-// A name look-up under way on its thread, and the connection it answers while there is one.
+// A name look-up waiting or under way, and the connection it answers while there is one.
 struct GameConnection::PendingLookup {
+  std::string name;
+  quint16 port = 0;
   std::mutex mutex;
   GameConnection* owner = nullptr;
 
@@ -32,7 +35,86 @@ struct GameConnection::PendingLookup {
     const std::lock_guard lock(mutex);
     owner = nullptr;
   }
+  bool cancelled() {
+    const std::lock_guard lock(mutex);
+    return owner == nullptr;
+  }
+  // On a look-up thread: asks the resolver, then tells the owner on its own thread.
+  void answer(const std::shared_ptr<PendingLookup>& self) {
+    QString error;
+    std::vector<Endpoint> found = lookUpEndpoints(name, port, &error);
+    // The owner cannot go while it is told: its destructor waits for the lock.
+    const std::lock_guard lock(mutex);
+    if (owner == nullptr) return;
+    GameConnection* to = owner;
+    QMetaObject::invokeMethod(
+        to,
+        [to, self, found = std::move(found), error]() mutable {
+          if (to->lookup_ != self) return;
+          to->lookup_.reset();
+          to->lookedUp(std::move(found), error);
+        },
+        Qt::QueuedConnection);
+  }
 };
+
+namespace {
+
+using Lookup = std::shared_ptr<GameConnection::PendingLookup>;
+
+// A few threads take the look-ups in turn: a lobby that asks hundreds of tables by name, some
+// of which never answer, holds no more threads than this however long the resolver waits.
+class LookupThreads {
+ public:
+  static constexpr int kMaxThreads = 8;
+
+  // Lives as long as the threads that may still be finishing when the program ends.
+  static LookupThreads& instance() {
+    static auto* threads = new LookupThreads;
+    return *threads;
+  }
+
+  // False when no thread is there to take it.
+  bool add(Lookup lookup) {
+    const std::lock_guard lock(mutex_);
+    waiting_.push_back(std::move(lookup));
+    if (running_ < kMaxThreads) {
+      try {
+        std::thread([this] { run(); }).detach();
+        ++running_;
+      } catch (const std::system_error&) {
+        if (running_ == 0) {
+          waiting_.pop_back();
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+ private:
+  void run() {
+    for (;;) {
+      Lookup next;
+      {
+        const std::lock_guard lock(mutex_);
+        if (waiting_.empty()) {
+          --running_;
+          return;
+        }
+        next = std::move(waiting_.front());
+        waiting_.pop_front();
+      }
+      if (!next->cancelled()) next->answer(next);
+    }
+  }
+
+  std::mutex mutex_;
+  std::deque<Lookup> waiting_;
+  int running_ = 0;
+};
+
+}  // namespace
 
 GameConnection::GameConnection(QObject* parent) : QObject(parent) {
   closeGrace_.setSingleShot(true);
@@ -80,26 +162,11 @@ void GameConnection::connectToHost(const QString& host, quint16 port) {
     return;
   }
   auto lookup = std::make_shared<PendingLookup>();
+  lookup->name = name;
+  lookup->port = port;
   lookup->owner = this;
   lookup_ = lookup;
-  try {
-    std::thread([lookup, name, port] {
-      QString error;
-      std::vector<Endpoint> found = lookUpEndpoints(name, port, &error);
-      // The owner cannot go while it is told: its destructor waits for the lock.
-      const std::lock_guard lock(lookup->mutex);
-      GameConnection* owner = lookup->owner;
-      if (owner == nullptr) return;
-      QMetaObject::invokeMethod(
-          owner,
-          [owner, lookup, found = std::move(found), error]() mutable {
-            if (owner->lookup_ != lookup) return;
-            owner->lookup_.reset();
-            owner->lookedUp(std::move(found), error);
-          },
-          Qt::QueuedConnection);
-    }).detach();
-  } catch (const std::system_error&) {
+  if (!LookupThreads::instance().add(std::move(lookup))) {
     lookup_.reset();
     lookedUp({}, QStringLiteral("Host not found"));
   }

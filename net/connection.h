@@ -77,6 +77,9 @@ class GameConnection : public QObject {
   int lastError() const { return lastError_; }
   void setMaxUnsentBytes(qint64 bytes) { maxUnsent_ = bytes; }
 
+  // A name look-up in its turn on the look-up threads; only the connection's own file uses it.
+  struct PendingLookup;
+
  signals:
   // Bytes as they arrived, at most kReadChunk at a time.
   void OnRead(const QByteArray& bytes);
@@ -85,7 +88,6 @@ class GameConnection : public QObject {
 
  private:
   enum class State { Idle, LookingUp, Connecting, Connected, Closing, Closed };
-  struct PendingLookup;
 
   void watch(SocketHandle socket, State state);
   void lookedUp(std::vector<Endpoint> endpoints, const QString& error);

@@ -136,6 +136,16 @@ TEST(HostName, IsLookedUpOffTheLoopAndALookupOutlivesItsConnection) {
   EXPECT_EQ(client.infos, std::vector<QString>{"Looking Up Host"}) << "nothing waits for the name";
   ASSERT_TRUE(waitUntil([&] { return client.connection->isOpen(); }));
   EXPECT_EQ(client.infos, (std::vector<QString>{"Looking Up Host", "Connecting", "Connected"}));
+
+  // More names at once than there are look-up threads: the rest wait their turn.
+  std::vector<std::unique_ptr<GameConnection>> many;
+  for (int i = 0; i < 30; ++i) {
+    many.push_back(std::make_unique<GameConnection>());
+    many.back()->connectToHost("localhost", listener.port());
+  }
+  EXPECT_TRUE(waitUntil([&] {
+    return std::all_of(many.begin(), many.end(), [](const auto& c) { return c->isOpen(); });
+  }));
 }
 
 TEST(Listener, TellsWhereEachConnectionCameFromAndWhyAPortIsRefused) {
