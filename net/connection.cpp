@@ -123,6 +123,11 @@ GameConnection::GameConnection(QObject* parent) : QObject(parent) {
 }
 
 GameConnection::GameConnection(AcceptedSocket accepted, QObject* parent) : GameConnection(parent) {
+  if (!accepted.socket.valid()) {
+    state_ = State::Closed;
+    QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
+    return;
+  }
   // What came before it was taken over waits in the system, and a peer already gone reads
   // as the end: both are seen at the first wake-up.
   watch(std::move(accepted.socket), State::Connected);

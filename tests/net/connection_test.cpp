@@ -2,6 +2,8 @@
 #include "net/connection.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -172,6 +174,36 @@ TEST(Listener, TellsWhereEachConnectionCameFromAndWhyAPortIsRefused) {
     EXPECT_EQ(second.errorString(), "Address already in use");
     EXPECT_FALSE(second.isListening());
   }
+}
+
+TEST(Listener, OutOfFileHandlesRestsInsteadOfSpinningAndTakesTheConnectionLater) {
+  TcpListener listener;
+  ASSERT_TRUE(listener.listen(TcpListener::Reach::ThisMachine, 0));
+  int wakes = 0;
+  std::optional<AcceptedSocket> accepted;
+  QObject::connect(&listener, &TcpListener::newConnection, [&] {
+    ++wakes;
+    if (!accepted) accepted = listener.nextPendingConnection();
+  });
+  QTcpSocket peer;
+  peer.connectToHost("127.0.0.1", listener.port());
+  ASSERT_TRUE(peer.waitForConnected(2000));
+
+  // No new file handle can be had: the lowest free one is the limit.
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+  const int lowestFree = ::dup(0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit tight = before;
+  tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  waitUntil([] { return false; }, 350);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+  EXPECT_FALSE(accepted.has_value());
+  EXPECT_LE(wakes, 6) << "a waiting connection it cannot take must not keep waking the loop";
+
+  EXPECT_TRUE(waitUntil([&] { return accepted.has_value(); }, 2000));
 }
 
 }  // namespace
