@@ -1,10 +1,9 @@
 #include "gui/sound_player.h"
 
-#include <QCoreApplication>
-#include <QLibrary>
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
+
+#include "gui/late_module.h"
 
 namespace zp::client {
 
@@ -33,27 +32,11 @@ bool isSoundName(std::string_view name) {
          k <= kChatterSounds;
 }
 
-// The module's entry point, found once for the program's life; null, with one line on stderr,
-// when the module is missing, and the game then plays silently.
+// Found once for the program's life; without it the game plays silently.
 MakeSoundOutput soundModule() {
-  static const MakeSoundOutput make = [] {
-    // An installed game keeps it under its prefix's library folder; one run where it was built
-    // finds it where it was built.
-    const QStringList places{
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../" ZP_SOUND_MODULE_INSTALLED),
-        QStringLiteral(ZP_SOUND_MODULE_BUILT)};
-    QString errors;
-    for (const QString& place : places) {
-      // Never unloaded: the sounds it made live until the program ends.
-      QLibrary module(place);
-      if (auto entry = reinterpret_cast<MakeSoundOutput>(module.resolve(kMakeSoundOutput)))
-        return entry;
-      errors += QStringLiteral("; ") + module.errorString();
-    }
-    std::fprintf(stderr, "zandupelix: no sounds: the sound module did not load%s\n",
-                 qUtf8Printable(errors));
-    return MakeSoundOutput{};
-  }();
+  static const MakeSoundOutput make =
+      gui::lateModuleEntry<MakeSoundOutput>(ZP_SOUND_MODULE_INSTALLED, ZP_SOUND_MODULE_BUILT,
+                                            kMakeSoundOutput, "no sounds: the sound module");
   return make;
 }
 

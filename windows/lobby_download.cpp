@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
-#include <cstdio>
+
+#include "gui/late_module.h"
 
 namespace zp::windows {
 namespace {
@@ -27,28 +27,11 @@ bool successStatus(int status) {
   return status >= 200 && status < 300;
 }
 
-// The module's entry point, found once for the program's life; null, with one line on stderr,
-// when the module is missing, and then nothing is downloaded.
+// Found once for the program's life; without it nothing is downloaded.
 MakeDownloadTransfer downloadModule() {
-  static const MakeDownloadTransfer make = [] {
-    // An installed game keeps it under its prefix's library folder; one run where it was built
-    // finds it where it was built.
-    const QStringList places{QCoreApplication::applicationDirPath() +
-                                 QStringLiteral("/../" ZP_DOWNLOAD_MODULE_INSTALLED),
-                             QStringLiteral(ZP_DOWNLOAD_MODULE_BUILT)};
-    QString errors;
-    for (const QString& place : places) {
-      // Never unloaded: a transfer it made may live until the program ends.
-      QLibrary module(place);
-      if (auto entry =
-              reinterpret_cast<MakeDownloadTransfer>(module.resolve(kMakeDownloadTransfer)))
-        return entry;
-      errors += QStringLiteral("; ") + module.errorString();
-    }
-    std::fprintf(stderr, "zandupelix: no download: the download module did not load%s\n",
-                 qUtf8Printable(errors));
-    return MakeDownloadTransfer{};
-  }();
+  static const MakeDownloadTransfer make = gui::lateModuleEntry<MakeDownloadTransfer>(
+      ZP_DOWNLOAD_MODULE_INSTALLED, ZP_DOWNLOAD_MODULE_BUILT, kMakeDownloadTransfer,
+      "no download: the download module");
   return make;
 }
 
