@@ -58,15 +58,9 @@ class Listing {
   }
   // Takes the table back from every directory, then calls `done` (after 3 s at most).
   void withdraw(const std::function<void()>& done) {
-    if (links_.empty()) return done();
-    auto left = std::make_shared<std::size_t>(links_.size());
-    for (auto& link : links_) {
-      QObject::connect(link.get(), &zp::directory::RegistrarLink::withdrawn, [left, done] {
-        if (--*left == 0) done();
-      });
-      link->withdraw();
-    }
-    QTimer::singleShot(3000, done);
+    std::vector<zp::directory::RegistrarLink*> links;
+    for (auto& link : links_) links.push_back(link.get());
+    zp::directory::withdrawAll(links, QCoreApplication::instance(), done);
   }
 
  private:

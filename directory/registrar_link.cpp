@@ -1,5 +1,8 @@
 #include "directory/registrar_link.h"
 
+#include <memory>
+#include <utility>
+
 namespace zp::directory {
 
 RegistrarLink::RegistrarLink(net::HostPort directory, int tablePort,
@@ -89,6 +92,23 @@ void RegistrarLink::send(std::string_view bytes) {
 
 void RegistrarLink::report(std::string_view line) {
   emit registrationNews(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+void withdrawAll(const std::vector<RegistrarLink*>& links, QObject* context,
+                 std::function<void()> done) {
+  if (links.empty()) return done();
+  auto waiting = std::make_shared<std::function<void()>>(std::move(done));
+  const auto finish = [waiting] {
+    if (const std::function<void()> now = std::exchange(*waiting, nullptr)) now();
+  };
+  auto left = std::make_shared<std::size_t>(links.size());
+  for (RegistrarLink* link : links) {
+    QObject::connect(link, &RegistrarLink::withdrawn, context, [left, finish] {
+      if (--*left == 0) finish();
+    });
+    link->withdraw();
+  }
+  QTimer::singleShot(3000, context, finish);
 }
 
 }  // namespace zp::directory

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 #include "directory/registrar.h"
 #include "net/connection.h"
@@ -51,5 +52,10 @@ class RegistrarLink : public QObject, private RegistrarShell {
   net::GameConnection* connection_ = nullptr;
   QTimer tick_;
 };
+
+// Takes a table back from every directory in `links`, then calls `done` once: when all have
+// withdrawn, or after three seconds at the most. `context` outlives the wait or cancels it.
+void withdrawAll(const std::vector<RegistrarLink*>& links, QObject* context,
+                 std::function<void()> done);
 
 }  // namespace zp::directory

@@ -56,23 +56,9 @@ void Lobby::stop(const std::function<void()>& done) {
   // A table hosted here goes on without the lobby, but nobody follows its game any more:
   // take it back rather than leave it listed after its game has ended unseen.
   second_.stop();
-  if (registrations_.empty()) return done();
-  auto left = std::make_shared<std::size_t>(registrations_.size());
-  auto once = std::make_shared<bool>(false);
-  auto finish = [done, once] {
-    if (*once) return;
-    *once = true;
-    done();
-  };
-  for (directory::RegistrarLink* link : registrations_) {
-    link->disconnect(this);
-    QObject::connect(link, &directory::RegistrarLink::withdrawn, this, [left, finish] {
-      if (--*left == 0) finish();
-    });
-    link->withdraw();
-  }
+  for (directory::RegistrarLink* link : registrations_) link->disconnect(this);
+  directory::withdrawAll(registrations_, this, done);
   registrations_.clear();
-  QTimer::singleShot(3000, this, finish);
 }
 
 void Lobby::start() {

@@ -3,7 +3,6 @@
 #include <cerrno>
 
 #include "net/connection.h"
-
 #include "net/dispatch.h"
 #include "net/framing.h"
 
