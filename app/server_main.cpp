@@ -2,7 +2,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSysInfo>
-#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
