@@ -98,26 +98,25 @@ void TableFinder::setAdded(const std::vector<net::HostPort>& tables) {
   std::set<Key> seen;
   for (const net::HostPort& where : tables)
     if (seen.insert(keyOf(where)).second) added_.push_back(where);
-  std::vector<Key> wanted;
-  for (const net::HostPort& where : added_) wanted.push_back(keyOf(where));
-  if (thisComputer_) wanted.push_back(keyOf(*thisComputer_));
-  keepAsked(wanted);
+  keepAsked();
   changed();
 }
 
 void TableFinder::setThisComputer(std::optional<net::HostPort> table) {
   thisComputer_ = std::move(table);
-  std::vector<Key> wanted;
-  for (const net::HostPort& where : added_) wanted.push_back(keyOf(where));
-  if (thisComputer_) wanted.push_back(keyOf(*thisComputer_));
-  keepAsked(wanted);
+  keepAsked();
   changed();
 }
 
-// Forgets the tables no source names any more, with their asks under way.
-void TableFinder::keepAsked(const std::vector<Key>& wanted) {
+// The tables asked directly are those the player added and the one on this computer: the
+// others are forgotten, with their asks under way.
+void TableFinder::keepAsked() {
+  std::vector<net::HostPort> wanted = added_;
+  if (thisComputer_) wanted.push_back(*thisComputer_);
+  std::set<Key> wantedKeys;
+  for (const net::HostPort& where : wanted) wantedKeys.insert(keyOf(where));
   for (auto it = asked_.begin(); it != asked_.end();) {
-    if (std::find(wanted.begin(), wanted.end(), it->first) != wanted.end()) {
+    if (wantedKeys.count(it->first)) {
       ++it;
       continue;
     }
@@ -127,12 +126,10 @@ void TableFinder::keepAsked(const std::vector<Key>& wanted) {
     }
     it = asked_.erase(it);
   }
-  auto want = [&](const net::HostPort& where) {
+  for (const net::HostPort& where : wanted) {
     auto [it, fresh] = asked_.try_emplace(keyOf(where));
     if (fresh) it->second.where = where;
-  };
-  for (const net::HostPort& where : added_) want(where);
-  if (thisComputer_) want(*thisComputer_);
+  }
 }
 
 void TableFinder::refresh(std::int64_t nowMs) {

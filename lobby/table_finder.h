@@ -140,7 +140,7 @@ class TableFinder {
     Key key;  // of the table or the directory
   };
 
-  void keepAsked(const std::vector<Key>& wanted);
+  void keepAsked();
   Asked* askedFor(int ask);
   Directory* directoryFor(int ask);
   void settle(int ask);
