@@ -2,7 +2,6 @@
 // lobby starts it with a player name, the host's address (with its port: "HOST:PORT",
 // "[IPv6]:PORT") and "true" to host.
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -32,15 +31,6 @@ zp::app::Ports gamePorts() {
   }
   ports.lobby = zp::app::portFromEnvironment("ZANDUPELIX_LOBBY_PORT").value_or(kLobbyPort);
   return ports;
-}
-
-// The program's folder while the player's files may go there, else the per-user data folder.
-std::filesystem::path recordsFolder() {
-  const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
-  if (zp::app::writableBesideProgram(program)) return program;
-  const std::filesystem::path user = zp::app::userDataFolder();
-  QDir().mkpath(QString::fromStdString(user.string()));
-  return user;
 }
 
 }  // namespace
@@ -82,7 +72,7 @@ int main(int argc, char* argv[]) {
   zp::windows::Tspylist spylist(&chat);
   zp::windows::Tdownload download(&chat);
   zp::windows::Ttallylist tallylist(tally, &chat);
-  const std::filesystem::path records = recordsFolder();
+  const std::filesystem::path records = zp::app::playerRecordsFolder();
   download.setTargetFolder(QString::fromStdString(records.string()));
   const std::filesystem::path tallyFile = records / zp::records::TallyFileName("ZanduPelix");
   const auto tallyFailure = tally.LoadFile(tallyFile);

@@ -16,6 +16,9 @@ bool installedProgram();
 bool writableBesideProgram(const std::filesystem::path& path);
 // The per-user data folder: ~/.local/share/zandupelix and the like.
 std::filesystem::path userDataFolder();
+// Where the tally and downloads go: the program's folder while the player's files may go
+// there, else the per-user data folder (made when missing).
+std::filesystem::path playerRecordsFolder();
 // The settings file "qelmlobby.ini" as the game chooses it.
 client::ProfileFile playerSettingsFile();
 
