@@ -3,6 +3,7 @@
 #   make test   install what is missing, build with sanitizers, run every test
 #   make fuzz   libFuzzer targets for FUZZ_SECONDS each (clang, sanitizers)
 #   make bench  optimised build, run the benchmarks
+#   make package  the Debian package of the release build: build/release/zandupelix_*.deb
 
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
@@ -12,7 +13,7 @@ RELEASE = build/release
 ASAN    = build/asan
 FUZZ    = build/fuzz
 
-.PHONY: run test fuzz bench deps release asan clean
+.PHONY: run test fuzz bench deps release asan clean package
 
 deps:
 	@scripts/install-deps.sh
@@ -47,6 +48,13 @@ fuzz: deps $(FUZZ)/build.ninja
 
 bench: release
 	scripts/run-benchmarks.sh $(RELEASE)/bench
+
+# Only what the package holds is built; CPack's dpkg-shlibdeps finds its dependencies.
+package: deps $(RELEASE)/build.ninja
+	@scripts/install-deps.sh --package
+	cmake --build $(RELEASE) -j $(JOBS) --target zandupelix zandupelix-lobby zandupelix-server \
+	  zandupelix-directory zandupelix-pack packaging_docs
+	cd $(RELEASE) && cpack
 
 clean:
 	rm -rf build

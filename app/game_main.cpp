@@ -12,6 +12,8 @@
 #include "app/program_options.h"
 #include "app/quit_signals.h"
 #include "app/wiring.h"
+#include "lobby/command_lines.h"
+#include "net/catalogue.h"
 #include "records/tally_table.h"
 #include "words/dictionary_place.h"
 
@@ -30,6 +32,9 @@ zp::app::Ports gamePorts() {
     ports.game = kGamePort;
   }
   ports.lobby = zp::app::portFromEnvironment("ZANDUPELIX_LOBBY_PORT").value_or(kLobbyPort);
+  // Only this game proves itself with it: a program it starts does not inherit it.
+  ports.lobbyToken = qEnvironmentVariable(zp::lobby::kLobbyTokenVariable).toStdString();
+  qunsetenv(zp::lobby::kLobbyTokenVariable);
   return ports;
 }
 
@@ -49,8 +54,16 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("zandupelix"));
   QApplication::setQuitOnLastWindowClosed(false);  // the main window's close ends the program
 
+  // The lobby's Host a Table names the table after the three words of the command line.
   std::vector<std::string> params;
-  for (const QString& arg : app.arguments().mid(1)) params.push_back(arg.toStdString());
+  std::string tableName;
+  const QStringList arguments = app.arguments().mid(1);
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == QLatin1String(zp::lobby::kTableNameOption) && i + 1 < arguments.size())
+      tableName = zp::net::cleanTableName(arguments[++i].toStdString());
+    else
+      params.push_back(arguments[i].toStdString());
+  }
 
   // The tally is fed by the main window and shown by the tally window.
   zp::records::TallyTable tally;
@@ -68,6 +81,7 @@ int main(int argc, char* argv[]) {
   if (!place.note.empty()) std::fprintf(stderr, "zandupelix: %s\n", place.note.c_str());
   zp::server::TServer::Options options;
   options.dictionaryFile = place.file.empty() ? std::filesystem::path("English") : place.file;
+  options.tableName = tableName;
 
   zp::windows::Tspylist spylist(&chat);
   zp::windows::Tdownload download(&chat);
@@ -87,10 +101,15 @@ int main(int argc, char* argv[]) {
   // a server of its own.
   download.setDownloadAddress(QString::fromStdString(settingsFile.ReadString(
       zp::client::kSettingsSection, "LobbyDownload", zp::windows::Tdownload::kDefaultAddress)));
+  // A host who wants only invited players sets Discoverable=false: the table this window
+  // hosts then never answers lobbies on the local network.
+  if (settingsFile.ReadString(zp::client::kSettingsSection, "Discoverable", "true") != "false")
+    table.answerLocalNetwork(zp::app::portFromEnvironment("ZANDUPELIX_DISCOVERY_PORT")
+                                 .value_or(zp::net::kLocalNetworkPort));
   chat.useSettingsFile(zp::client::SettingsFile(std::move(settingsFile)));
 
-  // Stopped from outside, the game closes as if its window were closed.
-  onQuitSignals(&app, [&chat] { chat.close(); });
+  // Stopped from outside, the game closes as if its window were closed, without asking.
+  onQuitSignals(&app, [&chat] { chat.leave(); });
   chat.show();
   chat.processparams(params);
   if (tallyFailure) {

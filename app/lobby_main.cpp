@@ -78,9 +78,13 @@ int main(int argc, char* argv[]) {
   });
 
   zp::lobby::LobbyOptions options{
-      zp::app::playerSettingsFile(), directories,
+      zp::app::playerSettingsFile(),
+      directories,
       zp::app::portFromEnvironment("ZANDUPELIX_PORT").value_or(zp::lobby::kTablePort),
-      zp::lobby::lobbyLinkPort(), zp::lobby::findGameProgram()};
+      zp::lobby::lobbyLinkPort(),
+      zp::lobby::findGameProgram(),
+      zp::app::portFromEnvironment("ZANDUPELIX_DISCOVERY_PORT")
+          .value_or(zp::net::kLocalNetworkPort)};
   zp::lobby::Lobby lobby(std::move(options));
   zp::lobby_gui::LobbyWindow window(lobby);
   auto stop = [&lobby] { lobby.stop([] { QCoreApplication::quit(); }); };

@@ -18,11 +18,14 @@ void onSignal(int) {
 
 void onQuitSignals(QObject* context, std::function<void()> quit) {
   std::signal(SIGPIPE, SIG_IGN);
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  // Not handed to the programs this one starts; and a signal arriving while the pair is full
+  // must not hold the handler up.
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
   QObject::connect(notifier, &QSocketNotifier::activated, context, [quit = std::move(quit)] {
-    char byte;
-    [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+    char bytes[64];
+    while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
     quit();
   });
   struct sigaction action = {};

@@ -14,10 +14,12 @@
 #include "app/program_options.h"
 #include "app/quit_signals.h"
 #include "directory/registrar_link.h"
+#include "net/catalogue.h"
 #include "net/framing.h"
 #include "net/host_port.h"
 #include "rules/computer_strength.h"
 #include "server/TServer.h"
+#include "server/network_responder.h"
 #include "words/dictionary_place.h"
 #include "words/tdictn.h"
 
@@ -41,11 +43,16 @@ QString defaultTableName() {
 // Where the table is listed: its links to the directories, and their withdrawal at the end.
 class Listing {
  public:
-  void add(const zp::net::HostPort& directory, int port, const zp::server::TServer& server) {
+  void add(const zp::net::HostPort& directory, int port, zp::server::TServer& server,
+           zp::net::Visibility visibility) {
     auto link = std::make_unique<zp::directory::RegistrarLink>(
-        directory, port, [&server] { return server.table().tableInfo(); });
+        directory, port, [&server] { return server.table().tableInfo(); }, visibility);
     QObject::connect(link.get(), &zp::directory::RegistrarLink::registrationNews,
                      [](const QString& line) { say(stdout, line.toStdString()); });
+    // A player the directory relays arrives on a connection the table opened itself.
+    QObject::connect(link.get(), &zp::directory::RegistrarLink::relayedConnection, &server,
+                     &zp::server::TServer::adoptConnection);
+
     links_.push_back(std::move(link));
   }
   void start() {
@@ -85,6 +92,11 @@ int main(int argc, char* argv[]) {
       "tick-ms",
       "Length of one game second in ms, 1 to 60000 (default 1000); tests run games faster.", "MS",
       "1000");
+  QCommandLineOption graceOption(
+      "grace",
+      "Seconds a seat stays held for a player whose connection dropped, 0 to 86400 (default "
+      "90; 0 frees the seat at once).",
+      "SECONDS", "90");
   QCommandLineOption seedOption(
       "seed",
       "Seed of the letters and the computer player, so a game can be replayed (default 0: "
@@ -104,12 +116,25 @@ int main(int argc, char* argv[]) {
       "Keep the table listed with the directory at HOST (port 7771 unless given; [IPv6]:PORT "
       "for an IPv6 address) for as long as it runs. May be given more than once.",
       "HOST[:PORT]");
+  QCommandLineOption noDiscoveryOption(
+      "no-discovery",
+      "Do not answer lobbies looking for tables on the local network (they can still join by "
+      "address or through a directory).");
   parser.addOption(portOption);
   parser.addOption(tickOption);
+  parser.addOption(graceOption);
   parser.addOption(seedOption);
   parser.addOption(computerOption);
   parser.addOption(nameOption);
   parser.addOption(registerOption);
+  QCommandLineOption visibilityOption(
+      "visibility",
+      "Who sees the table: public (listed by the directories and joinable by code), invite "
+      "(joinable by code, not listed) or local (not registered; found on the local network "
+      "only). Default public.",
+      "WHO", "public");
+  parser.addOption(noDiscoveryOption);
+  parser.addOption(visibilityOption);
   if (!parser.parse(QCoreApplication::arguments()))
     return optionError(kProgram, parser.errorText());
   if (parser.isSet(helpOption)) parser.showHelp(0);
@@ -121,6 +146,7 @@ int main(int argc, char* argv[]) {
   const QString portText = parser.value(portOption);
   const QString tickText = parser.value(tickOption);
   const QString seedText = parser.value(seedOption);
+  const QString graceText = parser.value(graceOption);
   const auto port = wholeNumber(portText, 0, 65535);
   if (!port) {
     return optionError(kProgram, "--port \"" + portText +
@@ -131,6 +157,12 @@ int main(int argc, char* argv[]) {
     return optionError(kProgram,
                        "--tick-ms \"" + tickText +
                            "\" is not allowed: give the ms of one game second, 1 to 60000");
+  }
+  const auto grace = wholeNumber(graceText, 0, zp::net::kMaxGraceSeconds);
+  if (!grace) {
+    return optionError(kProgram, "--grace \"" + graceText +
+                                     "\" is not allowed: give the seconds a dropped player's seat "
+                                     "is held, 0 to 86400");
   }
   const auto seed = wholeNumber(seedText, 0, ~0ULL);
   if (!seed) {
@@ -163,6 +195,14 @@ int main(int argc, char* argv[]) {
     directories.push_back(*directory);
   }
 
+  const QString visibilityText = parser.value(visibilityOption);
+  const auto visibility = zp::net::visibilityNamed(visibilityText.toStdString());
+  if (!visibility) {
+    return optionError(kProgram, "--visibility \"" + visibilityText +
+                                     "\" is not allowed: give public, invite or local");
+  }
+  if (*visibility == zp::net::Visibility::kLocal) directories.clear();
+
   std::error_code ec;
   const zp::words::DictionaryPlace place =
       zp::words::placeDictionaryFile(std::filesystem::current_path(ec));
@@ -179,8 +219,10 @@ int main(int argc, char* argv[]) {
   options.dictionaryFile = place.file;
   options.tickMs = static_cast<int>(*tickMs);
   options.seed = *seed;
+  options.graceSeconds = static_cast<int>(*grace);
   options.computer = *computer;
   zp::server::TServer server(options);
+  server.setVisibility(*visibility);
   if (!server.dictionaryOpen()) {
     // A table without its word list would reject every word.
     const std::string why = server.dictionaryFailure();
@@ -201,10 +243,22 @@ int main(int argc, char* argv[]) {
     say(stderr, "port " + std::to_string(*port) + ": " + server.systemError().toStdString());
     return 1;
   }
+  // Before the table says it listens: from then on lobbies on this network find it.
+  std::optional<zp::server::NetworkResponder> responder;
+  if (!parser.isSet(noDiscoveryOption)) {
+    const quint16 networkPort = zp::app::portFromEnvironment("ZANDUPELIX_DISCOVERY_PORT")
+                                    .value_or(zp::net::kLocalNetworkPort);
+    responder.emplace(server);
+    if (!responder->start(networkPort)) {
+      say(stderr, "port " + std::to_string(networkPort) +
+                      " (UDP): " + responder->errorString().toStdString() +
+                      "; lobbies on this network do not find the table by themselves");
+    }
+  }
   say(stdout, "Zandu Pelix table server listening on port " + std::to_string(server.port()) +
                   " (Ctrl+C stops it)");
   for (const zp::net::HostPort& directory : directories)
-    listing.add(directory, server.port(), server);
+    listing.add(directory, server.port(), server, *visibility);
   listing.start();
   return app.exec();
 }

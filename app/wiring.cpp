@@ -1,6 +1,7 @@
 #include "app/wiring.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace zp::app {
 
@@ -15,6 +16,15 @@ std::optional<std::string> ServerTableHost::listen(quint16& port) {
   }
   if (server_->listen(port)) {
     port = server_->port();
+    if (networkPort_ != 0 && !responder_) {
+      responder_ = std::make_unique<server::NetworkResponder>(*server_);
+      // The table plays on without being found: players can still join it by address.
+      if (!responder_->start(networkPort_))
+        std::fprintf(stderr,
+                     "zandupelix: port %u (UDP): %s; lobbies on this network do not find the table "
+                     "by themselves\n",
+                     unsigned{networkPort_}, responder_->errorString().toLocal8Bit().constData());
+    }
     return std::nullopt;
   }
   return server_->errorString().toStdString() +
@@ -27,6 +37,11 @@ void ServerTableHost::setComputerStrength(ComputerStrength strength) {
     server_->setComputerStrength(strength);
   else
     options_.computer = strength;
+}
+
+void ServerTableHost::advertise(int playTo, int seconds, ComputerStrength strength) {
+  setComputerStrength(strength);
+  if (server_) server_->setAdvertisedOptions(playTo, seconds);
 }
 
 void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart, client::TableHost* table) {
@@ -47,13 +62,18 @@ void wireGameStart(client::Tchat& chat, windows::Tgamestart& gameStart, client::
         return std::array<int, 3>{s.Playtoscore, s.Creationtime, s.Shuffles};
       },
       [&session] { return static_cast<int>(session.settings().Computer); },
+      [&session] { return session.settings().Unhurried; },
+      [&session](bool on) { session.setUnhurried(on); },
   });
 }
 
 void wire(client::Tchat& chat, client::TableHost& table, Ports ports, SideWindows& windows) {
   client::ClientSession& session = chat.session();
-  windows.spyList.setHooks(
-      {[&session] { return session.spies(); }, [&session](int n) { session.kicking(n); }});
+  windows.spyList.setHooks({[&session] { return session.spies(); },
+                            [&session](int n) { session.kicking(n); },
+                            [&session](int n) { return session.playerMenu(n); },
+                            [&session](int n) { session.ignore(n); },
+                            [&session](int n, int minutes) { session.mute(n, minutes); }});
   windows.phrases.setHooks(
       {[&session] {
          windows::Tphrases::Phrases current;
@@ -81,6 +101,7 @@ void wire(client::Tchat& chat, client::TableHost& table, Ports ports, SideWindow
   parts.port = ports.game;
   parts.portFixed = ports.gameFixed;
   parts.lobbyPort = ports.lobby;
+  parts.lobbyToken = ports.lobbyToken;
   windows::Tspylist& spyList = windows.spyList;
   windows::Ttallylist& tallyList = windows.tallyList;
   parts.refreshed = [&session, &spyList, &tallyList] {

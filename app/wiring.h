@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "gui/Tchat.h"
 #include "server/TServer.h"
+#include "server/network_responder.h"
 #include "windows/Tabout.h"
 #include "windows/Tdownload.h"
 #include "windows/Tgamestart.h"
@@ -26,13 +28,18 @@ class ServerTableHost : public client::TableHost {
   explicit ServerTableHost(server::TServer& server) : server_(&server) {}
   std::optional<std::string> listen(quint16& port) override;
   void setComputerStrength(ComputerStrength strength) override;
+  void advertise(int playTo, int seconds, ComputerStrength strength) override;
   // Null until the table is built.
   const server::TServer* server() const { return server_; }
+  // Once it listens, the table answers lobbies on the local network on `port` (0: never).
+  void answerLocalNetwork(quint16 port) { networkPort_ = port; }
 
  private:
   server::TServer::Options options_;
   std::unique_ptr<server::TServer> built_;
   server::TServer* server_ = nullptr;
+  quint16 networkPort_ = 0;
+  std::unique_ptr<server::NetworkResponder> responder_;  // goes before the table it answers for
 };
 
 // The game start dialog steps and starts through the main window's session, and hands the
@@ -55,6 +62,7 @@ struct Ports {
   quint16 game = 7772;
   bool gameFixed = false;
   quint16 lobby = 9001;
+  std::string lobbyToken;  // from the lobby that started the game, if one did
 };
 
 // Hands the main window its table and side windows, and hooks each side window to it.

@@ -28,6 +28,23 @@ void BoardPlay::clearall() {
   }
 }
 
+void BoardPlay::connectionLost() {
+  statusBeforeDrop_ = gameOn_ ? std::string() : view_.status;
+  gameOn_ = false;
+  hideArrows();
+  view_.bonusShown = false;
+  view_.clearShown = view_.doneShown = view_.shuffleShown = false;
+  view_.clockRunning = false;
+  view_.turnPlayer = 0;
+  model_.emptyRack();
+  model_.clearChosenList();
+  view_.status = "Connection lost.";
+}
+
+void BoardPlay::connectionBack() {
+  view_.status = statusBeforeDrop_;
+}
+
 void BoardPlay::send(std::string bytes) {
   if (context_.loggedIn()) context_.send(std::move(bytes));
 }
@@ -37,6 +54,11 @@ void BoardPlay::send(std::string bytes) {
 void BoardPlay::theboard(const net::TheBoard& m) {
   // The model takes anything but a letter, the server's 27 included, as an empty cell.
   model_.theboard(m.codes);
+}
+
+std::string BoardPlay::timePerTurnCaption(int seconds) {
+  return seconds >= kUnhurriedSeconds ? "Time Per Turn: no limit"
+                                      : "Time Per Turn: " + std::to_string(seconds);
 }
 
 void BoardPlay::startthegame(const net::GameOptions& m) {
@@ -52,7 +74,7 @@ void BoardPlay::startthegame(const net::GameOptions& m) {
 
   view_.playToScore = "Play to Score: " + std::to_string(m.playTo);
   view_.timePerTurn = m.seconds;
-  view_.timePerTurnCaption = "Time Per Turn: " + std::to_string(m.seconds);
+  view_.timePerTurnCaption = timePerTurnCaption(m.seconds);
   context_.systemLine(client::shownName(m.hostName) + " has started a game.");
   view_.team1 = "Team A: 0 ";
   view_.team2 = "Team B: 0 ";
@@ -109,9 +131,11 @@ void BoardPlay::getnextplayer(const net::NextPlayer& m) {
         break;
     }
     view_.clearShown = view_.doneShown = true;
+    context_.announce(client::said::yourTurn());
   } else {
     view_.status = seat(m.n).name + "'s Turn";
     view_.shuffleShown = false;
+    context_.announce(client::said::othersTurn(seat(m.n).name));
   }
   startClock(view_.timePerTurn);
 }
@@ -121,7 +145,7 @@ void BoardPlay::gamestats(const net::GameStats& m) {
   model_.emptyRack();
   view_.playToScore = "Play to Score: " + std::to_string(m.playTo);
   view_.timePerTurn = m.seconds;
-  view_.timePerTurnCaption = "Time Per Turn: " + std::to_string(m.seconds);
+  view_.timePerTurnCaption = timePerTurnCaption(m.seconds);
   view_.clock = m.countdown;
   for (int n = 1; n <= kSeats; ++n)
     seat(n).score = std::to_string(m.scores[static_cast<std::size_t>(n - 1)]);
@@ -179,6 +203,7 @@ void BoardPlay::moving(const net::Moving& m) {
   view_.fallDirection = m.direction;
   model_.moving(m.direction);
   context_.playsounds("shift");
+  context_.announce(client::said::fall(m.direction));
   // Everybody sees which way the tiles went; nobody may click it.
   view_.arrowShown[static_cast<std::size_t>(m.direction - 1)] = true;
 }
@@ -206,6 +231,7 @@ void BoardPlay::madeword(const net::MadeWord& m) {
   model_.showMadeWord(m.path);
 
   const bool mine = m.n == context_.ownNumber();
+  context_.announce(client::said::word(mine, seat(m.n).name, word, m.points, m.total));
   if (mine) {
     context_.playsounds("goodword");
     context_.tally().anotherword(3);
@@ -227,12 +253,14 @@ void BoardPlay::notvalid(const net::NotValid& m) {
   view_.status = client::shownName(m.word) + " is not a valid word.";
   model_.clearPick();
   context_.playsounds("badword");
+  context_.announce(client::said::notValid(client::shownName(m.word)));
 }
 
 void BoardPlay::timeup() {
   view_.turnPlayer = 0;
   view_.status = "Time is Up!";
   context_.playsounds("roundover");
+  context_.announce(client::said::timeUp());
   view_.doneShown = view_.clearShown = view_.shuffleShown = false;
   hideArrows();
 }
@@ -255,6 +283,7 @@ void BoardPlay::winner(const net::NameOnly& m) {
   view_.winnerShown = true;
   context_.playsounds("gameover");
   context_.systemLine(view_.winnerText);
+  context_.announce(client::said::winner(view_.winnerText));
   if (context_.host()) view_.startShown = true;
   // Team results and spectators' windows leave the tally alone.
   if (mine)
@@ -352,6 +381,14 @@ void BoardPlay::hideArrows() {
 // ---- the turn clock
 
 void BoardPlay::startClock(int seconds) {
+  if (view_.timePerTurn >= kUnhurriedSeconds) {
+    // Nothing counts down, nothing ticks and nothing is said of the time.
+    view_.clock = 0;
+    view_.clockRunning = false;
+    view_.timerLabel = "Time: no limit";
+    view_.timerBarWidth = kTimerBarWidth;
+    return;
+  }
   view_.clock = seconds;
   view_.clockRunning = true;
   // The full time shows at once rather than a second later.
@@ -372,6 +409,14 @@ void BoardPlay::Timer2Timer() {
   view_.timerBarWidth = view_.clock;
   view_.timerLabel = clockText(view_.clock);
   if (view_.clock <= 9) context_.playsounds("timer");
+  for (int spoken : client::kSpokenSeconds) {
+    if (view_.clock != spoken) continue;
+    if (myTurn()) context_.announce(client::said::secondsLeft(spoken));
+    // The computer plays within seconds: its clock is no news, and would hold back its word.
+    else if (view_.turnPlayer >= 1 && view_.turnPlayer <= kSeats &&
+             !seat(view_.turnPlayer).computer)
+      context_.announce(client::said::othersSecondsLeft(seat(view_.turnPlayer).name, spoken));
+  }
 }
 
 }  // namespace zp::board

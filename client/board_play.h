@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/announcer.h"
 #include "client/board_model.h"
 #include "client/settings.h"
 #include "net/catalogue.h"
@@ -39,6 +40,7 @@ struct SeatView {
   bool eyes = false;
   bool teamColour = false;  // Team B's seats in a team game
   bool computer = false;    // the name is the computer's, standing in for nobody
+  bool away = false;        // the player's connection dropped; the table holds the seat
   bool empty() const { return name == kWaiting; }
 };
 
@@ -92,6 +94,8 @@ class BoardContext {
   virtual void playsounds(std::string_view name) = 0;
   // A line in the system colour; `text` without the "0+".
   virtual void systemLine(std::string_view text) = 0;
+  // An event said aloud to a player who cannot see the board.
+  virtual void announce(client::Spoken) {}
   virtual void messageBox(std::string_view text) = 0;
   virtual void loadchecklist() = 0;
   virtual void showGameStart() = 0;
@@ -146,6 +150,16 @@ class BoardPlay {
   static Cell cellAt(int x, int y);
   // Reset at window creation: every seat's score "0" and last word empty.
   void clearall();
+  // The connection to the table dropped: the game goes on there without this window, which
+  // stops playing until the table tells it again where the game stands.
+  void connectionLost();
+  // Back at the table: the status it showed, unless a game was on, whose state comes anew.
+  void connectionBack();
+  bool gameOn() const { return gameOn_; }
+  // "Time Per Turn: 60", or "no limit" for an unhurried game.
+  static std::string timePerTurnCaption(int seconds);
+  // Said to the player who cannot see the board (what the keyboard just did there).
+  void say(client::Spoken event) { context_.announce(std::move(event)); }
 
  private:
   bool myTurn() const { return view_.turnPlayer != 0 && view_.turnPlayer == context_.ownNumber(); }
@@ -159,6 +173,7 @@ class BoardPlay {
   // Shows the computer in each seat it plays, as the table's turn order has it; true when
   // seat 2 was empty.
   bool seatTheComputer(bool team);
+  std::string statusBeforeDrop_;
   bool gameOn_ = false;  // from the start (or the stats of a game in progress) to its winner
   bool teamGame_ = false;
 

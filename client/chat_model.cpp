@@ -88,7 +88,12 @@ bool ChatModel::addlinetochat(int speaker, std::string_view line, Colour colour)
   }
   if (!rest.empty()) addWords(rest);
 
-  for (const auto& run : runs) weight_ += runWeight(run);
+  // The history keeps thousands of lines: each holds what it shows and no more than that.
+  for (auto& run : runs) {
+    run.text.shrink_to_fit();
+    weight_ += runWeight(run);
+  }
+  runs.shrink_to_fit();
   paragraphs_.push_back(std::move(paragraph));
   if (observer_) observer_->paragraphAdded(paragraphs_.back());
   trim();

@@ -61,9 +61,18 @@ bool isFormatCharacter(std::uint32_t c) {
 
 }  // namespace
 
-std::string shownName(std::string_view name) {
-  std::string shown = displayText(name);
-  shown.resize(utf8Prefix(shown, kMaxNameLength));
+std::string shownName(std::string_view name, std::size_t maxCharacters) {
+  const std::string text = displayText(name);
+  // A name holds nothing invisible and turns no text around: it cannot pass for another.
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8Prefix(std::string_view(text).substr(i), 1);
+    const std::string_view character = std::string_view(text).substr(i, length);
+    if (!hasInvisibleOrDirectionMark(character)) shown += character;
+    i += length;
+  }
+  shown.resize(utf8Prefix(shown, maxCharacters));
   return shown;
 }
 
@@ -127,8 +136,8 @@ bool isValidUtf8(std::string_view text) {
 }
 
 // Text from the network or the clipboard as the chat shows it: UTF-8 (a line that is not
-// valid UTF-8 is read as Latin-1) with control characters as blanks, so a line can never
-// break itself into several.
+// valid UTF-8 is read as Latin-1) with control characters (C0 and C1) and the line and
+// paragraph separators as blanks, so a line can never break itself into several.
 std::string displayText(std::string_view text) {
   std::string out;
   if (isValidUtf8(text)) {
@@ -145,9 +154,27 @@ std::string displayText(std::string_view text) {
       }
     }
   }
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  return out;
+  // The C1 controls (one of them a line break) and Unicode's line and paragraph separators
+  // break or drive a line as the ASCII controls do.
+  std::string shown;
+  shown.reserve(out.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto c = static_cast<unsigned char>(out[i]);
+    const auto next = i + 1 < out.size() ? static_cast<unsigned char>(out[i + 1]) : 0;
+    const auto third = i + 2 < out.size() ? static_cast<unsigned char>(out[i + 2]) : 0;
+    if (c < 0x20 || c == 0x7F) {
+      shown += ' ';
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      shown += ' ';
+      i += 1;
+    } else if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {
+      shown += ' ';
+      i += 2;
+    } else {
+      shown += out[i];
+    }
+  }
+  return shown;
 }
 
 // The byte length of the first `count` characters of valid UTF-8 `text` (less when it

@@ -5,16 +5,20 @@
 #include <string>
 #include <string_view>
 
+#include "rules/constants.h"
+
 // Text that came from the network, a file or the clipboard, made fit to show, and the
 // chat's links.
 namespace zp::client {
 
 // As every window shows such text: UTF-8 (text that is not valid UTF-8 is read as Latin-1),
-// with control characters as blanks, so a line can never break itself into several.
+// with control characters (C0 and C1) and the line and paragraph separators as blanks, so a
+// line can never break itself into several.
 std::string displayText(std::string_view text);
 bool isValidUtf8(std::string_view text);
-// A name as the window keeps and shows it: displayText, cut to kMaxNameLength characters.
-std::string shownName(std::string_view name);
+// A name as the windows and the lobby show it: displayText without the characters that draw
+// nothing or turn the text around, cut to `maxCharacters` characters.
+std::string shownName(std::string_view name, std::size_t maxCharacters = kMaxNameLength);
 // Whether valid UTF-8 `text` holds a character that draws nothing or turns the direction of
 // the text around it (zero-width marks, joiners, embeddings, overrides, isolates, the byte
 // order mark and the other format characters).

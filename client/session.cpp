@@ -31,14 +31,26 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
           [this](const PlayerNumber& m) { sendloginfo(m); })
       .on(cmd::chat, to_players::parseChat,
           [this](const ReceivedChat& m) {
+            if (fromIgnored(m.n)) return;
             chatrecieved(m);
             if (board_.seat(2).name == zp::kComputerName) {
-              chat_.tobotalk(seatNames(), [this](int lo, int hi) {
+              const bool spoke = chat_.tobotalk(seatNames(), [this](int lo, int hi) {
                 return std::uniform_int_distribution<int>(lo, hi)(random_);
               });
+              if (spoke && settings_.SpeakChatter) announce(said::chatter(lastChatText()));
             }
           })
-      .on(cmd::action, to_players::parseChat, [this](const ReceivedChat& m) { chatrecieved(m); })
+      .on(cmd::action, to_players::parseChat,
+          [this](const ReceivedChat& m) {
+            if (!fromIgnored(m.n)) chatrecieved(m);
+          })
+      .on(cmd::host, to_players::parseHost, [this](const PlayerNumber& m) { hostis(m); })
+      .on(cmd::goodbye, to_players::parseGoodbye,
+          [this](const PlayerNumber&) { goodbyeSaid_ = true; })
+      .on(cmd::rejointoken, to_players::parseRejoinToken,
+          [this](const RejoinToken& m) { rejointoken(m); })
+      .on(cmd::away, to_players::parseAway, [this](const Away& m) { away(m); })
+      .on(cmd::muted, to_players::parseMuted, [this](const Muted& m) { muted(m); })
       .on(cmd::newplayerinfo, to_players::parsePlayerInfo,
           [this](const PlayerInfo& m) { newplayerinfo(m); })
       .on(cmd::havewrongversion, to_players::parseHaveWrongVersion,
@@ -50,7 +62,10 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
             systemLine("You have a differnt version of the game then the host.");
           })
       .on(cmd::existingplayers, to_players::parsePlayerInfo,
-          [this](const PlayerInfo& m) { newplayerinfo(m); })
+          [this](const PlayerInfo& m) {
+            // Back after a drop, the players at the table are shown again, not announced.
+            newplayerinfo(m, !rejoined_);
+          })
       .on(cmd::playerdisconnected, to_players::parsePlayerInfo,
           [this](const PlayerInfo& m) { playerdisconnected(m); })
       .on(cmd::startgame, to_players::parseStartGame,
@@ -86,8 +101,9 @@ ClientSession::ClientSession(ClientShell& shell, records::TallyTable& tally, std
       .on(cmd::shufflesl, to_players::parseShufflesLeft,
           [this](const ShufflesLeft& m) { board_.shufflesl(m); })
       .on(cmd::bonus, to_players::parseBonus, [this](const Bonus& m) { board_.bonus(m); })
-      .on(cmd::playasound, to_players::parsePlayASound,
-          [this](const PlayASound& m) { playasound(m); });
+      .on(cmd::playasound, to_players::parsePlayASound, [this](const PlayASound& m) {
+        if (!fromIgnored(m.n)) playasound(m);
+      });
 }
 
 // ---- start-up and the connection
@@ -113,7 +129,7 @@ void ClientSession::processparams(const std::vector<std::string>& params) {
   else
     joinpress();
   // A copy the lobby started keeps a silent link to it, unless the table could not open.
-  if (!host_ && params[2] == "true") return;
+  if (!ownTable_ && params[2] == "true") return;
   shell_.openLobbyLink();
 }
 
@@ -122,7 +138,7 @@ void ClientSession::hostpress() {
     box(*error);
     return;
   }
-  host_ = true;
+  ownTable_ = true;
   connectedTo_ = kSoloAddress;
   shell_.connect(connectedTo_);
   board_.showStart(true);
@@ -150,7 +166,7 @@ void ClientSession::sockInfo(std::string_view text) {
   // What the table said before it closed (a full table, a last line of chat) is handled
   // first; the dispatch closes the window when nothing is left.
   peerClosed_ = true;
-  if (!dispatching_ && inbox_.empty()) closeWindowOnce();
+  if (!dispatching_ && inbox_.empty()) connectionEnded();
 }
 
 void ClientSession::closeWindowOnce() {
@@ -160,14 +176,16 @@ void ClientSession::closeWindowOnce() {
 }
 
 void ClientSession::connectionFailed(int port, std::string_view reason) {
+  if (reconnecting_) return nextAttempt();
   systemLine("Cannot reach the table at " + connectedTo_ + ", port " + std::to_string(port) + ": " +
              std::string(reason));
 }
 
 void ClientSession::Timer1Timer() {
   const auto start = clock_();
-  // The chat view lays out a tick's lines once.
+  // The chat view lays out a tick's lines once; what is said of them goes most important first.
   chat_.beginBatch();
+  announcer_.beginBatch();
   dispatching_ = true;
   do {
     auto message = inbox_.take();
@@ -176,7 +194,8 @@ void ClientSession::Timer1Timer() {
   } while (clock_() - start < kDispatchBudget);
   dispatching_ = false;
   chat_.endBatch();
-  if (peerClosed_ && inbox_.empty()) closeWindowOnce();
+  announcer_.endBatch();
+  if (peerClosed_ && inbox_.empty()) connectionEnded();
   // The lock counts time, however many messages a tick took and however often it came.
   while (!phrases_.open() && clock_() - phraseStep_ >= kPhraseStep) {
     phrases_.tick();
@@ -205,7 +224,125 @@ void ClientSession::send(std::string bytes) {
 void ClientSession::sendloginfo(const net::PlayerNumber& m) {
   own_ = m.n;
   loggedIn_ = true;
+  if (reconnecting_) {
+    forgetRoster();
+    send(net::to_server::rejoin({m.n, std::string(zp::kGameVersion), rejoinToken_, playerName_}));
+    return;
+  }
   send(net::to_server::logininfo({m.n, std::string(zp::kGameVersion), playerName_}));
+}
+
+// ---- coming back after a drop
+
+void ClientSession::connectionEnded() {
+  peerClosed_ = false;
+  // Our own table, a table that let us go, or one that never gave us a secret (an older
+  // table, or one we never logged in to) has nothing to come back to: the window closes.
+  if (ownTable_ || goodbyeSaid_ || rejoinToken_.empty() || windowClosed_) {
+    closeWindowOnce();
+    return;
+  }
+  // An attempt's connection that ended before we were back: the next one.
+  if (reconnecting_) return nextAttempt();
+  reconnecting_ = true;
+  backInSeat_ = false;
+  attempts_ = 0;
+  reconnectSince_ = clock_();
+  loggedIn_ = false;
+  board_.connectionLost();
+  systemLine("The connection to the table was lost. Reconnecting...");
+  nextAttempt();
+}
+
+void ClientSession::nextAttempt() {
+  if (clock_() - reconnectSince_ >= kReconnectFor) {
+    reconnecting_ = false;
+    connectionStatus_ = "Not connected.";
+    systemLine("The table could not be reached again. Join it from the lobby when it is back.");
+    return;
+  }
+  const auto wait =
+      std::min(std::chrono::seconds(1LL << std::min(attempts_, 3)),
+               std::chrono::duration_cast<std::chrono::seconds>(kLongestReconnectWait));
+  connectionStatus_ = "Connection lost. Reconnecting in " + std::to_string(wait.count()) + " s...";
+  shell_.reconnectIn(wait);
+}
+
+void ClientSession::reconnectNow() {
+  if (!reconnecting_) return;
+  ++attempts_;
+  connectionStatus_ =
+      "Connection lost. Reconnecting (attempt " + std::to_string(attempts_) + ")...";
+  closingOurselves_ = false;
+  shell_.connect(connectedTo_);
+  shell_.reconnectIn(kReconnectAttemptTime);
+}
+
+void ClientSession::stopReconnecting() {
+  if (!reconnecting_) return;
+  reconnecting_ = false;
+  connectionStatus_ = "Not connected.";
+  // An attempt under way ends quietly.
+  closingOurselves_ = true;
+  shell_.closeConnection();
+  systemLine(
+      "You stopped reconnecting. The table keeps your seat for a while: join it again "
+      "from the lobby to sit down in it.");
+}
+
+void ClientSession::leaveTable() {
+  reconnecting_ = false;
+  if (loggedIn_ && !ownTable_ && !goodbyeSaid_) shell_.send(net::to_server::goodbye({own_}));
+  goodbyeSaid_ = true;
+}
+
+void ClientSession::rejointoken(const net::RejoinToken& m) {
+  // Only a rejoin moves us to another record: the table gives the held seat back.
+  if (m.n != own_ && !reconnecting_) return;
+  own_ = m.n;
+  rejoinToken_ = m.token;
+}
+
+void ClientSession::away(const net::Away& m) {
+  if (m.n == own_ && reconnecting_) {
+    backInSeat_ = backInSeat_ || m.seconds == 0;
+    return;
+  }
+  if (m.n < 1 || m.n > zp::kSeats) return;
+  board_.seat(m.n).away = m.seconds > 0;
+}
+
+void ClientSession::backAtTable() {
+  reconnecting_ = false;
+  rejoined_ = true;
+  connectionStatus_.clear();
+  board_.connectionBack();
+  systemLine(backInSeat_ ? "You are back in your seat."
+                         : "You are back at the table. Your seat was not kept, so you sit where "
+                           "there was room.");
+}
+
+void ClientSession::setInviteCode(std::string code) {
+  if (code == inviteCode_) return;
+  const bool hadOne = !inviteCode_.empty();
+  inviteCode_ = std::move(code);
+  if (!inviteCode_.empty())
+    systemLine("Your table's invite code is " + net::inviteCodeText(inviteCode_) +
+               ". Friends join with it in the lobby's Join by Code; File > Copy Invite Code "
+               "copies it.");
+  else if (hadOne)
+    systemLine("Your table no longer has an invite code.");
+}
+
+void ClientSession::forgetRoster() {
+  names_ = {};
+  muted_ = {};
+  spies_.clear();
+  for (int n = 1; n <= zp::kSeats; ++n) {
+    board::SeatView& seat = board_.seat(n);
+    seat.name = zp::kWaiting;
+    seat.computer = seat.eyes = seat.away = false;
+  }
 }
 
 // ---- the roster
@@ -216,17 +353,23 @@ std::array<std::string, 4> ClientSession::seatNames() const {
   return names;
 }
 
-void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
+void ClientSession::newplayerinfo(const net::PlayerInfo& m, bool announce) {
   const std::string name = shownName(m.name);
-  if (m.n == own_) {
+  names_[static_cast<std::size_t>(m.n)] = name;
+  muted_[static_cast<std::size_t>(m.n)] = false;
+  if (m.n == own_ && reconnecting_) {
+    backAtTable();
+  } else if (m.n == own_) {
     systemLine("You are Connected.");
     loadinifile();
-  } else {
+  } else if (announce) {
     systemLine(name + " is Connected.");
+    if (m.n <= zp::kSeats) this->announce(said::arrived(name + " is Connected."));
   }
   if (m.n <= zp::kSeats) {
     board_.seat(m.n).name = name;
     board_.seat(m.n).computer = false;
+    board_.seat(m.n).away = false;
     board_.seatsChanged();
   } else {
     // One entry per spectator's number: a host repeating a number replaces its entry.
@@ -234,17 +377,24 @@ void ClientSession::newplayerinfo(const net::PlayerInfo& m) {
     std::erase_if(spies_, [&](const std::string& spy) { return spy.starts_with(number); });
     spies_.push_back(number + name);
     if (spies_.size() > kMaxSpies) spies_.erase(spies_.begin());
-    systemLine(m.n == own_ ? std::string("You are spying.") : name + " is spying.");
+    if (announce) systemLine(m.n == own_ ? std::string("You are spying.") : name + " is spying.");
+    if (announce && m.n != own_) this->announce(said::arrived(name + " is spying."));
   }
-  playsounds("entered");
+  if (announce) playsounds("entered");
 }
 
 void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
+  names_[static_cast<std::size_t>(m.n)].clear();
+  muted_[static_cast<std::size_t>(m.n)] = false;
   if (m.n <= zp::kSeats) {
     board::SeatView& seat = board_.seat(m.n);
-    if (!seat.empty()) systemLine(seat.name + " disconnected.");
+    if (!seat.empty()) {
+      systemLine(seat.name + " disconnected.");
+      announce(said::left(seat.name + " disconnected."));
+    }
     // The computer takes seat 2 over on the display; other seats wait for a player.
     seat.computer = m.n == 2;
+    seat.away = false;
     seat.name = seat.computer ? zp::kComputerName : zp::kWaiting;
     seat.eyes = false;
     board_.seatsChanged();
@@ -255,6 +405,7 @@ void ClientSession::playerdisconnected(const net::PlayerInfo& m) {
   const auto it = std::find(spies_.begin(), spies_.end(), entry);
   if (it == spies_.end()) return;
   systemLine(name + " has left.");
+  announce(said::left(name + " has left."));
   spies_.erase(it);
 }
 
@@ -274,12 +425,95 @@ void ClientSession::JustWatch1Click() {
 
 SeatMenu ClientSession::label_playername1ContextPopup(int seat) {
   menuSeat_ = seat >= 1 && seat <= zp::kSeats ? seat : 0;
-  SeatMenu menu;
-  if (!host_ || menuSeat_ == 0) return menu;
-  menu.setToJustWatch = menu.unsetJustWatch = true;
+  if (menuSeat_ == 0) return {};
+  SeatMenu menu = playerMenu(menuSeat_);
+  menu.setToJustWatch = menu.unsetJustWatch = isHost();
   // The host removing itself would close its own table under every player.
-  menu.removeFromGame = !board_.seat(menuSeat_).empty() && menuSeat_ != own_;
+  menu.removeFromGame = isHost() && !board_.seat(menuSeat_).empty() && menuSeat_ != own_;
   return menu;
+}
+
+SeatMenu ClientSession::playerMenu(int n) const {
+  SeatMenu menu;
+  if (n < 1 || n > zp::kMaxPlayer || n == own_ || names_[static_cast<std::size_t>(n)].empty())
+    return menu;
+  menu.removeFromGame = isHost();
+  menu.ignore = true;
+  menu.ignored = ignoring(names_[static_cast<std::size_t>(n)]);
+  menu.mute = isHost() && n != hostRecord_;
+  menu.muted = muted_[static_cast<std::size_t>(n)];
+  return menu;
+}
+
+void ClientSession::IgnoreClick() {
+  ignore(menuSeat_);
+}
+
+void ClientSession::MuteClick(int minutes) {
+  mute(menuSeat_, minutes);
+}
+
+bool ClientSession::ignoring(std::string_view name) const {
+  return std::find(ignored_.begin(), ignored_.end(), name) != ignored_.end();
+}
+
+void ClientSession::ignore(int n) {
+  if (!playerMenu(n).ignore) return;
+  const std::string name = nameOf(n);
+  if (auto it = std::find(ignored_.begin(), ignored_.end(), name); it != ignored_.end()) {
+    ignored_.erase(it);
+    systemLine("You no longer ignore " + name + ".");
+  } else {
+    ignored_.push_back(name);
+    systemLine("You ignore " + name + " now; nothing " + name +
+               " writes or sends reaches this window until you stop.");
+  }
+}
+
+void ClientSession::mute(int n, int minutes) {
+  if (!playerMenu(n).mute || minutes < 0 || minutes > net::kMaxMuteMinutes) return;
+  send(net::to_server::mute({own_, n, minutes}));
+}
+
+bool ClientSession::fromIgnored(int n) const {
+  // Our own lines and the table's are never ignored.
+  return n >= 1 && n <= zp::kMaxPlayer && n != own_ &&
+         !names_[static_cast<std::size_t>(n)].empty() &&
+         ignoring(names_[static_cast<std::size_t>(n)]);
+}
+
+const std::string& ClientSession::nameOf(int n) const {
+  static const std::string none;
+  return n >= 1 && n <= zp::kMaxPlayer ? names_[static_cast<std::size_t>(n)] : none;
+}
+
+void ClientSession::hostis(const net::PlayerNumber& m) {
+  // The host comes right after the players already at the table.
+  rejoined_ = false;
+  const bool wasHost = isHost();
+  const int before = hostRecord_;
+  hostRecord_ = m.n;
+  const std::string& name = nameOf(m.n);
+  if (before != 0 && before != m.n)
+    systemLine(m.n == own_ ? std::string("You are the host now, and you start the games.")
+                           : name + " is the host now.");
+  else if (before == 0 && !ownTable_)
+    systemLine(m.n == own_ ? std::string("You are the host, and you start the games.")
+                           : name + " is the host.");
+  // The new host starts the next game; a host who stops hosting no longer can.
+  if (isHost() != wasHost) board_.showStart(isHost() && !board_.gameOn());
+}
+
+void ClientSession::muted(const net::Muted& m) {
+  const bool on = m.seconds > 0;
+  muted_[static_cast<std::size_t>(m.n)] = on;
+  const std::string minutes = std::to_string((m.seconds + 59) / 60);
+  if (m.n == own_)
+    systemLine(on ? "The host has muted you for " + minutes +
+                        " minutes; until then nothing you write reaches the table."
+                  : std::string("You may chat again."));
+  else
+    systemLine(nameOf(m.n) + (on ? " is muted for " + minutes + " minutes." : " may chat again."));
 }
 
 void ClientSession::SettoJustWatch1Click() {
@@ -295,7 +529,7 @@ void ClientSession::RemoveFromGame1Click() {
 }
 
 void ClientSession::kicking(int n) {
-  if (host_ && n >= 1 && n <= zp::kMaxPlayer) send(net::to_server::kickhim({own_, n}));
+  if (isHost() && n >= 1 && n <= zp::kMaxPlayer) send(net::to_server::kickhim({own_, n}));
 }
 
 void ClientSession::loadchecklist() {
@@ -308,7 +542,41 @@ void ClientSession::loadchecklist() {
 // ---- the chat and the sounds
 
 void ClientSession::chatrecieved(const net::ReceivedChat& m) {
-  chat_.chatrecieved(m.n, m.text, m.colour);
+  // The player's own lines were heard while typed.
+  if (chat_.chatrecieved(m.n, m.text, m.colour) && m.n != own_)
+    announce(said::chatLine(lastChatText()));
+}
+
+std::string ClientSession::lastChatText() const {
+  if (chat_.paragraphs().empty()) return {};
+  // The runs keep the blanks the view lays out around names and smileys; a voice needs one.
+  std::string text;
+  for (const ChatRun& run : chat_.paragraphs().back().runs) {
+    for (char c : run.text) {
+      if (c == ' ' && (text.empty() || text.back() == ' ')) continue;
+      text += c;
+    }
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// ---- speech
+
+void ClientSession::screenReaderRunning(bool on) {
+  screenReader_ = on;
+  updateSpeech();
+}
+
+void ClientSession::SpeakEvents1Click() {
+  settings_.SpeakEvents = !settings_.SpeakEvents;
+  updateSpeech();
+  saveinifile();
+}
+
+void ClientSession::SpeakChatter1Click() {
+  settings_.SpeakChatter = !settings_.SpeakChatter;
+  saveinifile();
 }
 
 void ClientSession::sendit() {
@@ -357,6 +625,7 @@ void ClientSession::loadinifile() {
   settings_.Textcolor = colourToToken(chatColour_);
   for (int k = 1; k <= 9; ++k)
     if (!settings_.Phrase[k - 1].empty()) phrases_.setPhrase(k, settings_.Phrase[k - 1]);
+  updateSpeech();
   shell_.settingsRead();
   // Where the window went, which is where the settings put it unless they asked for less
   // than its minimum size: a window nobody moves is never written back.
@@ -443,8 +712,11 @@ void ClientSession::gameStartArrow(StartField field, bool up) {
 }
 
 void ClientSession::gamestartStart() {
+  // The table plays the computer this window chose; a table that does not know the word
+  // plays as it did.
+  send(net::to_server::computer({own_, settings_.Computer}));
   send(net::to_server::startgame(
-      {playerName_, settings_.Playtoscore, settings_.Creationtime, teamGame_, settings_.Shuffles}));
+      {playerName_, settings_.Playtoscore, turnSeconds(), teamGame_, settings_.Shuffles}));
   saveinifile();
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/announcer.h"
 #include "client/board_play.h"
 #include "client/chat_input.h"
 #include "client/chat_model.h"
@@ -66,6 +67,8 @@ class ClientShell {
   // The game connection.
   virtual void send(std::string_view bytes) = 0;
   virtual void closeConnection() = 0;
+  // After a drop: reconnectNow() is to be called once `delay` has passed.
+  virtual void reconnectIn(std::chrono::milliseconds delay) = 0;
   // The window.
   virtual void play(std::string_view sound) = 0;  // a sound by its resource name, lower-case
   virtual void messageBox(std::string_view text) = 0;
@@ -81,12 +84,28 @@ inline constexpr std::string_view kGameIsFull = "Game is full";
 inline constexpr std::string_view kTooMuchFromServer =
     "The server sent far more than this window can take in, so the connection is closed.";
 
-// The seat menu's items for the seat that was right-clicked.
+// The seat menu's items for the seat that was right-clicked; the spy list's menu has the
+// same player items without the watching pair.
 struct SeatMenu {
   bool removeFromGame = false;
   bool setToJustWatch = false;
   bool unsetJustWatch = false;
+  bool ignore = false;   // another player is there to ignore (or stop ignoring)
+  bool ignored = false;  // ... and this window ignores them now
+  bool mute = false;     // the host may mute them
+  bool muted = false;    // ... and they are muted now
 };
+
+// A connection that drops without the table's goodbye is tried again, 1, 2, 4 and then every
+// 8 seconds, for this long: past the time a table holds a seat by default.
+inline constexpr std::chrono::seconds kReconnectFor{120};
+inline constexpr std::chrono::seconds kLongestReconnectWait{8};
+// An attempt that has not brought the window back by then (a route that takes connections and
+// passes nothing) gives way to the next.
+inline constexpr std::chrono::seconds kReconnectAttemptTime{5};
+
+// What the host may mute a player for, in minutes.
+inline constexpr std::array<int, 3> kMuteMinutes = {5, 15, 60};
 
 class ClientSession : private board::BoardContext {
  public:
@@ -102,8 +121,23 @@ class ClientSession : private board::BoardContext {
   // Status texts of the game connection; "Socket Closed" ends the program once what the
   // table sent before it closed has been handled.
   void sockInfo(std::string_view text);
-  // The game connection never came about: says so in the chat, and the window stays.
+  // The game connection never came about: says so in the chat, and the window stays; while
+  // reconnecting, the next attempt is due.
   void connectionFailed(int port, std::string_view reason);
+  // ---- coming back after a drop
+  // The window is trying to get back to its table; its status says how it goes.
+  bool reconnecting() const { return reconnecting_; }
+  const std::string& connectionStatus() const { return connectionStatus_; }
+  // The shell's timer: the next attempt, which is given kReconnectAttemptTime.
+  void reconnectNow();
+  // The player gives up: no more attempts, and the window stays to be read.
+  void stopReconnecting();
+  // The player leaves on purpose (the window closes): the table frees the seat at once.
+  void leaveTable();
+  // ---- the table this window hosts, as a directory knows it
+  // The invite code friends join it by (empty: it has none, or no more).
+  void setInviteCode(std::string code);
+  const std::string& inviteCode() const { return inviteCode_; }
   // One tick of the dispatch timer: the messages waiting, in order, at least one and no more
   // than kDispatchBudget allows; then the phrase lock.
   void Timer1Timer();
@@ -113,6 +147,8 @@ class ClientSession : private board::BoardContext {
   }
   // Whether messages wait: the window ticks again at once rather than after a tick's time.
   bool messagesWaiting() const { return !inbox_.empty(); }
+  // Whether the game connection may read on; else it waits until a tick has made room.
+  bool inboxHasRoom() const { return inbox_.hasRoom(); }
   // File > Exit and the window's close: the settings when the window moved, with the
   // desktop's work area.
   void FormClose(Bounds window, int workAreaWidth, int workAreaHeight);
@@ -125,6 +161,8 @@ class ClientSession : private board::BoardContext {
   void PlaySounds1Click();
   void PlayChatterSounds1Click();
   void PostWordsinChatBox1Click();
+  void SpeakEvents1Click();
+  void SpeakChatter1Click();
   void setTurnSound(board::TurnSound sound);
   // A tile set chosen in the Tiles menu ("classic" for the built-in pictures).
   void setTiles(std::string name);
@@ -138,17 +176,25 @@ class ClientSession : private board::BoardContext {
   void gameStartArrow(StartField field, bool up);
   void setTeamGame(bool team) { teamGame_ = team; }
   void setComputer(ComputerStrength strength) { settings_.Computer = strength; }
+  void setUnhurried(bool on) { settings_.Unhurried = on; }
+  // The time per turn a game started now is played with.
+  int turnSeconds() const {
+    return settings_.Unhurried ? zp::kUnhurriedSeconds : settings_.Creationtime;
+  }
   bool teamGame() const { return teamGame_; }
   void gamestartStart();
 
   // ---- the roster
   std::string_view playerName() const { return playerName_; }
-  bool isHost() const { return host_; }
+  // The window hosts when it opened the table itself, or when the table says so.
+  bool isHost() const { return ownTable_ || (loggedIn_ && hostRecord_ == own_); }
+  // The record the table says hosts it; 0 before it said.
+  int hostRecord() const { return hostRecord_; }
   bool isLoggedIn() const { return loggedIn_; }
   int own() const { return own_; }
   // File > Start Game: only the copy that hosts starts games.
-  bool startGameEnabled() const { return host_; }
-  bool spyRemoveEnabled() const { return host_; }
+  bool startGameEnabled() const { return isHost(); }
+  bool spyRemoveEnabled() const { return isHost(); }
   bool justWatchChecked() const { return justWatch_; }
   // Spectators in order of arrival, as "n: name", one per number.
   const std::vector<std::string>& spies() const { return spies_; }
@@ -157,6 +203,13 @@ class ClientSession : private board::BoardContext {
   void SettoJustWatch1Click();
   void UnsetJustWatch1Click();
   void RemoveFromGame1Click();
+  void IgnoreClick();           // toggles ignoring the seat's player
+  void MuteClick(int minutes);  // 0 lifts the mute
+  // The same for any player by number, as the spy list asks.
+  SeatMenu playerMenu(int n) const;
+  void ignore(int n);
+  void mute(int n, int minutes);
+  bool ignoring(std::string_view name) const;
   // The host removes player `n` (a seat from the seat menu, a spectator from the spy list).
   void kicking(int n);
   void loadchecklist() override;
@@ -171,6 +224,14 @@ class ClientSession : private board::BoardContext {
   // The chatter sounds menu: item 0 is "<Cancel>", 1..20 the sounds.
   void wave12Click(int item);
 
+  // ---- speech
+  // The events go to the announcer's voice while a screen reader runs (the desktop says so)
+  // or Options > Speak Events is on.
+  Announcer& announcer() { return announcer_; }
+  const Announcer& announcer() const { return announcer_; }
+  void screenReaderRunning(bool on);
+  bool screenReader() const { return screenReader_; }
+
   // ---- the board
   board::BoardPlay& board() { return board_; }
   const board::BoardPlay& board() const { return board_; }
@@ -179,10 +240,25 @@ class ClientSession : private board::BoardContext {
   void hostpress();
   void joinpress();
   void sendloginfo(const net::PlayerNumber& m);
-  void newplayerinfo(const net::PlayerInfo& m);
+  // `announce`: a chat line and a sound for the arrival.
+  void newplayerinfo(const net::PlayerInfo& m, bool announce = true);
   void playerdisconnected(const net::PlayerInfo& m);
   void justwatching(const net::WatchMode& m);
   void chatrecieved(const net::ReceivedChat& m);
+  void hostis(const net::PlayerNumber& m);
+  void rejointoken(const net::RejoinToken& m);
+  void away(const net::Away& m);
+  // The connection has ended and what came before it is handled: the window closes, or
+  // tries to get back when the table did not let it go.
+  void connectionEnded();
+  void nextAttempt();
+  void backAtTable();
+  // Who was at the table is told again after a rejoin: the roster starts afresh.
+  void forgetRoster();
+  void muted(const net::Muted& m);
+  // A line, action or chatter sound from an ignored player, which this window drops.
+  bool fromIgnored(int n) const;
+  const std::string& nameOf(int n) const;
   void playasound(const net::PlayASound& m);
   void dispatch(const std::string& message);
   void closeWindowOnce();
@@ -195,7 +271,7 @@ class ClientSession : private board::BoardContext {
   // BoardContext
   int ownNumber() const override { return own_; }
   bool loggedIn() const override { return loggedIn_; }
-  bool host() const override { return host_; }
+  bool host() const override { return isHost(); }
   bool justWatching() const override { return justWatch_; }
   void setJustWatching(bool on) override { justWatch_ = on; }
   board::TurnSound turnSound() const override { return settings_.Turnsound; }
@@ -203,6 +279,10 @@ class ClientSession : private board::BoardContext {
   void send(std::string bytes) override;
   void playsounds(std::string_view name) override;
   void systemLine(std::string_view text) override { chat_.addSystemLine(text); }
+  void announce(Spoken event) override { announcer_.announce(std::move(event)); }
+  void updateSpeech() { announcer_.setEnabled(screenReader_ || settings_.SpeakEvents); }
+  // The newest chat line as it reads aloud.
+  std::string lastChatText() const;
   void messageBox(std::string_view text) override { box(text); }
   // A message box lets the window draw: the chat's batch ends first.
   void box(std::string_view text);
@@ -218,10 +298,20 @@ class ClientSession : private board::BoardContext {
   std::string playerName_;
   std::string hostAddress_;
   std::string connectedTo_;  // the address the game connection was opened to
-  bool host_ = false;
+  bool ownTable_ = false;    // this window opened the table it plays at
+  int hostRecord_ = 0;
   bool loggedIn_ = false;
   int own_ = 0;
   bool closingOurselves_ = false;
+  bool goodbyeSaid_ = false;  // one side let the other go on purpose: nothing to come back to
+  std::string rejoinToken_;   // the table's secret for our seat; never shown
+  bool reconnecting_ = false;
+  bool backInSeat_ = false;  // the table gave the held seat back
+  bool rejoined_ = false;    // back at the table: those already there are not news
+  int attempts_ = 0;
+  std::chrono::steady_clock::time_point reconnectSince_;
+  std::string connectionStatus_;
+  std::string inviteCode_;
   bool peerClosed_ = false;  // the table closed; the window closes once the inbox is empty
   bool dispatching_ = false;
   bool windowClosed_ = false;
@@ -235,6 +325,10 @@ class ClientSession : private board::BoardContext {
   Colour chatColour_ = clBlack;
 
   std::vector<std::string> spies_;
+  // Who is at the table by number, as shown; empty where nobody is.
+  std::array<std::string, kMaxPlayer + 1> names_;
+  std::vector<std::string> ignored_;  // by name, for as long as the window is open
+  std::array<bool, kMaxPlayer + 1> muted_{};
   bool justWatch_ = false;
   int menuSeat_ = 0;
 
@@ -242,6 +336,9 @@ class ClientSession : private board::BoardContext {
   std::optional<SettingsFile> settingsFile_;
   Bounds remembered_;
   bool teamGame_ = false;
+
+  Announcer announcer_;
+  bool screenReader_ = false;
 
   board::BoardPlay board_{*this};
 };

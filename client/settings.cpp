@@ -100,6 +100,9 @@ void SettingsFile::loadinifile(ClientSettings& settings) {
                                      : TurnSound::Classic;
   settings.ChatterSounds = read("ChatterSounds", "true") != "false";
   settings.Computer = parseComputerStrength(read("Computer", "classic"));
+  settings.SpeakEvents = read("SpeakEvents", "false") == "true";
+  settings.SpeakChatter = read("SpeakChatter", "true") != "false";
+  settings.Unhurried = read("Unhurried", "false") == "true";
   read_ = true;
 }
 
@@ -122,7 +125,29 @@ std::optional<std::string> SettingsFile::saveinifile(const ClientSettings& setti
                                 {"Postwordsinchatbox", Bool(settings.Postwordsinchatbox)},
                                 {"ChatterSounds", Bool(settings.ChatterSounds)},
                                 {"Computer", std::string(computerStrengthName(settings.Computer))},
+                                {"SpeakEvents", Bool(settings.SpeakEvents)},
+                                {"SpeakChatter", Bool(settings.SpeakChatter)},
+                                {"Unhurried", Bool(settings.Unhurried)},
                             });
+}
+
+SettingsFile::GameStartOptions SettingsFile::readGameStartOptions() const {
+  ClientSettings read;
+  SettingsFile copy(file_);
+  copy.loadinifile(read);
+  return {read.Playtoscore, read.Creationtime, read.Computer, read.Unhurried};
+}
+
+std::optional<std::string> SettingsFile::saveGameStartOptions(
+    const GameStartOptions& options) const {
+  return file_.WriteStrings(
+      kSettingsSection,
+      {{"Playtoscore",
+        std::to_string(std::clamp(options.playTo, kPlaytoscoreRange.min, kPlaytoscoreRange.max))},
+       {"Creationtime", std::to_string(std::clamp(options.seconds, kCreationtimeRange.min,
+                                                  kCreationtimeRange.max))},
+       {"Computer", std::string(computerStrengthName(options.computer))},
+       {"Unhurried", Bool(options.unhurried)}});
 }
 
 std::optional<std::string> SettingsFile::savephrases(

@@ -37,7 +37,7 @@ struct ClientSettings {
   int Playtoscore = 500;
   int Creationtime = 60;
   int Shuffles = 1;
-  // The computer player's strength at a table this window hosts; never sent to a table.
+  // The computer player's strength at a table this window hosts.
   ComputerStrength Computer = ComputerStrength::Classic;
   std::string Tiles = "classic";
   // The remembered window bounds.
@@ -47,6 +47,12 @@ struct ClientSettings {
   int Height = 580;
   TurnSound Turnsound = TurnSound::Classic;
   bool ChatterSounds = false;
+  // Options > Speak Events: the table's events said aloud even when no screen reader runs;
+  // Options > Speak Tobo's Chatter: the computer player's small talk among them.
+  bool SpeakEvents = false;
+  bool SpeakChatter = true;
+  // The game start dialog's unhurried table: no turn limit, 20 seconds for the fall.
+  bool Unhurried = false;
 
   // Whether Tiles names a set to load rather than the built-in pictures.
   bool LoadsTileSet() const;
@@ -88,6 +94,17 @@ class SettingsFile {
   // Writes every key but the phrases, in a fixed order; does nothing until loadinifile ran.
   // Returns an error text, or nothing on success.
   std::optional<std::string> saveinifile(const ClientSettings& settings) const;
+  // What a host starts its games with, chosen before the game runs (the lobby's Host a
+  // Table): the three keys alone, whether or not the file was read.
+  struct GameStartOptions {
+    int playTo = 500;
+    int seconds = 60;
+    ComputerStrength computer = ComputerStrength::Classic;
+    bool unhurried = false;  // no limit on the turn
+    bool operator==(const GameStartOptions&) const = default;
+  };
+  GameStartOptions readGameStartOptions() const;
+  std::optional<std::string> saveGameStartOptions(const GameStartOptions& options) const;
   // The phrase editor's Done: Phrase1 ... Phrase9, whether or not the file was read.
   std::optional<std::string> savephrases(const std::array<std::string, 9>& phrases) const;
 

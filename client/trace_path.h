@@ -116,7 +116,8 @@ class KeyboardTracer {
 // that is not on the board yet starts at the centre.
 enum class Arrow { kUp, kDown, kLeft, kRight };
 Cell moveFocus(Cell focus, Arrow arrow);
-// The fall an arrow key shows and then chooses: the way the tiles will move (Down 1, Left 2, Up 3, Right 4).
+// The fall an arrow key shows and then chooses: the way the tiles will move (Down 1, Left 2, Up 3,
+// Right 4).
 int fallFor(Arrow arrow);
 
 }  // namespace zp::client

@@ -1,46 +1,66 @@
 #include "directory/directory_server.h"
 
+#include "net/dispatch.h"
+
+#include <QTcpSocket>
+#include <memory>
 #include <optional>
 #include <utility>
 
 namespace zp::directory {
-namespace {
 
-// Lets a connection go after what was sent, then deletes it.
-void closeAndForget(net::GameConnection* connection) {
-  QObject::connect(connection, &net::GameConnection::OnInfo, connection,
-                   [connection](const QString& text) {
-                     if (text == net::GameConnection::kSocketClosed) connection->deleteLater();
-                   });
-  connection->close();
-}
-
-}  // namespace
-
-DirectoryServer::DirectoryServer(QObject* parent)
-    : QObject(parent), logic_(static_cast<DirectoryShell&>(*this)) {
-  // Messages are answered while they wait, a batch at a time, so an idle directory costs
-  // nothing and a busy one still reads its sockets between batches.
-  serveTimer_.setInterval(0);
-  connect(&serveTimer_, &QTimer::timeout, this, &DirectoryServer::serve);
+DirectoryServer::DirectoryServer(PeerLimits limits, QObject* parent)
+    : QObject(parent), logic_(static_cast<DirectoryShell&>(*this), limits) {
+  // Lists are written on at once while their peers take them, and looked at now and then
+  // while they do not; an idle directory costs nothing.
+  connect(&listTimer_, &QTimer::timeout, this, &DirectoryServer::writeLists);
   secondTimer_.setInterval(1000);
-  connect(&secondTimer_, &QTimer::timeout, this, [this] { logic_.secondTick(); });
+  connect(&secondTimer_, &QTimer::timeout, this, [this] {
+    logic_.secondTick();
+    if (!logic_.writingLists()) listTimer_.stop();
+  });
   secondTimer_.start();
   connect(&listener_, &net::TcpListener::newConnection, this, &DirectoryServer::accept);
 }
 
 DirectoryServer::~DirectoryServer() {
+  for (auto& [id, connection] : probes_) {
+    connection->disconnect(this);
+    connection->abort();
+  }
   for (std::size_t peer = 0; peer < connections_.size(); ++peer)
     if (net::GameConnection* connection = detach(static_cast<int>(peer))) connection->abort();
 }
 
 bool DirectoryServer::listen(quint16 port) {
-  return listener_.listen(net::TcpListener::Reach::AnyAddress, port, /*backlog=*/128);
+  return listener_.listen(net::TcpListener::Reach::AnyAddress, port, kBacklog);
+}
+
+// Lets a connection go after what was sent, then deletes it.
+void DirectoryServer::closeAndForget(net::GameConnection* connection) {
+  ++closing_;
+  QObject::connect(connection, &net::GameConnection::OnInfo, this,
+                   [this, connection](const QString& text) {
+                     if (text != net::GameConnection::kSocketClosed) return;
+                     --closing_;
+                     connection->deleteLater();
+                   });
+  connection->close();
 }
 
 void DirectoryServer::accept() {
-  while (std::optional<net::AcceptedSocket> socket = listener_.nextPendingConnection()) {
+  // A batch at a time, the rest at the next turn of the loop: the peers' own messages are
+  // not held up by a flood of connections.
+  for (int taken = 0; taken < kAcceptsPerTurn; ++taken) {
+    std::optional<net::AcceptedSocket> socket = listener_.nextPendingConnection();
+    if (!socket) return;
+    // A connection refused or let go holds its file handle until its last words have gone
+    // out; past what the handles allow, a new one is closed without a word.
+    if (logic_.peers() + closing_ >= logic_.limits().total + kSpareHandles / 2) continue;
     const std::string peerAddress = socket->peer;
+    // What the system holds for a peer that does not read is bounded too, not only ours.
+    socket->socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption,
+                                    kSystemSendBufferBytes);
     auto* connection = new net::GameConnection(std::move(*socket), this);
     connection->setMaxUnsentBytes(kMaxUnsentBytes);
     const TableDirectory::Accepted accepted = logic_.acceptPeer(peerAddress);
@@ -67,7 +87,7 @@ void DirectoryServer::accept() {
 void DirectoryServer::received(int peer, net::GameConnection* connection, const QByteArray& bytes) {
   if (connections_[static_cast<std::size_t>(peer)] != connection) return;
   logic_.bytesReceived(peer, std::string_view(bytes.constData(), bytes.size()));
-  if (logic_.hasWaitingMessages() && !serveTimer_.isActive()) serveTimer_.start();
+  if (logic_.writingLists() && !listTimer_.isActive()) listTimer_.start(0);
 }
 
 void DirectoryServer::gone(int peer, net::GameConnection* connection) {
@@ -86,16 +106,18 @@ net::GameConnection* DirectoryServer::detach(int peer) {
   return connection;
 }
 
-void DirectoryServer::serve() {
-  for (int i = 0; i < kServeBatch && logic_.serveOne(); ++i) {
-  }
-  if (!logic_.hasWaitingMessages()) serveTimer_.stop();
+void DirectoryServer::writeLists() {
+  const bool wrote = logic_.writeLists();
+  if (!logic_.writingLists())
+    listTimer_.stop();
+  else
+    listTimer_.setInterval(wrote ? 0 : kListPollMs);
 }
 
-void DirectoryServer::send(int peer, std::string_view bytes) {
-  if (peer < 0 || static_cast<std::size_t>(peer) >= connections_.size()) return;
-  if (net::GameConnection* connection = connections_[static_cast<std::size_t>(peer)])
-    connection->send(bytes);
+bool DirectoryServer::send(int peer, std::string_view bytes) {
+  if (peer < 0 || static_cast<std::size_t>(peer) >= connections_.size()) return false;
+  net::GameConnection* connection = connections_[static_cast<std::size_t>(peer)];
+  return connection && connection->send(bytes);
 }
 
 void DirectoryServer::close(int peer) {
@@ -111,6 +133,49 @@ std::size_t DirectoryServer::unsentBytes(int peer) const {
 
 void DirectoryServer::news(std::string_view line) {
   emit directoryNews(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+}  // namespace zp::directory
+
+namespace zp::directory {
+
+// Connects back as a lobby would and waits for the table to say what it holds.
+void DirectoryServer::probe(int id, const std::string& address, int port) {
+  auto* connection = new net::GameConnection(this);
+  probes_[id] = connection;
+  connection->setConnectTimeout(kProbeSeconds * 1000);
+  auto reader = std::make_shared<net::MessageReader>();
+  QTimer::singleShot(kProbeSeconds * 1000, connection, [this, id] { probed(id, false); });
+  connect(connection, &net::GameConnection::OnInfo, this,
+          [this, id, connection](const QString& text) {
+            if (text == net::GameConnection::kConnected)
+              connection->send(net::to_server::tableinfo());
+            else if (text == net::GameConnection::kSocketClosed)
+              probed(id, false);
+          });
+  connect(
+      connection, &net::GameConnection::OnRead, this, [this, id, reader](const QByteArray& bytes) {
+        bool answered = false;
+        reader->feed(std::string_view(bytes.constData(), bytes.size()), [&answered](
+                                                                            std::string&& message) {
+          const net::SplitMessage split = net::splitMessage(message);
+          if (split.command == net::cmd::tableinfo && net::to_players::parseTableInfo(split.args))
+            answered = true;
+        });
+        if (answered) probed(id, true);
+      });
+  connection->connectToHost(QString::fromStdString(address), static_cast<quint16>(port));
+}
+
+void DirectoryServer::probed(int id, bool reached) {
+  const auto found = probes_.find(id);
+  if (found == probes_.end()) return;
+  net::GameConnection* connection = found->second;
+  probes_.erase(found);
+  connection->disconnect(this);
+  connection->abort();
+  connection->deleteLater();
+  logic_.probeAnswered(id, reached);
 }
 
 }  // namespace zp::directory

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,11 @@ class RegistrarShell {
   virtual void send(std::string_view bytes) = 0;
   // A line for the person running the table (listed, refused, lost).
   virtual void report(std::string_view line) = 0;
+  // The directory asks for a connection to its relay at `relayPort` (on the directory's
+  // host) that starts with CMD_relayback and `ticket`, to take a relayed player.
+  virtual void openRelay(int /*relayPort*/, const std::string& /*ticket*/) {}
+  // The directory gave the table this invite code (empty: none any more).
+  virtual void inviteCode(const std::string& /*code*/) {}
 };
 
 // Keeps one table listed with one directory: registers when connected, again whenever the
@@ -41,7 +47,8 @@ class RegistrarShell {
 //   registrar.withdraw();               // when the table stops
 class Registrar {
  public:
-  Registrar(RegistrarShell& shell, std::string directory, int port, net::TableInfo info);
+  Registrar(RegistrarShell& shell, std::string directory, int port, net::TableInfo info,
+            std::optional<net::Visibility> visibility = std::nullopt);
 
   void start();
   void update(const net::TableInfo& info);
@@ -55,6 +62,9 @@ class Registrar {
 
   bool isConnected() const { return state_ == State::kConnected; }
   bool isListed() const { return !listedAt_.empty(); }
+  // As the directory last said; empty and kChecking until it has.
+  const std::string& inviteCode() const { return code_; }
+  net::Reach reach() const { return reach_; }
   const std::string& directory() const { return directory_; }
 
  private:
@@ -67,6 +77,12 @@ class Registrar {
   std::string directory_;
   int port_;
   net::TableInfo info_;
+  // Asked with CMD_reachme: how it is to be seen, and that it opens connections to the relay
+  // when asked. Nothing: a table that cannot, listed only where it can be reached.
+  std::optional<net::Visibility> visibility_;
+  bool askedToBeReached_ = false;  // on this connection
+  std::string code_;
+  net::Reach reach_ = net::Reach::kChecking;
   std::string sent_;  // the registration last sent on this connection
   State state_ = State::kIdle;
   int seconds_ = 0;  // since the last send, the start of connecting, or the loss

@@ -6,11 +6,13 @@
 namespace zp::directory {
 
 RegistrarLink::RegistrarLink(net::HostPort directory, int tablePort,
-                             std::function<net::TableInfo()> info, QObject* parent)
+                             std::function<net::TableInfo()> info,
+                             std::optional<net::Visibility> visibility, QObject* parent)
     : QObject(parent),
       where_(std::move(directory)),
       info_(std::move(info)),
-      logic_(static_cast<RegistrarShell&>(*this), net::hostPortText(where_), tablePort, info_()) {
+      logic_(static_cast<RegistrarShell&>(*this), net::hostPortText(where_), tablePort, info_(),
+             visibility) {
   tick_.setInterval(1000);
   QObject::connect(&tick_, &QTimer::timeout, this, [this] {
     logic_.update(info_());
@@ -92,6 +94,70 @@ void RegistrarLink::send(std::string_view bytes) {
 
 void RegistrarLink::report(std::string_view line) {
   emit registrationNews(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+// The relay's connection starts with the ticket; the table's own messages follow on it as on
+// any connection it accepted. One that does not come about within the relay's wait is dropped.
+void RegistrarLink::openRelay(int relayPort, const std::string& ticket) {
+  auto* connection = new net::GameConnection(this);
+  connection->setConnectTimeout(10'000);
+  QObject::connect(connection, &net::GameConnection::OnInfo, this,
+                   [this, connection, ticket](const QString& text) {
+                     if (text == net::GameConnection::kConnected) {
+                       connection->disconnect(this);
+                       connection->send(net::to_relay::relayback({ticket}));
+                       emit relayedConnection(connection);
+                     } else if (text == net::GameConnection::kSocketClosed) {
+                       connection->deleteLater();
+                     }
+                   });
+  connection->connectToHost(QString::fromStdString(where_.host), static_cast<quint16>(relayPort));
+}
+
+void RegistrarLink::inviteCode(const std::string& code) {
+  emit inviteCodeChanged(QString::fromStdString(code));
+}
+
+void spliceToLocalTable(net::GameConnection* relayed, quint16 port, QObject* owner) {
+  relayed->setParent(owner);
+  auto* local = new net::GameConnection(owner);
+  // What the player says before the table is on the line waits for it.
+  auto early = std::make_shared<QByteArray>();
+  const auto end = [relayed, local] {
+    relayed->disconnect(local);
+    local->disconnect(relayed);
+    relayed->close();
+    local->close();
+  };
+  QObject::connect(relayed, &net::GameConnection::OnRead, local,
+                   [local, early](const QByteArray& bytes) {
+                     if (local->isOpen())
+                       local->send(std::string_view(bytes.constData(), bytes.size()));
+                     else
+                       early->append(bytes);
+                   });
+  QObject::connect(local, &net::GameConnection::OnRead, relayed,
+                   [relayed](const QByteArray& bytes) {
+                     relayed->send(std::string_view(bytes.constData(), bytes.size()));
+                   });
+  QObject::connect(local, &net::GameConnection::OnInfo, relayed,
+                   [local, early, end](const QString& text) {
+                     if (text == net::GameConnection::kConnected && !early->isEmpty()) {
+                       local->send(std::string_view(early->constData(), early->size()));
+                       early->clear();
+                     } else if (text == net::GameConnection::kSocketClosed) {
+                       end();
+                     }
+                   });
+  QObject::connect(relayed, &net::GameConnection::OnInfo, local, [end](const QString& text) {
+    if (text == net::GameConnection::kSocketClosed) end();
+  });
+  for (net::GameConnection* side : {relayed, local}) {
+    QObject::connect(side, &net::GameConnection::OnInfo, owner, [side](const QString& text) {
+      if (text == net::GameConnection::kSocketClosed) side->deleteLater();
+    });
+  }
+  local->connectToHost(QStringLiteral("127.0.0.1"), port);
 }
 
 void withdrawAll(const std::vector<RegistrarLink*>& links, QObject* context,

@@ -11,15 +11,23 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QUrl>
 #include <cstdio>
 #include <cstring>
 
+#include "client/table_questions.h"
 #include "gui/chat_panel.h"
 #include "gui/look.h"
 #include "gui/pictures.h"
+#include "gui/player_menu.h"
+#include "gui/screen_reader.h"
+#include "net/catalogue.h"
+#include "net/dispatch.h"
+#include "net/framing.h"
 #include "net/host_port.h"
 
 namespace zp::client {
@@ -34,6 +42,17 @@ const QColor kTeamColour = gui::kLightBlue;
 QString q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// A menu opened from the keyboard lands on its first item even while that item is
+// unavailable, so Enter there does nothing rather than what comes next (Exit).
+class DisabledItemsActiveStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == QStyle::SH_Menu_AllowActiveAndDisabled) return 1;
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
+};
 
 void setColour(QLabel* label, const QColor& colour) {
   gui::setTextColour(label, colour);
@@ -71,6 +90,13 @@ Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
       // Created and held for the life of the program, never tested: a second copy starts.
       semaphore_(QStringLiteral("zandu pelix"), 1, QSystemSemaphore::Open) {
   setWindowTitle(QStringLiteral("Zandu Pelix"));
+  voice_ = new SpeechVoice([this] { session_.announcer().finished(); }, this);
+  session_.announcer().setVoice(voice_);
+  auto* screenReader = new ScreenReaderWatch(this);
+  QObject::connect(screenReader, &ScreenReaderWatch::changed, this, [this](bool running) {
+    session_.screenReaderRunning(running);
+    refresh();
+  });
   auto* central = new Backdrop(this);
   central->setMinimumSize(kMinClientWidth, kMinClientHeight);
   setCentralWidget(central);
@@ -95,6 +121,7 @@ Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
       panel_chat->focusInput();
   });
   addAction(switchFocus);
+  buildQuestionKeys();
   move(3, 3);
   resize(790, 580);
 
@@ -105,16 +132,22 @@ Tchat::Tchat(records::TallyTable& tally, std::uint64_t seed, QWidget* parent)
     session_.board().Timer2Timer();
     refresh();
   });
-  QObject::connect(&connection_, &net::GameConnection::OnRead, this,
-                   [this](const QByteArray& bytes) {
-                     session_.bytesReceived(std::string_view(bytes.constData(), bytes.size()));
-                     wakeDispatch();
-                   });
-  QObject::connect(&connection_, &net::GameConnection::OnInfo, this, &Tchat::connectionInfo);
+  reconnectTimer_.setSingleShot(true);
+  QObject::connect(&reconnectTimer_, &QTimer::timeout, this, [this] {
+    session_.reconnectNow();
+    refresh();
+  });
+  buildReconnectBar();
   refresh();
 }
 
-Tchat::~Tchat() = default;
+Tchat::~Tchat() {
+  // The window goes, closed or with the program: the table frees the seat at once rather than
+  // holding it.
+  session_.leaveTable();
+  if (connection_) connection_->flush();
+  session_.announcer().setVoice(nullptr);
+}
 
 void Tchat::setParts(const TchatParts& parts) {
   parts_ = parts;
@@ -122,13 +155,52 @@ void Tchat::setParts(const TchatParts& parts) {
 
 // ---- building the window
 
+// Questions a player who cannot see the board asks with one key, wherever the focus is. Plain
+// function keys: the board and the chat take typed letters, and the screen reader's own
+// commands go with its Insert or Caps Lock key and the keypad.
+void Tchat::buildQuestionKeys() {
+  const board::BoardPlay& play = session_.board();
+  auto markOr = [this](bool row) {
+    const board::Cell at = panel_board->focusMark();
+    if (!board::onBoard(at.a, at.b)) return board::kBoardSize / 2;
+    return row ? at.b : at.a;
+  };
+  const std::array<std::pair<Qt::Key, std::function<std::string()>>, 6> questions = {{
+      {Qt::Key_F2, [this, &play] { return client::whoseTurn(play, session_.own()); }},
+      {Qt::Key_F3, [&play] { return client::scores(play); }},
+      {Qt::Key_F4, [&play] { return client::lastWords(play); }},
+      {Qt::Key_F5, [&play] { return client::rack(play.model()); }},
+      {Qt::Key_F7, [&play, markOr] { return client::boardRow(play.model(), markOr(true)); }},
+      {Qt::Key_F8, [&play, markOr] { return client::boardColumn(play.model(), markOr(false)); }},
+  }};
+  for (const auto& [key, answer] : questions) {
+    auto* ask = new QAction(this);
+    ask->setShortcut(QKeySequence(key));
+    ask->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(ask, &QAction::triggered, this,
+                     [this, answer] { session_.announcer().announce(said::answer(answer())); });
+    addAction(ask);
+  }
+}
+
 void Tchat::buildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->setObjectName(QStringLiteral("File1"));
+  auto* fileStyle = new DisabledItemsActiveStyle;
+  fileStyle->setParent(file);
+  file->setStyle(fileStyle);
   StartGame1 = file->addAction(QStringLiteral("Start Game"), this,
                                [this] { session_.board().button_startClick(); });
+  StartGame1->setObjectName(QStringLiteral("StartGame1"));
   StartGame1->setEnabled(false);
+  CopyInviteCode1 = file->addAction(QStringLiteral("Copy Invite Code"), this, [this] {
+    QGuiApplication::clipboard()->setText(q(net::inviteCodeText(session_.inviteCode())));
+  });
+  CopyInviteCode1->setObjectName(QStringLiteral("CopyInviteCode1"));
+  CopyInviteCode1->setVisible(false);
   file->addSeparator();
-  file->addAction(QStringLiteral("Exit"), this, &QWidget::close);
+  file->addAction(QStringLiteral("Exit"), this, &QWidget::close)
+      ->setObjectName(QStringLiteral("Exit1"));
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   PlaySounds1 = options->addAction(QStringLiteral("Play Sounds"), this, [this] {
@@ -162,6 +234,17 @@ void Tchat::buildMenus() {
     refresh();
   });
   PostWordsinChatBox1->setCheckable(true);
+  // Said aloud anyway while a screen reader runs; this is for a player without one.
+  SpeakEvents1 = options->addAction(QStringLiteral("Speak Events"), this, [this] {
+    session_.SpeakEvents1Click();
+    refresh();
+  });
+  SpeakEvents1->setCheckable(true);
+  SpeakChatter1 = options->addAction(QStringLiteral("Speak Tobo's Chatter"), this, [this] {
+    session_.SpeakChatter1Click();
+    refresh();
+  });
+  SpeakChatter1->setCheckable(true);
   options->addSeparator();
   options->addAction(QStringLiteral("Text Color"), this, [this] {
     const Rgb rgb = rgbOf(session_.chatColour());
@@ -281,12 +364,25 @@ void Tchat::refresh() {
   const ClientSettings& settings = session_.settings();
 
   StartGame1->setEnabled(session_.startGameEnabled());
+  const std::string& code = session_.inviteCode();
+  CopyInviteCode1->setVisible(!code.empty());
+  const QString title =
+      code.empty()
+          ? QStringLiteral("Zandu Pelix")
+          : QStringLiteral("Zandu Pelix - invite code %1").arg(q(net::inviteCodeText(code)));
+  if (windowTitle() != title) setWindowTitle(title);
+  const std::string& status = session_.connectionStatus();
+  if (connectionStatus_->text() != q(status)) connectionStatus_->setText(q(status));
+  statusBar()->setVisible(!status.empty());
+  stopReconnecting_->setVisible(session_.reconnecting());
   PlaySounds1->setChecked(settings.Playsounds);
   PlayChatterSounds1->setChecked(settings.ChatterSounds);
   turnSounds_[0]->setChecked(settings.Turnsound == client::TurnSound::Classic);
   turnSounds_[1]->setChecked(settings.Turnsound == client::TurnSound::Default);
   turnSounds_[2]->setChecked(settings.Turnsound == client::TurnSound::New);
   PostWordsinChatBox1->setChecked(settings.Postwordsinchatbox);
+  SpeakEvents1->setChecked(settings.SpeakEvents);
+  SpeakChatter1->setChecked(settings.SpeakChatter);
   const int size = session_.chat().styles()[kSystemStyle].size;
   for (std::size_t i = 0; i < kTextSizes.size(); ++i)
     textSizes_[i]->setChecked(kTextSizes[i] == size);
@@ -298,7 +394,8 @@ void Tchat::refresh() {
   for (int n = 1; n <= 4; ++n) {
     const board::SeatView& s = play.seat(n);
     Seat& seat = seats_[static_cast<std::size_t>(n - 1)];
-    seat.name->setText(gui::shownText(s.name));
+    seat.name->setText(s.away ? gui::shownText(s.name) + QStringLiteral(" (away)")
+                              : gui::shownText(s.name));
     seat.score->setText(gui::shownText(s.score));
     seat.bonus->setText(gui::shownText(s.lastWord));
     // Team B's seats in the team colour; a deeper shade of it, so it reads on the pale panel.
@@ -313,6 +410,7 @@ void Tchat::refresh() {
              (s.score.empty() ? QStringLiteral("0") : gui::shownText(s.score));
       if (view.teamsShown)
         said += s.teamColour ? QStringLiteral(", team B") : QStringLiteral(", team A");
+      if (s.away) said += QStringLiteral(", away");
       if (view.turnPlayer == n) said += QStringLiteral(", has the turn");
     }
     if (seat.panel->accessibleName() != said) seat.panel->setAccessibleName(said);
@@ -356,11 +454,12 @@ void Tchat::processparams(const std::vector<std::string>& params) {
   session_.processparams(params);
   refresh();
   // A table that could not open leaves nothing to do here.
-  if (listenFailed_) QTimer::singleShot(0, this, &QWidget::close);
+  if (listenFailed_) closeWindow();
 }
 
 void Tchat::Timer1Timer() {
   session_.Timer1Timer();
+  if (session_.inboxHasRoom() && connection_) connection_->resumeReading();
   refresh();
   if (!session_.dispatchBusy()) {
     Timer1.stop();
@@ -391,12 +490,14 @@ void Tchat::connectionInfo(const QString& text) {
     session_.sockInfo(kSocketClosed);
     // What arrived before the close is dispatched first; the last tick closes the window.
     wakeDispatch();
+    refresh();
   }
 }
 
 void Tchat::seatMenu(int seat, const QPoint& at) {
   const SeatMenu items = session_.label_playername1ContextPopup(seat);
   QMenu menu(this);
+  menu.setAccessibleName(QStringLiteral("Seat menu"));
   QAction* remove = menu.addAction(QStringLiteral("Remove From Game"), this,
                                    [this] { session_.RemoveFromGame1Click(); });
   QAction* set = menu.addAction(QStringLiteral("Set to Just Watch"), this,
@@ -406,6 +507,10 @@ void Tchat::seatMenu(int seat, const QPoint& at) {
   remove->setEnabled(items.removeFromGame);
   set->setEnabled(items.setToJustWatch);
   unset->setEnabled(items.unsetJustWatch);
+  menu.addSeparator();
+  gui::addPlayerItems(
+      menu, items, [this] { session_.IgnoreClick(); },
+      [this](int minutes) { session_.MuteClick(minutes); });
   menu.exec(seats_[static_cast<std::size_t>(seat - 1)].name->mapToGlobal(at));
 }
 
@@ -467,7 +572,30 @@ void Tchat::loadgrouptiles(const QString& name) {
   }
 }
 
+void Tchat::leave() {
+  leaving_ = true;
+  close();
+}
+
+bool Tchat::leaveAsked() {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Zandu Pelix"), q(kLeaveQuestion),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  // Enter or Escape pressed by habit keeps the game.
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  ++modal_;
+  Timer1.stop();
+  const bool leave = box.exec() == QMessageBox::Yes;
+  --modal_;
+  wakeDispatch();
+  return leave;
+}
+
 void Tchat::closeEvent(QCloseEvent* event) {
+  if (!leaving_ && session_.board().gameOn() && !leaveAsked()) {
+    event->ignore();
+    return;
+  }
   const QRect work = screen() ? screen()->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
   session_.FormClose(windowBounds(), work.width(), work.height());
   event->accept();
@@ -488,16 +616,85 @@ std::optional<std::string> Tchat::listen() {
 }
 
 void Tchat::connect(std::string_view address) {
+  // A connection that has ended, or an attempt that did not come about, reports nothing more.
+  if (connection_) {
+    connection_->disconnect(this);
+    connection_->abort();
+    connection_->deleteLater();
+  }
+  connection_ = new net::GameConnection(this);
+  connected_ = false;
+  net::GameConnection* connection = connection_;
+  QObject::connect(connection, &net::GameConnection::OnRead, this,
+                   [this, connection](const QByteArray& bytes) {
+                     session_.bytesReceived(std::string_view(bytes.constData(), bytes.size()));
+                     // A table faster than the dispatch waits in TCP, not in the inbox.
+                     if (!session_.inboxHasRoom()) connection->pauseReading();
+                     wakeDispatch();
+                   });
+  QObject::connect(connection, &net::GameConnection::OnInfo, this, &Tchat::connectionInfo);
+  // Coming back, an address that does not answer soon is tried again later.
+  if (session_.reconnecting())
+    connection->setConnectTimeout(
+        static_cast<int>(std::chrono::milliseconds(kReconnectAttemptTime).count()));
+  // "CODE@DIRECTORY": the table an invite code names, wherever the directory finds it.
+  if (const std::optional<net::InviteAddress> invite = net::parseInviteAddress(address))
+    return connection->connectByCode(q(invite->directoryHost), invite->directoryPort, invite->code);
   // "HOST", "HOST:PORT", "[IPv6]:PORT"; anything else is tried as a host name as it stands.
   const std::optional<net::HostPort> where = net::parseHostPort(address, parts_.port);
-  if (!where) return connection_.connectToHost(q(address), parts_.port);
-  connection_.connectToHost(q(where->host), parts_.portFixed ? parts_.port : where->port);
+  if (!where) return connection->connectToHost(q(address), parts_.port);
+  connection->connectToHost(q(where->host), parts_.portFixed ? parts_.port : where->port);
+}
+
+void Tchat::reconnectIn(std::chrono::milliseconds delay) {
+  reconnectTimer_.start(delay);
+}
+
+void Tchat::buildReconnectBar() {
+  connectionStatus_ = new QLabel(this);
+  connectionStatus_->setObjectName(QStringLiteral("connection_status"));
+  stopReconnecting_ = new QPushButton(QStringLiteral("Stop Reconnecting"), this);
+  stopReconnecting_->setObjectName(QStringLiteral("button_stopreconnecting"));
+  stopReconnecting_->setAccessibleDescription(
+      QStringLiteral("Gives up coming back to the table (Escape)"));
+  stopReconnecting_->setShortcut(QKeySequence(Qt::Key_Escape));
+  QObject::connect(stopReconnecting_, &QPushButton::clicked, this, [this] {
+    reconnectTimer_.stop();
+    session_.stopReconnecting();
+    refresh();
+  });
+  statusBar()->addWidget(connectionStatus_, 1);
+  statusBar()->addPermanentWidget(stopReconnecting_);
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->hide();
 }
 
 void Tchat::openLobbyLink() {
-  // A silent link the lobby may accept; nothing is sent or read on it.
+  // A link the lobby may accept: it first sends the token the lobby handed this game (so the
+  // lobby knows it for one of its own), then nothing more. The lobby sends the code a
+  // directory gave the table this window hosts; anything else it sends is passed over.
   lobbyLink_ = new net::GameConnection(this);
-  lobbyLink_->connectToHost(QStringLiteral("127.0.0.1"), parts_.lobbyPort);
+  const std::string proof = parts_.lobbyToken + net::kTerminator;
+  net::GameConnection* link = lobbyLink_;
+  if (!parts_.lobbyToken.empty()) {
+    QObject::connect(link, &net::GameConnection::OnInfo, link, [link, proof](const QString& text) {
+      if (text == net::GameConnection::kConnected) link->send(proof);
+    });
+    QObject::connect(link, &net::GameConnection::OnRead, this, &Tchat::lobbySaid);
+  }
+  link->connectToHost(QStringLiteral("127.0.0.1"), parts_.lobbyPort);
+}
+
+void Tchat::lobbySaid(const QByteArray& bytes) {
+  const std::string_view read(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  lobbyNews_.feed(read, [this](std::string&& message) {
+    const net::SplitMessage split = net::splitMessage(message);
+    if (split.command != net::cmd::invitecode) return;
+    if (auto news = net::from_lobby::parseInviteCode(split.args)) {
+      session_.setInviteCode(std::move(news->code));
+      refresh();
+    }
+  });
 }
 
 void Tchat::showLauncher() {
@@ -507,11 +704,11 @@ void Tchat::showLauncher() {
 }
 
 void Tchat::send(std::string_view bytes) {
-  connection_.send(bytes);
+  if (connection_) connection_->send(bytes);
 }
 
 void Tchat::closeConnection() {
-  connection_.abort();
+  if (connection_) connection_->abort();
 }
 
 void Tchat::messageBox(std::string_view text) {
@@ -524,6 +721,8 @@ void Tchat::messageBox(std::string_view text) {
 }
 
 void Tchat::closeWindow() {
+  // The session closes the window when the table is gone or refused us: nothing to ask.
+  leaving_ = true;
   QTimer::singleShot(0, this, &QWidget::close);
 }
 
@@ -533,6 +732,9 @@ void Tchat::showGameStart() {
 
 void Tchat::settingsRead() {
   const ClientSettings& s = session_.settings();
+  // A lobby asking our table sees the rules we mean to play by.
+  if (parts_.table && session_.isHost())
+    parts_.table->advertise(s.Playtoscore, session_.turnSeconds(), s.Computer);
   if (s.LoadsTileSet()) loadgrouptiles(q(s.Tiles));
   move(s.Left, s.Top);
   resize(std::max(s.Width, minimumWidth()), std::max(s.Height, minimumHeight()));

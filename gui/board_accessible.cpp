@@ -172,6 +172,12 @@ QAccessibleInterface* BoardAccessible::childAt(int x, int y) const {
   return onBoard(c) ? cellAt(c.b, c.a) : nullptr;
 }
 
+QAccessibleInterface* BoardAccessible::focusChild() const {
+  const Cell at = box()->focusMark();
+  if (!box()->hasFocus() || !onBoard(at.a, at.b)) return nullptr;
+  return child(at.b * kBoardSize + at.a);
+}
+
 void* BoardAccessible::interface_cast(QAccessible::InterfaceType type) {
   if (type == QAccessible::TableInterface) return static_cast<QAccessibleTableInterface*>(this);
   return QAccessibleWidget::interface_cast(type);

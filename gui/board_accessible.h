@@ -27,6 +27,8 @@ class BoardAccessible : public QAccessibleWidget, public QAccessibleTableInterfa
   QAccessibleInterface* child(int index) const override;
   int indexOfChild(const QAccessibleInterface* child) const override;
   QAccessibleInterface* childAt(int x, int y) const override;
+  // The cell under the keyboard's mark while the board has the focus.
+  QAccessibleInterface* focusChild() const override;
   void* interface_cast(QAccessible::InterfaceType type) override;
 
   // QAccessibleTableInterface

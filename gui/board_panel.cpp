@@ -1,5 +1,7 @@
 #include "gui/board_panel.h"
 
+#include "client/board_speech.h"
+#include "client/table_questions.h"
 #include "gui/board_accessible.h"
 #include "gui/look.h"
 
@@ -51,11 +53,19 @@ BoardPaintBox::BoardPaintBox(BoardPlay& play, QWidget* parent) : QWidget(parent)
   connect(&refusal_, &QTimer::timeout, this, [this] { update(); });
 }
 
-void BoardPaintBox::setFocusMark(Cell c) {
+void BoardPaintBox::setFocusMark(Cell c, bool tellScreenReader) {
   if (!onBoard(c.a, c.b) || c == focus_) return;
   if (onBoard(focus_.a, focus_.b)) update(cellRect(focus_));
   focus_ = c;
   update(cellRect(focus_));
+  // The screen reader follows the mark from cell to cell as it follows the focus.
+  if (!tellScreenReader || !hasFocus()) return;
+  told_ = c;
+  if (QAccessible::isActive()) {
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(c.b * kBoardSize + c.a);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void BoardPaintBox::flashRefusal() {
@@ -70,16 +80,17 @@ void BoardPaintBox::showFall(int direction) {
   // Heard by a screen reader: what the board shows now, and how to go on.
   static const char* const kWays[] = {"down", "left", "up", "right"};
   static const char* const kKeys[] = {"Down", "Left", "Up", "Right"};
-  setAccessibleDescription(
+  const QString shown =
       direction == 0
           ? QString()
-          : QStringLiteral("Showing the tiles fallen %1: %2 again or Enter chooses it, "
-                           "Escape goes back")
-                .arg(QLatin1String(kWays[direction - 1]), QLatin1String(kKeys[direction - 1])));
-  if (QAccessible::isActive()) {
-    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&event);
-  }
+          : QStringLiteral(
+                "Showing the tiles fallen %1: %2 again or Enter chooses it, "
+                "Escape goes back")
+                .arg(QLatin1String(kWays[direction - 1]), QLatin1String(kKeys[direction - 1]));
+  // Kept for reading on demand; said by the voice, as a screen reader does not say a changed
+  // description by itself.
+  setAccessibleDescription(shown);
+  if (direction != 0) play_.say(client::said::answer(shown.toStdString()));
   update();
 }
 
@@ -342,6 +353,8 @@ BoardPanel::BoardPanel(BoardPlay& play, QWidget* region)
   memo_words->setObjectName(QStringLiteral("memo_words"));
   memo_words->setGeometry(574, 7, 200, 114);
   memo_words->setReadOnly(true);
+  // Read line by line from the keyboard, with a caret a screen reader follows.
+  memo_words->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   memo_words->setMaximumBlockCount(static_cast<int>(kMaxWords));
   memo_words->setAccessibleName(QStringLiteral("Words made"));
   memo_words->setFont(gameFont(11, false));
@@ -534,7 +547,12 @@ bool BoardPanel::boardKey(QKeyEvent* event) {
       paintbox_board->setFocusMark({kBoardSize / 2, kBoardSize / 2});  // shown first, then picked
       return true;
     }
+    const int before = model.chosenCount();
     play_.paintbox_boardMouseUp(false, at.a * kCell + kCell / 2, at.b * kCell + kCell / 2);
+    if (ownTurn())
+      play_.say(client::said::answer(model.chosenCount() > before
+                                         ? "picked " + ordinal(model.chosenCount())
+                                         : std::string("cannot pick this one")));
     clicked();
     return true;
   }
@@ -579,12 +597,13 @@ void BoardPanel::chooseFall(int direction) {
 
 void BoardPanel::carryOut(const std::vector<client::TraceAction>& actions) {
   using client::TraceAction;
+  Cell lastPick;
   for (const TraceAction& act : actions) {
     switch (act.kind) {
       case TraceAction::kPick:
         play_.paintbox_boardMouseUp(false, act.cell.a * kCell + kCell / 2,
                                     act.cell.b * kCell + kCell / 2);
-        paintbox_board->setFocusMark(act.cell);
+        lastPick = act.cell;
         break;
       case TraceAction::kTakeBack:
         play_.image_letter1Click(act.slot);
@@ -601,6 +620,13 @@ void BoardPanel::carryOut(const std::vector<client::TraceAction>& actions) {
         break;
     }
   }
+  // The mark follows the trace, so the arrows go on from its last letter, but the screen
+  // reader is not sent along: the rack said below is the one voice for a typed letter, where
+  // the screen reader would read a cell for each pick, and a whole row for each new row.
+  if (onBoard(lastPick)) paintbox_board->setFocusMark(lastPick, false);
+  // The traced path, heard as the letters picked so far.
+  if (ownTurn() && !actions.empty() && actions.back().kind != TraceAction::kSubmit)
+    play_.say(client::said::answer(client::rack(play_.model())));
   clicked();
 }
 

@@ -35,7 +35,10 @@ class BoardPaintBox : public QWidget {
   // key or a click has placed it.
   Cell focusMark() const { return focus_; }
   const BoardModel& model() const { return play_.model(); }
-  void setFocusMark(Cell c);
+  // `tellScreenReader`: the screen reader is sent to the cell, as it follows the focus.
+  void setFocusMark(Cell c, bool tellScreenReader = true);
+  // The cell the screen reader was last sent to; the mark may have moved on without it.
+  Cell toldFocus() const { return told_; }
   // A short mark over the whole board: a key that changes nothing.
   void flashRefusal();
   // How the board will lie after a fall, drawn over the real board in a lighter look until
@@ -61,6 +64,7 @@ class BoardPaintBox : public QWidget {
   const TileSet* tiles_ = nullptr;
   QPixmap canvas_;
   Cell focus_;
+  Cell told_;
   QTimer refusal_;
   int fallShown_ = 0;
 };
@@ -118,6 +122,8 @@ class BoardPanel : public QObject {
   // A key changed nothing: the window plays its cue.
   std::function<void()> refused;
   QWidget* board() const { return paintbox_board; }
+  // Where the keyboard's mark stands on the board; none before an arrow key or a click.
+  Cell focusMark() const { return paintbox_board->focusMark(); }
   // A new turn: the typed word is forgotten.
   void resetTyping() { tracer_.reset(); }
 

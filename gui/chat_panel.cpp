@@ -148,6 +148,9 @@ void ChatPanel::sync() {
   for (int k = 1; k <= 9; ++k) {
     QToolButton* button = phraseButtons_[static_cast<std::size_t>(k - 1)];
     const QString phrase = q(session_.phrases().phrase(k));
+    // Every refresh comes here; an unchanged description sent again is noise a screen
+    // reader must wade through.
+    if (button->accessibleDescription() == phrase) continue;
     button->setToolTip(phrase);
     button->setAccessibleDescription(phrase);
   }

@@ -1,5 +1,9 @@
 #include "gui/chat_view.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -32,7 +36,9 @@ ChatView::ChatView(ChatModel& model, QWidget* parent) : QTextBrowser(parent), mo
   setOpenExternalLinks(false);
   setUndoRedoEnabled(false);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
+  // The keyboard walks the history line by line with a caret a screen reader follows.
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse |
+                          Qt::TextSelectableByKeyboard | Qt::LinksAccessibleByKeyboard);
   document()->setDocumentMargin(5);
   const qreal dpr = devicePixelRatioF();
   for (int picture = 0; picture < kSmileyCount; ++picture)
@@ -142,6 +148,12 @@ void ChatView::dropOldest() {
   cursor.removeSelectedText();
   cursor.endEditBlock();
   shown_ -= static_cast<int>(count);
+#ifdef __GLIBC__
+  // The allocator keeps what the old lines held for the process; a long evening's chat turns
+  // over its whole history many times, and their pieces would stay resident between the
+  // newer lines'. Handing the free pages back keeps the window's memory where it levels off.
+  ::malloc_trim(0);
+#endif
 }
 
 void ChatView::cleared() {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -32,9 +33,15 @@ Lobby::Lobby(LobbyOptions options, QObject* parent)
   watch_.finder().setThisComputer(net::HostPort{"127.0.0.1", options_.tablePort});
 
   QObject::connect(&watch_, &TableWatch::changed, this, &Lobby::listChanged);
-  QObject::connect(&links_, &LinkListener::linkOpened, this, [this](int link) {
-    games_.linkOpened(link, now());
+  if (options_.networkPort != 0) {
+    QObject::connect(&watch_, &TableWatch::networkProblem, this, &Lobby::say);
+    watch_.askLocalNetwork(options_.networkPort);
+  }
+  links_.setAdmission(
+      [this](int link, const std::string& token) { return games_.linkOpened(link, token, now()); });
+  QObject::connect(&links_, &LinkListener::linkOpened, this, [this] {
     updateRegistration();
+    if (!inviteCode_.isEmpty()) tellHostedGameItsCode();
     emit statusChanged();
   });
   QObject::connect(&links_, &LinkListener::linkClosed, this, [this](int link) {
@@ -120,7 +127,42 @@ bool Lobby::join(const net::HostPort& table) {
                 QString::fromStdString(net::hostPortText(table)));
 }
 
+bool Lobby::joinRow(const TableRow& row) {
+  if (row.code.empty()) return join(row.where);
+  return launch(joinByCodeArguments(settings_.name, row.code, row.via), GameKind::kJoin,
+                QString::fromStdString(net::inviteCodeText(row.code)));
+}
+
+bool Lobby::joinByCode(const QString& text) {
+  const std::string typed = text.trimmed().toStdString();
+  std::optional<net::InviteAddress> invite = net::parseInviteAddress(typed);
+  if (!invite) {
+    const auto code = net::inviteCodeFrom(typed);
+    if (!code) {
+      say(QStringLiteral("An invite code is six letters and digits, such as K7Q-2M9"));
+      return false;
+    }
+    if (directories_.empty()) {
+      say(QStringLiteral("Give the directory too, such as K7Q-2M9@dir.example.org"));
+      return false;
+    }
+    invite = net::InviteAddress{*code, directories_.front().host, directories_.front().port};
+  }
+  return launch(joinByCodeArguments(settings_.name, invite->code,
+                                    {invite->directoryHost, invite->directoryPort}),
+                GameKind::kJoin, QString::fromStdString(net::inviteCodeText(invite->code)));
+}
+
 bool Lobby::host() {
+  return host(hostChoice());
+}
+
+HostChoice Lobby::hostChoice() const {
+  return {defaultTableName(settings_.name),
+          client::SettingsFile(options_.settingsFile).readGameStartOptions()};
+}
+
+bool Lobby::host(const HostChoice& choice) {
   if (games_.hostStartedOrRunning() || unlinkedHost_ != Unlinked::kNo) {
     say(QStringLiteral("A table is already hosted on this computer: join it from the list"));
     return false;
@@ -129,7 +171,13 @@ bool Lobby::host() {
     say(QStringLiteral("A table already runs on this computer: join it from the list"));
     return false;
   }
-  if (!launch(hostArguments(settings_.name), GameKind::kHost, QString())) return false;
+  // The game's start dialog opens with these: the settings file is the game's as well.
+  if (auto error = client::SettingsFile(options_.settingsFile).saveGameStartOptions(choice.options))
+    say(QString::fromStdString(*error));
+  const std::string name =
+      choice.tableName.empty() ? defaultTableName(settings_.name) : choice.tableName;
+  if (!launch(hostArguments(settings_.name, name), GameKind::kHost, QString())) return false;
+  hostedVisibility_ = choice.visibility;
   if (!links_.isListening()) unlinkedHost_ = Unlinked::kStarting;
   return true;
 }
@@ -146,11 +194,18 @@ bool Lobby::launch(const std::vector<std::string>& arguments, GameKind kind, con
   }
   QStringList args;
   for (const std::string& argument : arguments) args << QString::fromStdString(argument);
-  if (!QProcess::startDetached(options_.gameProgram, args)) {
+  const std::string token = newGameToken();
+  QProcess game;
+  game.setProgram(options_.gameProgram);
+  game.setArguments(args);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QString::fromLatin1(kLobbyTokenVariable), QString::fromStdString(token));
+  game.setProcessEnvironment(environment);
+  if (!game.startDetached()) {
     say(QStringLiteral("Could not start %1").arg(options_.gameProgram));
     return false;
   }
-  games_.started(kind, now());
+  games_.started(kind, token, now());
   say(kind == GameKind::kHost ? QStringLiteral("Started the game to host a table on this computer")
                               : QStringLiteral("Started the game to join %1").arg(what));
   return true;
@@ -188,13 +243,28 @@ void Lobby::updateRegistration() {
   if (unlinkedHost_ == Unlinked::kRunning && !local) unlinkedHost_ = Unlinked::kNo;
   const bool hosting =
       links_.isListening() ? games_.hosting() : unlinkedHost_ == Unlinked::kRunning;
-  const bool wanted = hosting && hostedInfo_ && !directories_.empty();
+  const bool wanted = hosting && hostedInfo_ && !directories_.empty() &&
+                      hostedVisibility_ != net::Visibility::kLocal;
   if (wanted && registrations_.empty()) {
     for (const net::HostPort& where : directories_) {
       auto* link = new directory::RegistrarLink(
-          where, options_.tablePort, [this] { return *hostedInfo_; }, this);
+          where, options_.tablePort, [this] { return *hostedInfo_; }, hostedVisibility_, this);
       QObject::connect(link, &directory::RegistrarLink::registrationNews, this,
                        [this](const QString& line) { say(line); });
+      // The game hosts the table in a process of its own: a relayed player goes on to it
+      // over loopback, as any player at this computer would.
+      QObject::connect(link, &directory::RegistrarLink::relayedConnection, this,
+                       [this](net::GameConnection* relayed) {
+                         directory::spliceToLocalTable(relayed, options_.tablePort, this);
+                       });
+      if (registrations_.empty()) {
+        QObject::connect(link, &directory::RegistrarLink::inviteCodeChanged, this,
+                         [this](const QString& code) {
+                           inviteCode_ = code;
+                           tellHostedGameItsCode();
+                           emit statusChanged();
+                         });
+      }
       registrations_.push_back(link);
       link->start();
     }
@@ -205,7 +275,17 @@ void Lobby::updateRegistration() {
       link->withdraw();
     }
     registrations_.clear();
+    if (!inviteCode_.isEmpty()) {
+      inviteCode_.clear();
+      tellHostedGameItsCode();
+    }
   }
+}
+
+// The game shows its host the code friends join by, and that it is gone when it is.
+void Lobby::tellHostedGameItsCode() {
+  if (const std::optional<int> link = games_.hostLink())
+    links_.send(*link, net::from_lobby::invitecode({inviteCode_.toStdString()}));
 }
 
 QString Lobby::statusLine() const {
@@ -219,6 +299,9 @@ QString Lobby::statusLine() const {
       games += QStringLiteral(" (%1 starting)").arg(games_.waitingGames());
     parts << games;
   }
+  if (!inviteCode_.isEmpty())
+    parts << QStringLiteral("Your table's invite code: %1")
+                 .arg(QString::fromStdString(net::inviteCodeText(inviteCode_.toStdString())));
   for (const DirectoryStatus& d : watch_.finder().directories()) {
     if (d.state == DirectoryStatus::State::kSilent)
       parts << QStringLiteral("The directory %1 does not answer")

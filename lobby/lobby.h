@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "client/profile.h"
+#include "client/settings.h"
 #include "lobby/game_links.h"
 #include "lobby/link_listener.h"
 #include "lobby/lobby_settings.h"
@@ -30,6 +31,16 @@ struct LobbyOptions {
   quint16 tablePort = kTablePort;     // the table on this computer, and the one it hosts
   quint16 linkPort = kLobbyLinkPort;  // 0: no lobby links
   QString gameProgram;                // empty: not found
+  quint16 networkPort = 0;  // where tables answer on the local network; 0: it is not asked
+};
+
+// What Host a Table asks: the table's name and what its games start with.
+struct HostChoice {
+  std::string tableName;  // empty: the player's, as "Ann's table"
+  client::SettingsFile::GameStartOptions options;
+  // Public: listed by the lobby's directories; invite: joinable by its code only; local:
+  // registered nowhere.
+  net::Visibility visibility = net::Visibility::kPublic;
 };
 
 // The game program: beside the lobby first, then on the PATH; empty when neither has it.
@@ -70,7 +81,16 @@ class Lobby : public QObject {
   void refresh();
   // Start the game; false with the reason on the status line.
   bool join(const net::HostPort& table);
+  // A row of the list, at its address or, relayed, by its code.
+  bool joinRow(const TableRow& row);
+  // A code as a player types it ("K7Q-2M9", any case, or "K7Q2M9@dir.example.org"): the
+  // table it names, found through the directory given or else the first of the lobby's.
+  bool joinByCode(const QString& text);
+  // Hosting with the choices the settings hold, and a table named for the player.
   bool host();
+  bool host(const HostChoice& choice);
+  // What Host a Table offers first: the player's table, and the options last chosen.
+  HostChoice hostChoice() const;
 
   // What the player reads under the list: the last news, the games open, a silent directory.
   QString statusLine() const;
@@ -88,6 +108,7 @@ class Lobby : public QObject {
   void save();
   void listChanged();
   void updateRegistration();
+  void tellHostedGameItsCode();
   std::int64_t now() const { return clock_.elapsed(); }
 
   LobbyOptions options_;
@@ -105,6 +126,8 @@ class Lobby : public QObject {
   enum class Unlinked { kNo, kStarting, kRunning } unlinkedHost_ = Unlinked::kNo;
   std::optional<net::TableInfo> hostedInfo_;
   std::vector<directory::RegistrarLink*> registrations_;
+  net::Visibility hostedVisibility_ = net::Visibility::kPublic;
+  QString inviteCode_;  // the hosted table's, as the first directory gave it
   bool rowsPending_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "client/chat_text.h"
+
 namespace zp::lobby {
 
 std::string columnHeading(Column column) {
@@ -15,12 +17,38 @@ std::string columnHeading(Column column) {
       return "Free seats";
     case Column::kSpectators:
       return "Spectators";
+    case Column::kPlayTo:
+      return "Play to";
+    case Column::kTurnTime:
+      return "Turn";
+    case Column::kComputer:
+      return "Computer";
     case Column::kState:
       return "State";
     case Column::kAddress:
       return "Address";
   }
   return {};
+}
+
+int columnNumber(const TableRow& row, Column column) {
+  if (row.state != TableState::kKnown || !row.info) return -1;
+  const net::TableInfo& info = *row.info;
+  switch (column) {
+    case Column::kFreeSeats:
+      return freeSeats(info);
+    case Column::kSpectators:
+      return info.spectators;
+    // 0 is what a table says before it knows: no game yet, and no host's choice told.
+    case Column::kPlayTo:
+      return info.playTo > 0 ? info.playTo : -1;
+    case Column::kTurnTime:
+      return info.seconds > 0 ? info.seconds : -1;
+    case Column::kComputer:
+      return info.computer ? static_cast<int>(*info.computer) : -1;
+    default:
+      return -1;
+  }
 }
 
 int freeSeats(const net::TableInfo& info) {
@@ -35,8 +63,7 @@ std::string columnText(const TableRow& row, Column column) {
     case Column::kPlayers: {
       if (!known) return {};
       std::string players;
-      for (const std::string& seat : row.info->seats) {
-        if (seat.empty()) continue;
+      for (const std::string& seat : seatedPlayers(*row.info)) {
         if (!players.empty()) players += ", ";
         players += seat;
       }
@@ -46,21 +73,59 @@ std::string columnText(const TableRow& row, Column column) {
       return known ? std::to_string(freeSeats(*row.info)) : std::string();
     case Column::kSpectators:
       return known ? std::to_string(row.info->spectators) : std::string();
+    case Column::kPlayTo:
+    case Column::kTurnTime: {
+      const int number = columnNumber(row, column);
+      if (number < 0) return {};
+      return column == Column::kTurnTime ? std::to_string(number) + " s" : std::to_string(number);
+    }
+    case Column::kComputer: {
+      if (!known || !row.info->computer) return {};
+      std::string name(computerStrengthName(*row.info->computer));
+      name[0] = static_cast<char>(name[0] - 'a' + 'A');
+      return name;
+    }
     case Column::kState:
       switch (row.state) {
         case TableState::kAsking:
           return "asking…";
         case TableState::kUnknown:
-          return "unknown";
+          // Asked and silent, or listed by a directory that no longer answers.
+          return "unreachable";
         case TableState::kKnown:
           return std::string(row.info && row.info->playing ? net::kTablePlaying
                                                            : net::kTableWaiting);
       }
       return {};
     case Column::kAddress:
-      return net::hostPortText(row.where);
+      if (!row.code.empty())
+        return "relayed: " + net::inviteCodeText(row.code) + " via " + net::hostPortText(row.via);
+      return net::hostPortText(row.where) + (row.sources & kOnThisNetwork ? " (this network)" : "");
   }
   return {};
+}
+
+std::string reachMark(const TableRow& row) {
+  if (row.state != TableState::kKnown) return {};
+  return row.code.empty() ? "direct" : "relayed";
+}
+
+std::vector<std::string> seatedPlayers(const net::TableInfo& info) {
+  std::vector<std::string> players;
+  for (const std::string& seat : info.seats)
+    if (!seat.empty()) players.push_back(seat);
+  return players;
+}
+
+net::TableInfo shownTableInfo(net::TableInfo info) {
+  info.name = client::shownName(info.name, net::kMaxTableNameChars);
+  info.version = client::shownName(info.version);
+  for (std::string& seat : info.seats) {
+    if (seat.empty()) continue;
+    seat = client::shownName(seat);
+    if (seat.empty()) seat = kUnnamedPlayer;
+  }
+  return info;
 }
 
 TableFinder::Key TableFinder::keyOf(const net::HostPort& where) {
@@ -81,7 +146,7 @@ void TableFinder::setDirectories(const std::vector<net::HostPort>& directories) 
       kept.push_back(std::move(*old));
       directories_.erase(old);
     } else {
-      kept.push_back(Directory{where, {}, Outcome::kNone, {}});
+      kept.push_back(Directory{where, {}, Outcome::kNone, {}, {}});
     }
   }
   for (const Directory& gone : directories_) {
@@ -132,23 +197,46 @@ void TableFinder::keepAsked() {
   }
 }
 
+net::HostPort TableFinder::destination(const net::HostPort& where, std::int64_t nowMs,
+                                       std::string* lookedUpHost) const {
+  if (net::isAddressText(where.host)) return where;
+  const auto kept = addresses_.find(keyOf(where).first);
+  if (kept == addresses_.end() || kept->second.until <= nowMs || kept->second.addresses.empty())
+    return where;
+  *lookedUpHost = kept->first;
+  return {kept->second.addresses.front(), where.port};
+}
+
 void TableFinder::refresh(std::int64_t nowMs) {
   nextRound_ = nowMs + kRefreshMs;
-  const std::int64_t deadline = nowMs + kAnswerLimitMs;
+  // The answer limit starts once connected; until then, the look-up and the connection.
+  const std::int64_t deadline = nowMs + kConnectLimitMs;
   for (Directory& directory : directories_) {
     if (directory.ask) continue;
     const int ask = nextAsk_++;
     directory.ask = ask;
-    pending_[ask] = Pending{deadline, true, keyOf(directory.where)};
-    shell_.askDirectory(ask, directory.where);
+    Pending& pending = pending_[ask] = Pending{deadline, true, keyOf(directory.where), {}};
+    shell_.askDirectory(ask, destination(directory.where, nowMs, &pending.lookedUpHost));
   }
   for (auto& [key, asked] : asked_) {
     if (asked.ask) continue;
     const int ask = nextAsk_++;
     asked.ask = ask;
-    pending_[ask] = Pending{deadline, false, key};
-    shell_.askTable(ask, asked.where);
+    Pending& pending = pending_[ask] = Pending{deadline, false, key, {}};
+    shell_.askTable(ask, destination(asked.where, nowMs, &pending.lookedUpHost));
   }
+  if (networkAsked_) shell_.askNetwork(network_.startRound(nowMs));
+}
+
+void TableFinder::lookedUp(const std::string& host, const std::vector<std::string>& addresses,
+                           std::int64_t nowMs) {
+  if (addresses.empty() || net::isAddressText(host)) return;
+  addresses_[keyOf({host, 0}).first] = Addresses{addresses, nowMs + kAddressKeepMs};
+}
+
+void TableFinder::connected(int ask, std::int64_t nowMs) {
+  auto pending = pending_.find(ask);
+  if (pending != pending_.end()) pending->second.deadline = nowMs + kAnswerLimitMs;
 }
 
 void TableFinder::tick(std::int64_t nowMs) {
@@ -158,6 +246,7 @@ void TableFinder::tick(std::int64_t nowMs) {
   // All of them first, then the list once: a round of silent tables ends in one go.
   for (const int ask : late) {
     shell_.cancel(ask);
+    if (const std::string& host = pending_[ask].lookedUpHost; !host.empty()) addresses_.erase(host);
     if (Asked* asked = askedFor(ask)) {
       asked->ask.reset();
       asked->outcome = Outcome::kSilent;
@@ -167,7 +256,7 @@ void TableFinder::tick(std::int64_t nowMs) {
     }
     pending_.erase(ask);
   }
-  if (!late.empty()) changed();
+  if (network_.tick(nowMs) || !late.empty()) changed();
   if (!nextRound_ || nowMs >= *nextRound_) refresh(nowMs);
 }
 
@@ -196,22 +285,34 @@ void TableFinder::tableAnswered(int ask, const net::TableInfo& info) {
   if (!asked) return;  // given up on, or for a table no longer wanted
   asked->ask.reset();
   asked->outcome = Outcome::kAnswered;
-  asked->info = info;
+  asked->info = shownTableInfo(info);
   settle(ask);
 }
 
-void TableFinder::directoryListed(int ask, const std::vector<net::ListedTable>& tables) {
+void TableFinder::directoryListed(int ask, const std::vector<net::ListedTable>& tables,
+                                  const std::vector<net::RelayedTable>& relayed) {
   Directory* directory = directoryFor(ask);
   if (!directory) return;
   directory->ask.reset();
   directory->outcome = Outcome::kAnswered;
-  directory->listed.assign(tables.begin(),
-                           tables.begin() + static_cast<std::ptrdiff_t>(
-                                                std::min(tables.size(), kMaxTablesPerDirectory)));
+  directory->listed.clear();
+  directory->relayed.clear();
+  const std::size_t kept = std::min(tables.size(), kMaxTablesPerDirectory);
+  directory->listed.reserve(kept);
+  for (std::size_t n = 0; n < kept; ++n)
+    directory->listed.push_back(
+        {tables[n].address, tables[n].port, shownTableInfo(tables[n].info)});
+  for (std::size_t n = 0; n < relayed.size() && n + kept < kMaxTablesPerDirectory; ++n)
+    directory->relayed.push_back({relayed[n].relayHost, relayed[n].relayPort, relayed[n].code,
+                                  shownTableInfo(relayed[n].info)});
   settle(ask);
 }
 
 void TableFinder::askFailed(int ask, bool nobodyListens) {
+  // A kept address that failed is looked up afresh next time.
+  if (const auto pending = pending_.find(ask);
+      pending != pending_.end() && !pending->second.lookedUpHost.empty())
+    addresses_.erase(pending->second.lookedUpHost);
   if (Asked* asked = askedFor(ask)) {
     asked->ask.reset();
     asked->outcome = nobodyListens ? Outcome::kRefused : Outcome::kSilent;
@@ -223,6 +324,10 @@ void TableFinder::askFailed(int ask, bool nobodyListens) {
     return;
   }
   settle(ask);
+}
+
+void TableFinder::networkAnswered(const net::IpAddress& from, std::string_view datagram) {
+  if (network_.received(from, datagram)) changed();
 }
 
 std::vector<DirectoryStatus> TableFinder::directories() const {
@@ -263,14 +368,17 @@ void TableFinder::rebuild() const {
     TableRow row;
     std::optional<net::TableInfo> listedNow;   // from a directory that answered last time
     std::optional<net::TableInfo> listedOnce;  // from one that did not
+    std::optional<NetworkTable> network;       // its own answer on the local network
   };
   std::vector<Merged> merged;
   std::map<Key, std::size_t> index;
-  auto entry = [&](const net::HostPort& where) -> Merged& {
-    auto [it, fresh] = index.try_emplace(keyOf(where), merged.size());
-    if (fresh) merged.push_back(Merged{TableRow{where, 0, TableState::kAsking, {}}, {}, {}});
+  auto entryAt = [&](const Key& key, const net::HostPort& where) -> Merged& {
+    auto [it, fresh] = index.try_emplace(key, merged.size());
+    if (fresh)
+      merged.push_back(Merged{TableRow{where, 0, TableState::kAsking, {}, {}, {}}, {}, {}, {}});
     return merged[it->second];
   };
+  auto entry = [&](const net::HostPort& where) -> Merged& { return entryAt(keyOf(where), where); };
 
   if (thisComputer_) {
     const auto asked = asked_.find(keyOf(*thisComputer_));
@@ -290,6 +398,26 @@ void TableFinder::rebuild() const {
         m.listedOnce = table.info;
       }
     }
+    // A relayed table is one row by its code, however many directories list it.
+    for (const net::RelayedTable& table : directory.relayed) {
+      const net::HostPort relay{table.relayHost.empty() ? directory.where.host : table.relayHost,
+                                static_cast<std::uint16_t>(table.relayPort)};
+      Merged& m = entryAt({"#" + table.code, 0}, relay);
+      m.row.sources |= kFromDirectory;
+      m.row.code = table.code;
+      if (m.row.via.host.empty()) m.row.via = directory.where;
+      if (directory.outcome == Outcome::kAnswered) {
+        if (!m.listedNow) m.listedNow = table.info;
+      } else if (!m.listedOnce) {
+        m.listedOnce = table.info;
+      }
+    }
+  }
+
+  for (NetworkTable& table : network_.tables()) {
+    Merged& m = entry(table.where);
+    m.row.sources |= kOnThisNetwork;
+    if (!m.network || table.round > m.network->round) m.network = std::move(table);
   }
 
   std::vector<TableRow> rows;
@@ -302,6 +430,9 @@ void TableFinder::rebuild() const {
     if (direct && direct->outcome == Outcome::kAnswered) {
       row.state = TableState::kKnown;
       row.info = direct->info;
+    } else if (m.network) {
+      row.state = TableState::kKnown;
+      row.info = m.network->info;
     } else if (m.listedNow) {
       row.state = TableState::kKnown;
       row.info = m.listedNow;

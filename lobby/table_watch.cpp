@@ -1,7 +1,9 @@
 #include "lobby/table_watch.h"
 
+#include <QHostInfo>
 #include <cerrno>
 
+#include "net/catalogue.h"
 #include "net/connection.h"
 #include "net/dispatch.h"
 #include "net/framing.h"
@@ -9,11 +11,13 @@
 namespace zp::lobby {
 
 struct TableWatch::Ask {
-  net::GameConnection* connection = nullptr;  // a child of the watch
+  net::GameConnection* connection = nullptr;  // a child of the watch, once looked up
+  std::uint16_t port = 0;
   net::MessageReader reader;
   bool directory = false;
   qint64 bytes = 0;
   std::vector<net::ListedTable> listed;
+  std::vector<net::RelayedTable> relayed;
 };
 
 TableWatch::TableWatch(QObject* parent) : QObject(parent), finder_(*this) {
@@ -25,12 +29,29 @@ TableWatch::TableWatch(QObject* parent) : QObject(parent), finder_(*this) {
 }
 
 TableWatch::~TableWatch() {
-  for (auto& [ask, a] : asks_) a->connection->disconnect(this);
+  for (auto& [ask, a] : asks_)
+    if (a->connection) a->connection->disconnect(this);
 }
 
 void TableWatch::start() {
   tick_.start();
   finder_.refresh(clock_.elapsed());
+}
+
+void TableWatch::askLocalNetwork(quint16 tablesPort, NetworkAsk::Reach reach) {
+  delete network_;
+  network_ = new NetworkAsk(
+      tablesPort, reach,
+      [this](const net::IpAddress& from, std::string_view datagram) {
+        finder_.networkAnswered(from, datagram);
+      },
+      this);
+  QObject::connect(network_, &NetworkAsk::problem, this, &TableWatch::networkProblem);
+  finder_.setNetworkAsked(true);
+}
+
+void TableWatch::askNetwork(const std::string& query) {
+  if (network_) network_->send(query);
 }
 
 void TableWatch::askTable(int ask, const net::HostPort& where) {
@@ -63,11 +84,36 @@ void TableWatch::openSome() {
 void TableWatch::open(int ask, const net::HostPort& where, bool directory) {
   auto a = std::make_unique<Ask>();
   a->directory = directory;
-  auto* connection = a->connection = new net::GameConnection(this);
+  a->port = where.port;
   asks_[ask] = std::move(a);
+  if (net::isAddressText(where.host)) {
+    connectTo(ask, where.host);
+    return;
+  }
+  // Looked up here, off the loop, so that the finder keeps the addresses for the next rounds:
+  // a slow resolver then costs one round, not every one.
+  QHostInfo::lookupHost(QString::fromStdString(where.host), this,
+                        [this, ask, host = where.host](const QHostInfo& found) {
+                          std::vector<std::string> addresses;
+                          for (const QHostAddress& address : found.addresses())
+                            addresses.push_back(address.toString().toStdString());
+                          finder_.lookedUp(host, addresses, clock_.elapsed());
+                          if (!asks_.count(ask)) return;  // given up on meanwhile
+                          if (addresses.empty())
+                            failed(ask, false);
+                          else
+                            connectTo(ask, addresses.front());
+                        });
+}
+
+void TableWatch::connectTo(int ask, const std::string& address) {
+  Ask& a = *asks_.at(ask);
+  const bool directory = a.directory;
+  auto* connection = a.connection = new net::GameConnection(this);
   QObject::connect(connection, &net::GameConnection::OnInfo, this,
                    [this, ask, connection, directory](const QString& text) {
                      if (text == net::GameConnection::kConnected) {
+                       finder_.connected(ask, clock_.elapsed());
                        connection->send(directory ? net::to_directory::tablelist()
                                                   : net::to_server::tableinfo());
                      } else if (text == net::GameConnection::kSocketClosed) {
@@ -77,8 +123,7 @@ void TableWatch::open(int ask, const net::HostPort& where, bool directory) {
                    });
   QObject::connect(connection, &net::GameConnection::OnRead, this,
                    [this, ask](const QByteArray& bytes) { received(ask, bytes); });
-  // Name look-ups run on a thread of their own: connecting never holds the window up.
-  connection->connectToHost(QString::fromStdString(where.host), where.port);
+  connection->connectToHost(QString::fromStdString(address), a.port);
 }
 
 void TableWatch::received(int ask, const QByteArray& bytes) {
@@ -86,6 +131,11 @@ void TableWatch::received(int ask, const QByteArray& bytes) {
   if (it == asks_.end()) return;
   Ask& a = *it->second;
   a.bytes += bytes.size();
+  // Past its cap an answer is not read on, whatever follows.
+  if (a.bytes > (a.directory ? kMaxDirectoryBytes : kMaxTableBytes)) {
+    failed(ask, false);
+    return;
+  }
   std::optional<net::TableInfo> info;
   bool ended = false;
   a.reader.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
@@ -99,6 +149,10 @@ void TableWatch::received(int ask, const QByteArray& bytes) {
                     if (a.listed.size() >= kMaxTablesPerDirectory) return;
                     if (auto table = net::from_directory::parseListedTable(split.args))
                       a.listed.push_back(std::move(*table));
+                  } else if (a.directory && split.command == net::cmd::relayedtable) {
+                    if (a.listed.size() + a.relayed.size() >= kMaxTablesPerDirectory) return;
+                    if (auto table = net::from_directory::parseRelayedTable(split.args))
+                      a.relayed.push_back(std::move(*table));
                   } else if (a.directory && split.command == net::cmd::tablelistend) {
                     ended = true;
                   }
@@ -108,10 +162,9 @@ void TableWatch::received(int ask, const QByteArray& bytes) {
     finder_.tableAnswered(ask, *info);
   } else if (ended) {
     std::vector<net::ListedTable> listed = std::move(a.listed);
+    std::vector<net::RelayedTable> relayed = std::move(a.relayed);
     drop(ask);
-    finder_.directoryListed(ask, listed);
-  } else if (a.bytes > (a.directory ? kMaxDirectoryBytes : kMaxTableBytes)) {
-    failed(ask, false);
+    finder_.directoryListed(ask, listed, relayed);
   }
 }
 
@@ -126,6 +179,7 @@ void TableWatch::drop(int ask) {
   if (it == asks_.end()) return;
   net::GameConnection* connection = it->second->connection;
   asks_.erase(it);
+  if (!connection) return;  // still looking up: its answer finds no ask
   connection->disconnect(this);
   connection->abort();
   connection->deleteLater();  // it may be inside one of its own signals

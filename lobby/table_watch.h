@@ -8,8 +8,8 @@
 #include <memory>
 #include <unordered_map>
 
+#include "lobby/network_ask.h"
 #include "lobby/table_finder.h"
-
 
 namespace zp::lobby {
 
@@ -41,9 +41,14 @@ class TableWatch : public QObject, private FinderShell {
   void start();
   void refresh() { finder_.refresh(clock_.elapsed()); }
   int asksUnderWay() const { return static_cast<int>(asks_.size()); }
+  // Each round also asks the tables on the local network, which answer on `tablesPort`.
+  void askLocalNetwork(quint16 tablesPort,
+                       NetworkAsk::Reach reach = NetworkAsk::Reach::kLocalNetwork);
 
  signals:
   void changed();
+  // The local network cannot be asked; said once.
+  void networkProblem(const QString& text);
 
  private:
   struct Ask;
@@ -51,9 +56,11 @@ class TableWatch : public QObject, private FinderShell {
   void askDirectory(int ask, const net::HostPort& where) override;
   void cancel(int ask) override;
   void listChanged() override { emit changed(); }
+  void askNetwork(const std::string& query) override;
   void queue(int ask, const net::HostPort& where, bool directory);
   void openSome();
   void open(int ask, const net::HostPort& where, bool directory);
+  void connectTo(int ask, const std::string& address);
   void received(int ask, const QByteArray& bytes);
   void failed(int ask, bool refused);
   void drop(int ask);
@@ -70,6 +77,7 @@ class TableWatch : public QObject, private FinderShell {
   };
   std::deque<Queued> queued_;
   QTimer opener_;
+  NetworkAsk* network_ = nullptr;  // a child
 };
 
 }  // namespace zp::lobby

@@ -2,6 +2,7 @@
 
 #include "net/fields.h"
 #include "net/framing.h"
+#include "net/host_port.h"
 
 namespace zp::net {
 namespace {
@@ -554,6 +555,9 @@ Message& operator<<(Message& message, const TableInfo& m) {
           << (m.playing ? kTablePlaying : kTableWaiting) << m.playTo << m.seconds << m.spectators;
   for (const std::string& seat : m.seats)
     message << std::string_view(cleanText(seat, kMaxSeatNameBytes));
+  // Last, so a reader that stops after the seats still reads the rest.
+  if (m.computer) message << computerStrengthName(*m.computer);
+  if (m.computer && m.visibility) message << std::string_view(*m.visibility);
   return message;
 }
 
@@ -567,6 +571,20 @@ bool readTableInfo(Reader& r, TableInfo& m) {
   m.seconds = r.number(0, kMaxSeconds);
   m.spectators = r.number(0, kMaxSpectators);
   for (std::string& seat : m.seats) ok = readText(r, kMaxSeatNameBytes, seat) && ok;
+  // An older table ends here; a newer one may say more, which is left unread.
+  m.computer.reset();
+  m.visibility.reset();
+  if (ok && r.ok() && !r.atEnd()) {
+    if (const auto field = r.text(); r.ok()) m.computer = computerStrengthNamed(field);
+  }
+  // Only the three words: an older reader ignores it, a newer one takes nothing else.
+  if (ok && r.ok() && m.computer && !r.atEnd()) {
+    Reader ahead = r;  // anything else stays for the caller
+    if (const auto field = ahead.text(); ahead.ok() && visibilityNamed(field)) {
+      m.visibility = field;
+      r = ahead;
+    }
+  }
   return ok && r.ok();
 }
 
@@ -599,6 +617,22 @@ std::string cleanText(std::string_view text, std::size_t maxBytes) {
     --cut;
   out.resize(cut);
   return out;
+}
+
+std::string cleanTableName(std::string_view name) {
+  std::string out = cleanText(name, kMaxTableNameBytes);
+  // Count characters by the bytes that start one.
+  int characters = 0;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if ((static_cast<unsigned char>(out[i]) & 0xC0) == 0x80) continue;
+    if (++characters > kMaxTableNameChars) {
+      out.resize(i);
+      break;
+    }
+  }
+  const auto first = out.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return out.substr(first, out.find_last_not_of(' ') - first + 1);
 }
 
 bool isAddressText(std::string_view text) {
@@ -709,5 +743,428 @@ std::optional<TableCount> parseTableListEnd(std::string_view args) {
   return result(r, m);
 }
 }  // namespace from_directory
+
+}  // namespace zp::net
+
+// ==== Keeping order at a table ====
+
+namespace zp::net {
+
+namespace to_server {
+std::string computer(const ComputerChoice& m) {
+  return (Message(cmd::computer) << m.n << computerStrengthName(m.strength)).endEmpty();
+}
+std::string mute(const MuteRequest& m) {
+  return (Message(cmd::mute) << m.requester << m.target << m.minutes).endEmpty();
+}
+std::optional<ComputerChoice> parseComputer(std::string_view args) {
+  Reader r(args);
+  ComputerChoice m;
+  m.n = r.player();
+  const auto strength = computerStrengthNamed(r.text());
+  if (!strength || !r.finished()) return std::nullopt;
+  m.strength = *strength;
+  return result(r, m);
+}
+std::optional<MuteRequest> parseMute(std::string_view args) {
+  Reader r(args);
+  MuteRequest m;
+  m.requester = r.player();
+  m.target = r.player();
+  m.minutes = r.number(0, kMaxMuteMinutes);
+  return result(r, m);
+}
+}  // namespace to_server
+
+namespace to_players {
+std::string host(const PlayerNumber& m) {
+  return (Message(cmd::host) << m.n).endEmpty();
+}
+std::string muted(const Muted& m) {
+  return (Message(cmd::muted) << m.n << m.seconds).endEmpty();
+}
+std::optional<PlayerNumber> parseHost(std::string_view args) {
+  return readPlayer(args);
+}
+std::optional<Muted> parseMuted(std::string_view args) {
+  Reader r(args);
+  Muted m;
+  m.n = r.player();
+  m.seconds = r.number(0, kMaxMuteMinutes * 60);
+  return result(r, m);
+}
+}  // namespace to_players
+
+}  // namespace zp::net
+
+// ==== Tables on the local network ====
+
+#include "net/dispatch.h"
+
+namespace zp::net {
+namespace {
+
+constexpr char kQueryPadding = '.';
+
+// The message inside one datagram: its command word and argument text, when the datagram is
+// one whole message.
+std::optional<SplitMessage> wholeMessage(std::string_view datagram, std::string_view command) {
+  if (datagram.empty() || datagram.back() != kTerminator) return std::nullopt;
+  datagram.remove_suffix(1);
+  if (datagram.find(kTerminator) != std::string_view::npos) return std::nullopt;
+  const SplitMessage split = splitMessage(datagram);
+  if (split.command != command) return std::nullopt;
+  return split;
+}
+
+}  // namespace
+
+namespace local_network {
+
+bool isToken(std::string_view text) {
+  return text.size() == kLocalTokenChars && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+std::string tokenText(std::uint64_t value) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(kLocalTokenChars, '0');
+  for (std::size_t i = kLocalTokenChars; i-- > 0; value >>= 4) text[i] = kHex[value & 0xF];
+  return text;
+}
+
+std::string findtables(const TableQuery& m) {
+  std::string datagram = (Message(cmd::findtables) << std::string_view(m.token) << "").done();
+  if (datagram.size() < kLocalQueryBytes)
+    datagram.insert(datagram.size() - 1, kLocalQueryBytes - datagram.size(), kQueryPadding);
+  return datagram;
+}
+
+std::string foundtable(const FoundTable& m) {
+  Message message(cmd::foundtable);
+  message << std::string_view(m.token) << std::string_view(m.table) << m.port;
+  return (message << m.info).endEmpty();
+}
+
+std::optional<TableQuery> parseFindTables(std::string_view datagram) {
+  if (datagram.size() != kLocalQueryBytes) return std::nullopt;
+  const auto split = wholeMessage(datagram, cmd::findtables);
+  if (!split) return std::nullopt;
+  Reader r(split->args);
+  TableQuery m;
+  m.token = r.text();
+  const std::string padding = r.rest();
+  if (!r.ok() || !isToken(m.token) || padding.empty() ||
+      padding.find_first_not_of(kQueryPadding) != std::string::npos)
+    return std::nullopt;
+  return m;
+}
+
+std::optional<FoundTable> parseFoundTable(std::string_view datagram) {
+  if (datagram.size() > kLocalQueryBytes) return std::nullopt;
+  const auto split = wholeMessage(datagram, cmd::foundtable);
+  if (!split) return std::nullopt;
+  Reader r(split->args);
+  FoundTable m;
+  m.token = r.text();
+  m.table = r.text();
+  m.port = port(r);
+  if (!readTableInfo(r, m.info) || !isToken(m.token) || !isToken(m.table) || !r.finished())
+    return std::nullopt;
+  return m;
+}
+
+}  // namespace local_network
+}  // namespace zp::net
+
+// ==== Coming back after a dropped connection ====
+
+namespace zp::net {
+
+bool isRejoinToken(std::string_view text) {
+  return text.size() == kRejoinTokenChars && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+namespace to_server {
+std::string goodbye(const PlayerNumber& m) {
+  return playerMessage(cmd::goodbye, m);
+}
+std::string rejoin(const Rejoin& m) {
+  return (Message(cmd::rejoin) << m.n << std::string_view(m.version) << std::string_view(m.token)
+                               << std::string_view(m.name))
+      .done();
+}
+std::optional<PlayerNumber> parseGoodbye(std::string_view args) {
+  return readPlayer(args);
+}
+std::optional<Rejoin> parseRejoin(std::string_view args) {
+  Reader r(args);
+  Rejoin m;
+  m.n = r.player();
+  m.version = r.text();
+  m.token = r.text();
+  // The name is the last field, as in CMD_logininfo, and may be empty there too.
+  if (!r.atEnd()) m.name = r.rest();
+  if (!isRejoinToken(m.token)) return std::nullopt;
+  return result(r, std::move(m));
+}
+}  // namespace to_server
+
+namespace to_players {
+std::string goodbye(const PlayerNumber& m) {
+  return playerMessage(cmd::goodbye, m);
+}
+std::optional<PlayerNumber> parseGoodbye(std::string_view args) {
+  return readPlayer(args);
+}
+std::string rejointoken(const RejoinToken& m) {
+  return (Message(cmd::rejointoken) << m.n << std::string_view(m.token)).endEmpty();
+}
+std::string away(const Away& m) {
+  return (Message(cmd::away) << m.n << m.seconds).endEmpty();
+}
+std::optional<RejoinToken> parseRejoinToken(std::string_view args) {
+  Reader r(args);
+  RejoinToken m;
+  m.n = r.player();
+  m.token = r.text();
+  if (!isRejoinToken(m.token)) return std::nullopt;
+  return result(r, std::move(m));
+}
+std::optional<Away> parseAway(std::string_view args) {
+  Reader r(args);
+  Away m;
+  m.n = r.player();
+  m.seconds = r.number(0, kMaxGraceSeconds);
+  return result(r, m);
+}
+}  // namespace to_players
+
+}  // namespace zp::net
+
+// ==== Reaching a table from outside ====
+
+namespace zp::net {
+namespace {
+
+constexpr std::array<std::string_view, 4> kReachNames = {"checking", "direct", "relayed",
+                                                         "unreachable"};
+constexpr std::array<std::string_view, 3> kVisibilityNames = {"public", "invite", "local"};
+
+template <typename E, std::size_t N>
+std::optional<E> named(const std::array<std::string_view, N>& names, std::string_view name) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (names[i] == name) return static_cast<E>(i);
+  return std::nullopt;
+}
+
+// A code as it travels: exactly as inviteCodeFrom() writes it.
+bool isInviteCode(std::string_view text) {
+  return text.size() == kInviteCodeChars && std::all_of(text.begin(), text.end(), [](char c) {
+           return kInviteAlphabet.find(c) != std::string_view::npos;
+         });
+}
+
+// An empty host, or an address or name that can be written back in a host field.
+bool readHost(Reader& r, std::string& out) {
+  out = r.text();
+  if (out.empty() || isAddressText(out)) return true;
+  return textOk(out, kMaxAddressBytes) && out.find_first_of(" []/@") == std::string::npos;
+}
+
+}  // namespace
+
+std::string_view reachName(Reach reach) {
+  return kReachNames[static_cast<std::size_t>(reach)];
+}
+std::optional<Reach> reachNamed(std::string_view name) {
+  return named<Reach>(kReachNames, name);
+}
+std::string_view visibilityName(Visibility visibility) {
+  return kVisibilityNames[static_cast<std::size_t>(visibility)];
+}
+std::optional<Visibility> visibilityNamed(std::string_view name) {
+  return named<Visibility>(kVisibilityNames, name);
+}
+
+std::optional<std::string> inviteCodeFrom(std::string_view text) {
+  std::string code;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    // One dash, between the halves, as the code is shown.
+    if (c == '-' && i == 3 && code.size() == 3) continue;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    code += c;
+    if (code.size() > kInviteCodeChars) return std::nullopt;
+  }
+  if (!isInviteCode(code)) return std::nullopt;
+  return code;
+}
+
+std::string inviteCodeText(std::string_view code) {
+  if (code.size() != kInviteCodeChars) return std::string(code);
+  return std::string(code.substr(0, 3)) + "-" + std::string(code.substr(3));
+}
+
+std::string inviteCodeFromNumber(std::uint64_t randomBits) {
+  std::string code;
+  for (std::size_t i = 0; i < kInviteCodeChars; ++i) {
+    code += kInviteAlphabet[randomBits % kInviteAlphabet.size()];
+    randomBits /= kInviteAlphabet.size();
+  }
+  return code;
+}
+
+std::optional<InviteAddress> parseInviteAddress(std::string_view text) {
+  const std::size_t at = text.find('@');
+  if (at == std::string_view::npos) return std::nullopt;
+  const auto code = inviteCodeFrom(text.substr(0, at));
+  const auto directory = parseHostPort(text.substr(at + 1), kDirectoryPort);
+  if (!code || !directory || directory->host.empty()) return std::nullopt;
+  return InviteAddress{*code, directory->host, directory->port};
+}
+
+namespace to_directory {
+std::string reachme(const ReachRequest& m) {
+  return (Message(cmd::reachme) << m.port << visibilityName(m.visibility)).endEmpty();
+}
+std::string findcode(const InviteCode& m) {
+  return (Message(cmd::findcode) << std::string_view(m.code)).endEmpty();
+}
+std::optional<ReachRequest> parseReachMe(std::string_view args) {
+  Reader r(args);
+  ReachRequest m;
+  m.port = port(r);
+  const auto visibility = visibilityNamed(r.text());
+  // A local table registers nowhere.
+  if (!visibility || *visibility == Visibility::kLocal) return std::nullopt;
+  m.visibility = *visibility;
+  return result(r, m);
+}
+std::optional<InviteCode> parseFindCode(std::string_view args) {
+  Reader r(args);
+  InviteCode m{r.text()};
+  if (!isInviteCode(m.code)) return std::nullopt;
+  return result(r, std::move(m));
+}
+}  // namespace to_directory
+
+namespace from_directory {
+std::string reach(const ReachState& m) {
+  return (Message(cmd::reach) << m.port << reachName(m.reach) << std::string_view(m.code))
+      .endEmpty();
+}
+std::string relayopen(const RelayOpen& m) {
+  return (Message(cmd::relayopen) << m.port << m.relayPort << std::string_view(m.ticket))
+      .endEmpty();
+}
+std::string relayedtable(const RelayedTable& m) {
+  Message message(cmd::relayedtable);
+  message << std::string_view(m.relayHost) << m.relayPort << std::string_view(m.code);
+  return (message << m.info).endEmpty();
+}
+std::string codeat(const CodeAt& m) {
+  return (Message(cmd::codeat) << std::string_view(m.code) << reachName(m.reach)
+                               << std::string_view(m.host) << m.port)
+      .endEmpty();
+}
+std::optional<ReachState> parseReach(std::string_view args) {
+  Reader r(args);
+  ReachState m;
+  m.port = port(r);
+  const auto reach = reachNamed(r.text());
+  m.code = r.text();
+  if (!reach || (!m.code.empty() && !isInviteCode(m.code))) return std::nullopt;
+  m.reach = *reach;
+  return result(r, std::move(m));
+}
+std::optional<RelayOpen> parseRelayOpen(std::string_view args) {
+  Reader r(args);
+  RelayOpen m;
+  m.port = port(r);
+  m.relayPort = port(r);
+  m.ticket = r.text();
+  if (!local_network::isToken(m.ticket)) return std::nullopt;
+  return result(r, std::move(m));
+}
+std::optional<RelayedTable> parseRelayedTable(std::string_view args) {
+  Reader r(args);
+  RelayedTable m;
+  bool ok = readHost(r, m.relayHost);
+  m.relayPort = port(r);
+  m.code = r.text();
+  ok = isInviteCode(m.code) && ok;
+  if (!readTableInfo(r, m.info) || !ok) return std::nullopt;
+  return m;
+}
+std::optional<CodeAt> parseCodeAt(std::string_view args) {
+  Reader r(args);
+  CodeAt m;
+  m.code = r.text();
+  const auto reach = reachNamed(r.text());
+  bool ok = readHost(r, m.host);
+  m.port = port(r);
+  ok = ok && isInviteCode(m.code) && reach &&
+       (*reach == Reach::kRelayed || (*reach == Reach::kDirect && isAddressText(m.host)));
+  if (!ok) return std::nullopt;
+  m.reach = *reach;
+  return result(r, std::move(m));
+}
+}  // namespace from_directory
+
+namespace to_relay {
+std::string relayjoin(const InviteCode& m) {
+  return (Message(cmd::relayjoin) << std::string_view(m.code)).endEmpty();
+}
+std::string relayback(const RelayTicket& m) {
+  return (Message(cmd::relayback) << std::string_view(m.ticket)).endEmpty();
+}
+std::optional<InviteCode> parseRelayJoin(std::string_view args) {
+  Reader r(args);
+  InviteCode m{r.text()};
+  if (!isInviteCode(m.code)) return std::nullopt;
+  return result(r, std::move(m));
+}
+std::optional<RelayTicket> parseRelayBack(std::string_view args) {
+  Reader r(args);
+  RelayTicket m{r.text()};
+  if (!local_network::isToken(m.ticket)) return std::nullopt;
+  return result(r, std::move(m));
+}
+}  // namespace to_relay
+
+namespace from_relay {
+std::string relayed() {
+  return Message(cmd::relayed).endEmpty();
+}
+std::string relayrefused(const RelayRefusal& m) {
+  return (Message(cmd::relayrefused) << std::string_view(cleanText(m.reason, kMaxReasonBytes)))
+      .endEmpty();
+}
+std::optional<NoFields> parseRelayed(std::string_view) {
+  return NoFields{};
+}
+std::optional<RelayRefusal> parseRelayRefused(std::string_view args) {
+  Reader r(args);
+  RelayRefusal m;
+  if (!readText(r, kMaxReasonBytes, m.reason)) return std::nullopt;
+  return result(r, std::move(m));
+}
+}  // namespace from_relay
+
+namespace from_lobby {
+std::string invitecode(const InviteCode& m) {
+  return (Message(cmd::invitecode) << std::string_view(m.code)).endEmpty();
+}
+std::optional<InviteCode> parseInviteCode(std::string_view args) {
+  Reader r(args);
+  InviteCode m{r.text()};
+  if (!m.code.empty() && !isInviteCode(m.code)) return std::nullopt;
+  return result(r, std::move(m));
+}
+}  // namespace from_lobby
 
 }  // namespace zp::net

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/framing.h"
+#include "rules/computer_strength.h"
 #include "rules/constants.h"
 #include "rules/rules.h"
 
@@ -371,6 +372,11 @@ struct TableInfo {
   int seconds = 0;
   int spectators = 0;
   std::array<std::string, kSeats> seats;  // empty: a free seat; "Tobo": the computer plays it
+  // How the computer plays; a field older tables do not send, so it may be unknown.
+  std::optional<ComputerStrength> computer;
+  // Who the host lets see it ("public", "invite" or "local"); sent after `computer`, and only
+  // with it, by newer tables.
+  std::optional<std::string> visibility = std::nullopt;
   bool operator==(const TableInfo&) const = default;
 };
 struct TableRegistration {
@@ -405,6 +411,9 @@ struct TableCount {
 
 // A free text as the builders send it (see above); `maxBytes` is the field's bound.
 std::string cleanText(std::string_view text, std::size_t maxBytes);
+// A table's name as a host gives it: cleaned as above and cut to kMaxTableNameChars
+// characters; empty when nothing is left.
+std::string cleanTableName(std::string_view name);
 // True for IPv4 or IPv6 address text, as the directory lists addresses.
 bool isAddressText(std::string_view text);
 
@@ -441,5 +450,343 @@ std::optional<Refusal> parseRefused(std::string_view args);
 std::optional<ListedTable> parseListedTable(std::string_view args);
 std::optional<TableCount> parseTableListEnd(std::string_view args);
 }  // namespace from_directory
+
+}  // namespace zp::net
+
+// ==== Keeping order at a table: who hosts, how the computer plays, who may not chat ====
+//
+// The table decides who hosts: the first player to log in, and when the host leaves, the
+// player seated longest (then the spectator present longest). It tells each newcomer after
+// the roster, and everybody when the role passes, with CMD_host. Only the host's CMD_startgame,
+// CMD_kickhim, CMD_computer and CMD_mute are obeyed. A window or table that does not know
+// these messages ignores them, as it ignores any command it does not know.
+//
+//   send(to_server::computer({own, ComputerStrength::Strong}));  // before CMD_startgame
+//   send(to_server::mute({own, 6, 15}));                         // 0 minutes lifts it
+//   ... table: sendToAll(to_players::muted({6, 900}));           // seconds left, 0: lifted
+namespace zp::net {
+
+namespace cmd {
+inline constexpr std::string_view host = "CMD_host";
+inline constexpr std::string_view computer = "CMD_computer";
+inline constexpr std::string_view mute = "CMD_mute";
+inline constexpr std::string_view muted = "CMD_muted";
+}  // namespace cmd
+
+inline constexpr int kMaxMuteMinutes = 24 * 60;
+
+struct ComputerChoice {
+  int n = 0;
+  ComputerStrength strength = ComputerStrength::Classic;
+  bool operator==(const ComputerChoice&) const = default;
+};
+struct MuteRequest {
+  int requester = 0;
+  int target = 0;
+  int minutes = 0;  // 0: lifts the mute
+  bool operator==(const MuteRequest&) const = default;
+};
+struct Muted {
+  int n = 0;
+  int seconds = 0;  // how long the player stays muted; 0: no longer
+  bool operator==(const Muted&) const = default;
+};
+
+namespace to_server {
+std::string computer(const ComputerChoice& m);
+std::string mute(const MuteRequest& m);
+std::optional<ComputerChoice> parseComputer(std::string_view args);
+std::optional<MuteRequest> parseMute(std::string_view args);
+}  // namespace to_server
+
+namespace to_players {
+std::string host(const PlayerNumber& m);
+std::string muted(const Muted& m);
+std::optional<PlayerNumber> parseHost(std::string_view args);
+std::optional<Muted> parseMuted(std::string_view args);
+}  // namespace to_players
+
+}  // namespace zp::net
+
+// ==== Tables on the local network ====
+//
+// A lobby finds the tables on its own network without a directory: at each refresh it sends
+// one CMD_findtables datagram (UDP, port kLocalNetworkPort) to the broadcast address of each
+// IPv4 interface and to the IPv6 all-nodes group, and every table that listens for players
+// answers the asker alone with one CMD_foundtable: what CMD_tableinfo carries, its game port
+// and an identity that is the same over IPv4 and IPv6, so the lobby shows it once. One
+// datagram is one whole message, terminator included.
+//
+// The answer can never be larger than the question: every query is padded to exactly
+// kLocalQueryBytes, which the largest answer fits, and a table reads nothing else as a query.
+// The token is the asker's, echoed in the answer: a lobby reads no answer to a question it
+// did not ask.
+//
+//   socket.send(local_network::findtables({.token = "0123456789abcdef"}));
+//   ... if (auto found = local_network::parseFoundTable(datagram)) show(*found);
+namespace zp::net {
+
+namespace cmd {
+inline constexpr std::string_view findtables = "CMD_findtables";
+inline constexpr std::string_view foundtable = "CMD_foundtable";
+}  // namespace cmd
+
+inline constexpr std::uint16_t kLocalNetworkPort = 7773;
+inline constexpr std::size_t kLocalQueryBytes = 600;
+inline constexpr std::size_t kLocalTokenChars = 16;  // lower-case hexadecimal, also the identity
+
+struct TableQuery {
+  std::string token;
+  bool operator==(const TableQuery&) const = default;
+};
+struct FoundTable {
+  std::string token;  // the query's
+  std::string table;  // the answering table's identity for as long as it runs
+  int port = 0;       // where it listens for players
+  TableInfo info;
+  bool operator==(const FoundTable&) const = default;
+};
+
+namespace local_network {
+// Sixteen lower-case hexadecimal digits, as tokens and identities are written.
+bool isToken(std::string_view text);
+std::string tokenText(std::uint64_t value);
+
+// Whole datagrams: the query padded to kLocalQueryBytes; the answer, never longer.
+std::string findtables(const TableQuery& m);
+std::string foundtable(const FoundTable& m);
+// Read whole datagrams: a query of any other length, or with anything but its padding after
+// the token, is not one.
+std::optional<TableQuery> parseFindTables(std::string_view datagram);
+std::optional<FoundTable> parseFoundTable(std::string_view datagram);
+}  // namespace local_network
+
+}  // namespace zp::net
+
+// ==== Coming back after a dropped connection ====
+//
+// After login the table hands the player a secret rejoin token with CMD_rejointoken, to that
+// player alone. When a seated player's connection ends without CMD_goodbye, the table holds
+// the seat (name, score, team, shuffles, place in the turn order) for a grace time, tells the
+// others with a table line and CMD_away, and the computer plays the seat's turns meanwhile.
+// A window that connects again answers CMD_sendlogininfo with CMD_rejoin instead of
+// CMD_logininfo: the offered record, its version, the token and the name. With the name and
+// the token of a held seat the connection takes that seat back and the table sends it
+// CMD_rejointoken with the seat's record (and a new token), then what a late joiner gets;
+// otherwise it is an ordinary newcomer on the offered record. CMD_away with 0 seconds: the
+// seat's player is back. A window or table that does not know these messages ignores them,
+// as it ignores any command it does not know; a window that leaves on purpose sends
+// CMD_goodbye first, so its seat is freed at once. The table says CMD_goodbye to a player it
+// lets go on purpose (removed by the host, or the table closing), whose window then closes
+// rather than coming back.
+//
+//   send(to_server::goodbye({own}));                                 // then close
+//   ... table: sendTo(n, to_players::goodbye({n}));                  // then close
+//   send(to_server::rejoin({offered, kGameVersion, token, "Ann"}));  // after CMD_sendlogininfo
+//   ... table: sendTo(n, to_players::rejointoken({n, token}));
+//   ... table: sendToAll(to_players::away({n, 90}));                  // held for 90 s; 0: back
+namespace zp::net {
+
+namespace cmd {
+inline constexpr std::string_view rejointoken = "CMD_rejointoken";
+inline constexpr std::string_view away = "CMD_away";
+inline constexpr std::string_view goodbye = "CMD_goodbye";
+inline constexpr std::string_view rejoin = "CMD_rejoin";
+}  // namespace cmd
+
+inline constexpr std::size_t kRejoinTokenChars = 32;  // lower-case hexadecimal
+inline constexpr int kMaxGraceSeconds = 24 * 60 * 60;
+
+struct RejoinToken {
+  int n = 0;
+  std::string token;
+  bool operator==(const RejoinToken&) const = default;
+};
+struct Away {
+  int n = 0;
+  int seconds = 0;  // how long the seat is held; 0: its player is back
+  bool operator==(const Away&) const = default;
+};
+struct Rejoin {
+  int n = 0;  // the record the table offered this connection
+  std::string version;
+  std::string token;
+  std::string name;
+  bool operator==(const Rejoin&) const = default;
+};
+
+// Thirty-two lower-case hexadecimal digits, as rejoin tokens are written.
+bool isRejoinToken(std::string_view text);
+
+namespace to_server {
+std::string goodbye(const PlayerNumber& m);
+std::string rejoin(const Rejoin& m);
+std::optional<PlayerNumber> parseGoodbye(std::string_view args);
+std::optional<Rejoin> parseRejoin(std::string_view args);
+}  // namespace to_server
+
+namespace to_players {
+std::string goodbye(const PlayerNumber& m);
+std::optional<PlayerNumber> parseGoodbye(std::string_view args);
+std::string rejointoken(const RejoinToken& m);
+std::string away(const Away& m);
+std::optional<RejoinToken> parseRejoinToken(std::string_view args);
+std::optional<Away> parseAway(std::string_view args);
+}  // namespace to_players
+
+}  // namespace zp::net
+
+// ==== Reaching a table from outside: reachability, the relay, invite codes ====
+
+// A directory connects back to every table that registers and asks CMD_tableinfo+; a table
+// that answers is listed direct. A table that sends CMD_reachme (before its CMD_registertable)
+// says how it wants to be seen and that it can open connections back to the directory's
+// relay: when the directory cannot reach it, it is listed relayed (CMD_relayedtable, which
+// older lobbies skip) and told so with CMD_reach; an older table that cannot be reached is
+// refused in words and not listed. Every table a directory knows gets an invite code, given
+// with CMD_reach; anyone may resolve one with CMD_findcode (CMD_codeat, or CMD_refused).
+//
+// The relay takes a player's connection whose first message is CMD_relayjoin with a code,
+// asks the table over its registration link with CMD_relayopen to open one more connection
+// to the relay, which the table starts with CMD_relayback and its ticket. The relay then
+// tells the player CMD_relayed and passes bytes both ways unchanged: to each side it is the
+// other. A refusal is one CMD_relayrefused with the reason, and the connection ends.
+//
+//   send(to_directory::reachme({7772, Visibility::kInvite}));  // then CMD_registertable
+//   ... if (auto r = from_directory::parseReach(args)) show(inviteCodeText(r->code));
+//   send(to_relay::relayjoin({"K7Q2M9"}));  // first, on a connection to the relay
+namespace zp::net {
+
+namespace cmd {
+inline constexpr std::string_view reachme = "CMD_reachme";
+inline constexpr std::string_view reach = "CMD_reach";
+inline constexpr std::string_view relayopen = "CMD_relayopen";
+inline constexpr std::string_view relayedtable = "CMD_relayedtable";
+inline constexpr std::string_view findcode = "CMD_findcode";
+inline constexpr std::string_view codeat = "CMD_codeat";
+inline constexpr std::string_view relayjoin = "CMD_relayjoin";
+inline constexpr std::string_view relayback = "CMD_relayback";
+inline constexpr std::string_view relayed = "CMD_relayed";
+inline constexpr std::string_view relayrefused = "CMD_relayrefused";
+inline constexpr std::string_view invitecode = "CMD_invitecode";
+}  // namespace cmd
+
+inline constexpr std::uint16_t kDirectoryPort = 7771;
+inline constexpr std::uint16_t kRelayPort = 7770;
+
+// Codes are written with these characters only: no 0 and O, 1 and I or L to tell apart.
+inline constexpr std::string_view kInviteAlphabet = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
+inline constexpr std::size_t kInviteCodeChars = 6;
+inline constexpr std::size_t kRelayTicketChars = 16;  // lower-case hexadecimal
+
+// How a directory reaches a table: still checking, directly, through its relay, or not at all.
+enum class Reach { kChecking, kDirect, kRelayed, kUnreachable };
+// Who sees a table: everybody in the list, those given its code, or only its own network.
+enum class Visibility { kPublic, kInvite, kLocal };
+
+std::string_view reachName(Reach reach);
+std::optional<Reach> reachNamed(std::string_view name);
+std::string_view visibilityName(Visibility visibility);
+std::optional<Visibility> visibilityNamed(std::string_view name);
+
+// The code as players type it: with or without the dash, in any case. Nothing for anything
+// but six characters of kInviteAlphabet.
+std::optional<std::string> inviteCodeFrom(std::string_view text);
+// "K7Q-2M9" for "K7Q2M9".
+std::string inviteCodeText(std::string_view code);
+// A code from `randomBits`, spread over the alphabet.
+std::string inviteCodeFromNumber(std::uint64_t randomBits);
+// "K7Q2M9@dir.example.org" or "k7q-2m9@[2001:db8::1]:7771", as a game's command line names a
+// table by its code: the code and the directory (port kDirectoryPort unless given).
+struct InviteAddress {
+  std::string code;
+  std::string directoryHost;
+  std::uint16_t directoryPort = kDirectoryPort;
+};
+std::optional<InviteAddress> parseInviteAddress(std::string_view text);
+
+struct ReachRequest {  // CMD_reachme
+  int port = 0;
+  Visibility visibility = Visibility::kPublic;
+  bool operator==(const ReachRequest&) const = default;
+};
+struct ReachState {  // CMD_reach
+  int port = 0;
+  Reach reach = Reach::kChecking;
+  std::string code;  // empty before the directory has given one
+  bool operator==(const ReachState&) const = default;
+};
+struct RelayOpen {    // CMD_relayopen
+  int port = 0;       // the table it asks
+  int relayPort = 0;  // on the directory's own host
+  std::string ticket;
+  bool operator==(const RelayOpen&) const = default;
+};
+struct RelayedTable {     // CMD_relayedtable
+  std::string relayHost;  // empty: the directory's own host
+  int relayPort = 0;
+  std::string code;
+  TableInfo info;
+  bool operator==(const RelayedTable&) const = default;
+};
+struct InviteCode {  // CMD_findcode, CMD_relayjoin
+  std::string code;
+  bool operator==(const InviteCode&) const = default;
+};
+struct CodeAt {  // CMD_codeat
+  std::string code;
+  Reach reach = Reach::kDirect;  // kDirect: the table's address; kRelayed: the relay's
+  std::string host;              // empty: the directory's own host
+  int port = 0;
+  bool operator==(const CodeAt&) const = default;
+};
+struct RelayTicket {  // CMD_relayback
+  std::string ticket;
+  bool operator==(const RelayTicket&) const = default;
+};
+struct RelayRefusal {  // CMD_relayrefused
+  std::string reason;
+  bool operator==(const RelayRefusal&) const = default;
+};
+
+namespace to_directory {
+std::string reachme(const ReachRequest& m);
+std::string findcode(const InviteCode& m);
+std::optional<ReachRequest> parseReachMe(std::string_view args);
+std::optional<InviteCode> parseFindCode(std::string_view args);
+}  // namespace to_directory
+
+namespace from_directory {
+std::string reach(const ReachState& m);
+std::string relayopen(const RelayOpen& m);
+std::string relayedtable(const RelayedTable& m);
+std::string codeat(const CodeAt& m);
+std::optional<ReachState> parseReach(std::string_view args);
+std::optional<RelayOpen> parseRelayOpen(std::string_view args);
+std::optional<RelayedTable> parseRelayedTable(std::string_view args);
+std::optional<CodeAt> parseCodeAt(std::string_view args);
+}  // namespace from_directory
+
+namespace to_relay {
+std::string relayjoin(const InviteCode& m);
+std::string relayback(const RelayTicket& m);
+std::optional<InviteCode> parseRelayJoin(std::string_view args);
+std::optional<RelayTicket> parseRelayBack(std::string_view args);
+}  // namespace to_relay
+
+namespace from_relay {
+std::string relayed();
+std::string relayrefused(const RelayRefusal& m);
+std::optional<NoFields> parseRelayed(std::string_view args);
+std::optional<RelayRefusal> parseRelayRefused(std::string_view args);
+}  // namespace from_relay
+
+// The lobby registers the table its game hosts, and passes the code a directory gave it on
+// to that game over the game's lobby link: CMD_invitecode with the code, or with nothing once
+// the table has none any more.
+namespace from_lobby {
+std::string invitecode(const InviteCode& m);
+std::optional<InviteCode> parseInviteCode(std::string_view args);
+}  // namespace from_lobby
 
 }  // namespace zp::net

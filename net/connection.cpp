@@ -1,118 +1,35 @@
 #include "net/connection.h"
 
-#include <sys/socket.h>
-
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QPointer>
-#include <QSocketNotifier>
-#include <cerrno>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <QTcpSocket>
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "net/catalogue.h"
+#include "net/dispatch.h"
 
 namespace zp::net {
 namespace {
 
-// Taken from the network at one wake-up: a flooding peer is held back by TCP, not by our
-// memory, and the loop gets back to drawing between its chunks.
-constexpr int kChunksPerWake = 2;
-
-// A peer that leaves is no error; its close is reported as such.
-bool peerLeft(int error) {
-  return error == ECONNRESET || error == EPIPE;
+int errorNumber(QAbstractSocket::SocketError error) {
+  switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+      return ECONNREFUSED;
+    case QAbstractSocket::RemoteHostClosedError:
+      return ECONNRESET;
+    case QAbstractSocket::SocketTimeoutError:
+      return ETIMEDOUT;
+    case QAbstractSocket::NetworkError:
+      return ENETUNREACH;
+    case QAbstractSocket::HostNotFoundError:
+      return 0;
+    default:
+      return EIO;
+  }
 }
-
-}  // namespace
-
-// A name look-up waiting or under way, and the connection it answers while there is one.
-struct GameConnection::PendingLookup {
-  std::string name;
-  quint16 port = 0;
-  std::mutex mutex;
-  GameConnection* owner = nullptr;
-
-  void cancel() {
-    const std::lock_guard lock(mutex);
-    owner = nullptr;
-  }
-  bool cancelled() {
-    const std::lock_guard lock(mutex);
-    return owner == nullptr;
-  }
-  // On a look-up thread: asks the resolver, then tells the owner on its own thread.
-  void answer(const std::shared_ptr<PendingLookup>& self) {
-    QString error;
-    std::vector<Endpoint> found = lookUpEndpoints(name, port, &error);
-    // The owner cannot go while it is told: its destructor waits for the lock.
-    const std::lock_guard lock(mutex);
-    if (owner == nullptr) return;
-    GameConnection* to = owner;
-    QMetaObject::invokeMethod(
-        to,
-        [to, self, found = std::move(found), error]() mutable {
-          if (to->lookup_ != self) return;
-          to->lookup_.reset();
-          to->lookedUp(std::move(found), error);
-        },
-        Qt::QueuedConnection);
-  }
-};
-
-namespace {
-
-using Lookup = std::shared_ptr<GameConnection::PendingLookup>;
-
-// A few threads take the look-ups in turn: a lobby that asks hundreds of tables by name, some
-// of which never answer, holds no more threads than this however long the resolver waits.
-class LookupThreads {
- public:
-  static constexpr int kMaxThreads = 8;
-
-  // Lives as long as the threads that may still be finishing when the program ends.
-  static LookupThreads& instance() {
-    static auto* threads = new LookupThreads;
-    return *threads;
-  }
-
-  // False when no thread is there to take it.
-  bool add(Lookup lookup) {
-    const std::lock_guard lock(mutex_);
-    waiting_.push_back(std::move(lookup));
-    if (running_ < kMaxThreads) {
-      try {
-        std::thread([this] { run(); }).detach();
-        ++running_;
-      } catch (const std::system_error&) {
-        if (running_ == 0) {
-          waiting_.pop_back();
-          return false;
-        }
-      }
-    }
-    return true;
-  }
-
- private:
-  void run() {
-    for (;;) {
-      Lookup next;
-      {
-        const std::lock_guard lock(mutex_);
-        if (waiting_.empty()) {
-          --running_;
-          return;
-        }
-        next = std::move(waiting_.front());
-        waiting_.pop_front();
-      }
-      if (!next->cancelled()) next->answer(next);
-    }
-  }
-
-  std::mutex mutex_;
-  std::deque<Lookup> waiting_;
-  int running_ = 0;
-};
 
 }  // namespace
 
@@ -120,116 +37,144 @@ GameConnection::GameConnection(QObject* parent) : QObject(parent) {
   closeGrace_.setSingleShot(true);
   closeGrace_.setInterval(kCloseGraceMs);
   connect(&closeGrace_, &QTimer::timeout, this, &GameConnection::abort);
+  attempt_.setSingleShot(true);
+  attempt_.setInterval(kConnectTimeoutMs);
+  connect(&attempt_, &QTimer::timeout, this, [this] {
+    if (state_ == State::Connecting)
+      attemptFailed(ETIMEDOUT, QStringLiteral("Connection timed out"));
+  });
 }
 
 GameConnection::GameConnection(AcceptedSocket accepted, QObject* parent) : GameConnection(parent) {
-  if (!accepted.socket.valid()) {
+  QTcpSocket* socket = accepted.socket.release();
+  if (socket == nullptr) {
     state_ = State::Closed;
     QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
     return;
   }
-  // What came before it was taken over waits in the system, and a peer already gone reads
-  // as the end: both are seen at the first wake-up.
-  watch(std::move(accepted.socket), State::Connected);
+  adopt(socket);
+  state_ = State::Connected;
+  // What came before it was taken over is handed on, and a peer already gone is reported,
+  // both once the taker has set up.
+  if (socket->state() != QAbstractSocket::ConnectedState)
+    socketGone(socket);
+  else if (socket->bytesAvailable() > 0)
+    QMetaObject::invokeMethod(this, &GameConnection::readSome, Qt::QueuedConnection);
 }
 
 GameConnection::~GameConnection() {
-  if (lookup_) lookup_->cancel();
-  delete reader_;
-  delete writer_;
-}
-
-void GameConnection::watch(SocketHandle socket, State state) {
-  socket_ = std::move(socket);
-  state_ = state;
-  const auto fd = static_cast<qintptr>(socket_.fd());
-  reader_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-  writer_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-  reader_->setEnabled(state == State::Connected);
-  // Writable once a connect has come through (or failed), and whenever the network takes more.
-  writer_->setEnabled(state == State::Connecting);
-  connect(reader_, &QSocketNotifier::activated, this, &GameConnection::readSome);
-  connect(writer_, &QSocketNotifier::activated, this, [this] {
-    if (state_ == State::Connecting)
-      connectDone();
-    else
-      writeSome();
-  });
+  if (lookupId_ != -1) QHostInfo::abortHostLookup(lookupId_);
+  // The socket goes with us and must not report to a half-destroyed owner of its signals.
+  if (socket_ != nullptr) socket_->disconnect(this);
 }
 
 void GameConnection::connectToHost(const QString& host, quint16 port) {
   if (state_ != State::Idle) return;
   state_ = State::LookingUp;
+  port_ = port;
   info(kLookingUp);
-  const std::string name = host.toStdString();
-  if (std::vector<Endpoint> numeric = numericEndpoints(name, port); !numeric.empty()) {
-    lookedUp(std::move(numeric), {});
+  if (QHostAddress numeric; numeric.setAddress(host)) {
+    addresses_ = QStringList{host};
+    state_ = State::Connecting;
+    info(kConnecting);
+    tryNextAddress();
     return;
   }
-  auto lookup = std::make_shared<PendingLookup>();
-  lookup->name = name;
-  lookup->port = port;
-  lookup->owner = this;
-  lookup_ = lookup;
-  if (!LookupThreads::instance().add(std::move(lookup))) {
-    lookup_.reset();
-    lookedUp({}, QStringLiteral("Host not found"));
-  }
+  lookupId_ = QHostInfo::lookupHost(host, this, SLOT(lookedUp(QHostInfo)));
 }
 
-void GameConnection::lookedUp(std::vector<Endpoint> endpoints, const QString& error) {
-  if (endpoints.empty()) {
+void GameConnection::lookedUp(const QHostInfo& host) {
+  lookupId_ = -1;
+  if (state_ != State::LookingUp) return;
+  for (const QHostAddress& address : host.addresses()) addresses_ << address.toString();
+  if (addresses_.isEmpty()) {
     lastError_ = 0;
-    emit OnInfo(QString::fromLatin1(kSocketError) + error);
+    emit OnInfo(QString::fromLatin1(kSocketError) + (host.error() == QHostInfo::NoError
+                                                         ? QStringLiteral("Host not found")
+                                                         : host.errorString()));
     finish();
     return;
   }
-  endpoints_ = std::move(endpoints);
-  nextEndpoint_ = 0;
   state_ = State::Connecting;
   info(kConnecting);
-  connectNext();
+  tryNextAddress();
 }
 
 // Each address in turn until one answers; the last one's failure is the one reported.
-void GameConnection::connectNext() {
-  while (nextEndpoint_ < endpoints_.size()) {
-    const Endpoint& endpoint = endpoints_[nextEndpoint_++];
-    SocketHandle socket(
-        ::socket(endpoint.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!socket.valid()) {
-      lastError_ = errno;
-      continue;
-    }
-    const int result = ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&endpoint.address),
-                                 endpoint.length);
-    // Even a connect that came through at once is reported from the loop, as a slow one is.
-    if (result == 0 || errno == EINPROGRESS) {
-      watch(std::move(socket), State::Connecting);
-      return;
-    }
-    lastError_ = errno;
-  }
-  failed(lastError_);
-}
-
-void GameConnection::connectDone() {
-  int error = 0;
-  socklen_t length = sizeof error;
-  if (::getsockopt(socket_.fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-  if (error == EINPROGRESS || error == EALREADY) return;
-  if (error != 0) {
-    lastError_ = error;
-    unwatch();
-    connectNext();
+void GameConnection::tryNextAddress() {
+  if (addresses_.isEmpty()) {
+    emit OnInfo(QString::fromLatin1(kSocketError) + lastErrorText_);
+    finish();
     return;
   }
-  endpoints_.clear();
-  lastError_ = 0;
-  state_ = State::Connected;
-  reader_->setEnabled(true);
-  writer_->setEnabled(unsentBytes() > 0);
-  info(kConnected);
+  const QString address = addresses_.takeFirst();
+  auto* socket = new QTcpSocket(this);
+  adopt(socket);
+  connect(socket, &QTcpSocket::connected, this, [this, socket] {
+    if (socket != socket_ || state_ != State::Connecting) return;
+    attempt_.stop();
+    addresses_.clear();
+    lastError_ = 0;
+    state_ = State::Connected;
+    // Through a relay the table is on the line only once the relay says so.
+    if (awaitingRelay_)
+      send(to_relay::relayjoin({relayCode_}));
+    else
+      info(kConnected);
+  });
+  attempt_.start();
+  // May fail at once (no IPv6 here, say), and then the next address has been tried already.
+  socket->connectToHost(address, port_);
+}
+
+void GameConnection::attemptFailed(int error, const QString& text) {
+  lastError_ = error;
+  lastErrorText_ = text;
+  dropSocket();
+  tryNextAddress();
+}
+
+void GameConnection::adopt(QTcpSocket* socket) {
+  socket_ = socket;
+  socket->setParent(this);
+  // Qt takes no more than this from the system before we read it: a peer faster than its
+  // owner reads is held back by TCP, not by our memory.
+  socket->setReadBufferSize(kReadChunk * 2);
+  connect(socket, &QTcpSocket::readyRead, this, &GameConnection::readSome);
+  connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { socketError(socket); });
+  connect(socket, &QTcpSocket::disconnected, this, [this, socket] { socketGone(socket); });
+}
+
+void GameConnection::socketError(QTcpSocket* socket) {
+  if (socket != socket_) return;
+  const QAbstractSocket::SocketError error = socket->error();
+  if (state_ == State::Connecting) {
+    attemptFailed(errorNumber(error), socket->errorString());
+    return;
+  }
+  lastError_ = errorNumber(error);
+  // A peer that leaves is no error; its close is reported as such.
+  if (error != QAbstractSocket::RemoteHostClosedError) {
+    const QPointer<GameConnection> self(this);
+    emit OnInfo(QString::fromLatin1(kSocketError) + socket->errorString());
+    if (!self) return;
+  }
+  if (socket == socket_ && socket->state() != QAbstractSocket::ConnectedState) socketGone(socket);
+}
+
+void GameConnection::socketGone(QTcpSocket* socket) {
+  if (socket != socket_) return;
+  if (state_ != State::Connected) {
+    finish();
+    return;
+  }
+  // What the peer sent before it left is handed on first (the owner may be holding reading
+  // back), and its close reported after.
+  held_ += socket->readAll();
+  dropSocket();
+  state_ = State::Closed;
+  peerGone_ = true;
+  QMetaObject::invokeMethod(this, &GameConnection::readSome, Qt::QueuedConnection);
 }
 
 bool GameConnection::send(std::string_view message) {
@@ -238,61 +183,158 @@ bool GameConnection::send(std::string_view message) {
     return false;
   }
   // A peer that stops reading would have everything sent to it pile up here.
-  if (unsentBytes() > maxUnsent_) {
+  if (socket_->bytesToWrite() > maxUnsent_) {
     info(kNotReading);
     abort();
     return false;
   }
-  outgoing_.append(message);
   // Goes out from the loop, so a burst of messages leaves in few writes.
-  writer_->setEnabled(true);
+  socket_->write(message.data(), static_cast<qint64>(message.size()));
   return true;
 }
 
-void GameConnection::readSome() {
-  static char buffer[kReadChunk];
-  const QPointer<GameConnection> self(this);
-  for (int chunk = 0; chunk < kChunksPerWake && state_ == State::Connected; ++chunk) {
-    const ssize_t got = ::recv(socket_.fd(), buffer, sizeof buffer, 0);
-    if (got > 0) {
-      emit OnRead(QByteArray(buffer, static_cast<qsizetype>(got)));
-      if (!self) return;  // its owner let it go while handling the bytes
-      continue;
-    }
-    if (got == 0) {
-      finish();
-    } else if (errno == EINTR) {
-      continue;
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      failed(errno);
-    }
-    return;
-  }
+qint64 GameConnection::unsentBytes() const {
+  return socket_ != nullptr ? socket_->bytesToWrite() : 0;
 }
 
-void GameConnection::writeSome() {
-  while (sent_ < outgoing_.size()) {
-    const ssize_t put =
-        ::send(socket_.fd(), outgoing_.data() + sent_, outgoing_.size() - sent_, MSG_NOSIGNAL);
-    if (put > 0) {
-      sent_ += static_cast<std::size_t>(put);
-      continue;
+void GameConnection::pauseReading() {
+  paused_ = true;
+}
+
+void GameConnection::resumeReading() {
+  if (!paused_) return;
+  paused_ = false;
+  // Qt tells of nothing new while what it holds waits: what waits is read from the loop.
+  QMetaObject::invokeMethod(this, &GameConnection::readSome, Qt::QueuedConnection);
+}
+
+void GameConnection::connectThroughRelay(const QString& relayHost, quint16 relayPort,
+                                         const std::string& code) {
+  if (state_ != State::Idle) return;
+  relayCode_ = inviteCodeFrom(code).value_or(code);
+  awaitingRelay_ = true;
+  connectToHost(relayHost, relayPort);
+}
+
+void GameConnection::connectByCode(const QString& directoryHost, quint16 directoryPort,
+                                   const std::string& code) {
+  if (state_ != State::Idle) return;
+  state_ = State::LookingUp;
+  directoryHost_ = directoryHost;
+  info(kLookingUp);
+  ask_ = new GameConnection(this);
+  auto reader = std::make_shared<MessageReader>();
+  // As typed, with or without the dash; the directory refuses what is no code.
+  connect(ask_, &GameConnection::OnInfo, this,
+          [this, code = inviteCodeFrom(code).value_or(code)](const QString& text) {
+            if (text == kConnected)
+              ask_->send(to_directory::findcode({code}));
+            else if (text == kSocketClosed)
+              failWith(QStringLiteral("The directory did not say where the table is"));
+          });
+  connect(ask_, &GameConnection::OnRead, this, [this, reader](const QByteArray& bytes) {
+    std::optional<std::string> first;
+    reader->feed(std::string_view(bytes.constData(), bytes.size()), [&first](std::string&& m) {
+      if (!first) first = std::move(m);
+    });
+    if (first) codeAnswered(*first);
+  });
+  QTimer::singleShot(kCodeAnswerMs, ask_, [this] {
+    failWith(QStringLiteral("The directory did not say where the table is"));
+  });
+  ask_->connectToHost(directoryHost, directoryPort);
+}
+
+void GameConnection::codeAnswered(const std::string& message) {
+  const SplitMessage split = splitMessage(message);
+  if (split.command == cmd::codeat) {
+    if (const auto at = from_directory::parseCodeAt(split.args)) {
+      GameConnection* ask = std::exchange(ask_, nullptr);
+      ask->disconnect(this);
+      ask->abort();
+      ask->deleteLater();
+      state_ = State::Idle;
+      const QString host = at->host.empty() ? directoryHost_ : QString::fromStdString(at->host);
+      if (at->reach == Reach::kRelayed)
+        connectThroughRelay(host, static_cast<quint16>(at->port), at->code);
+      else
+        connectToHost(host, static_cast<quint16>(at->port));
+      return;
     }
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    failed(put < 0 ? errno : EPIPE);
-    return;
+  } else if (split.command == cmd::refused) {
+    if (const auto no = from_directory::parseRefused(split.args))
+      return failWith(QString::fromStdString(no->reason));
   }
-  if (sent_ == outgoing_.size()) {
-    outgoing_.clear();
-    sent_ = 0;
-    writer_->setEnabled(false);
-    if (state_ == State::Closing) finish();
-  } else if (sent_ >= outgoing_.size() / 2) {
-    // What went out is let go before the rest grows behind it.
-    outgoing_.erase(0, sent_);
-    sent_ = 0;
+  failWith(QStringLiteral("The directory's answer does not read"));
+}
+
+void GameConnection::failWith(const QString& reason) {
+  if (state_ == State::Closed) return;
+  lastError_ = ECONNREFUSED;
+  emit OnInfo(QString::fromLatin1(kSocketError) + reason);
+  finish();
+}
+
+// The relay's first message: joined (the rest is the table's), or refused.
+bool GameConnection::relayAnswered() {
+  const qsizetype end = relayHead_.indexOf(static_cast<char>(kTerminator));
+  if (end < 0) {
+    if (relayHead_.size() > static_cast<qsizetype>(kMaxMessageBytes))
+      failWith(QStringLiteral("The relay's answer does not read"));
+    return false;
   }
+  const std::string message(relayHead_.constData(), static_cast<std::size_t>(end));
+  relayHead_.remove(0, end + 1);
+  const SplitMessage split = splitMessage(message);
+  if (split.command == cmd::relayed) {
+    awaitingRelay_ = false;
+    const QPointer<GameConnection> self(this);
+    info(kConnected);
+    if (self && !relayHead_.isEmpty()) held_.prepend(std::exchange(relayHead_, {}));
+    return self;
+  }
+  const auto refusal =
+      split.command == cmd::relayrefused ? from_relay::parseRelayRefused(split.args) : std::nullopt;
+  failWith(refusal ? QString::fromStdString(refusal->reason)
+                   : QStringLiteral("The relay's answer does not read"));
+  return false;
+}
+
+void GameConnection::readSome() {
+  const QPointer<GameConnection> self(this);
+  while (awaitingRelay_ && state_ == State::Connected && socket_->bytesAvailable() > 0) {
+    relayHead_ += socket_->read(kReadChunk);
+    if (!relayAnswered()) return;
+    if (!self) return;
+  }
+  if (awaitingRelay_ && peerGone_) {
+    relayHead_ += std::exchange(held_, {});
+    if (!relayAnswered()) {
+      if (state_ != State::Closed) failWith(QStringLiteral("The relay closed the connection"));
+      return;
+    }
+  }
+  while (!paused_) {
+    QByteArray bytes;
+    if (!held_.isEmpty()) {
+      bytes = held_.first(std::min<qsizetype>(held_.size(), kReadChunk));
+      held_.remove(0, bytes.size());
+    } else if (state_ == State::Connected && socket_->bytesAvailable() > 0) {
+      bytes = socket_->read(kReadChunk);
+    }
+    if (bytes.isEmpty()) break;
+    emit OnRead(bytes);
+    if (!self) return;  // its owner let it go while handling the bytes
+    // What the owner answered goes to the system now, before the socket looks for more: a
+    // peer that asked and shut its sending side still gets the answer (Qt closes both ways at
+    // the end of the peer's data). One write per chunk read keeps a burst's writes few.
+    flush();
+  }
+  if (peerGone_ && held_.isEmpty()) finish();
+}
+
+void GameConnection::flush() {
+  if (socket_ != nullptr && state_ == State::Connected) socket_->flush();
 }
 
 void GameConnection::close() {
@@ -300,64 +342,62 @@ void GameConnection::close() {
     case State::Connected:
       // Nothing more is read; what was sent goes out first.
       state_ = State::Closing;
-      reader_->setEnabled(false);
       if (unsentBytes() == 0) {
         finish();
-      } else {
-        // A peer that reads nothing would keep what we sent, and this socket, for ever.
-        closeGrace_.start();
+        break;
       }
+      // A peer that reads nothing would keep what we sent, and this socket, for ever.
+      closeGrace_.start();
+      socket_->disconnectFromHost();
       break;
     case State::LookingUp:
     case State::Connecting:
+    case State::Closed:
       finish();
       break;
     case State::Closing:
       break;
     case State::Idle:
-    case State::Closed:
       QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
       break;
   }
 }
 
 void GameConnection::abort() {
-  if (state_ == State::Idle || state_ == State::Closed) {
+  if (state_ == State::Idle) {
     QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);
     return;
   }
   finish();
 }
 
-void GameConnection::failed(int error) {
-  lastError_ = error;
-  if (!peerLeft(error)) emit OnInfo(QString::fromLatin1(kSocketError) + errorText(error));
-  finish();
-}
-
-void GameConnection::unwatch() {
-  // Possibly inside one of their own signals: they go once it has returned.
-  for (QSocketNotifier* notifier : {reader_, writer_}) {
-    if (notifier == nullptr) continue;
-    notifier->setEnabled(false);
-    notifier->deleteLater();
-  }
-  reader_ = nullptr;
-  writer_ = nullptr;
-  socket_.reset();
+void GameConnection::dropSocket() {
+  attempt_.stop();
+  QTcpSocket* socket = std::exchange(socket_, nullptr);
+  if (socket == nullptr) return;
+  // Possibly inside one of its own signals: it goes once that has returned.
+  socket->disconnect(this);
+  socket->abort();
+  socket->deleteLater();
 }
 
 // The connection is over: the socket goes now, the report once the caller's work is done,
 // so a sender going through its connections never sees one vanish under it.
 void GameConnection::finish() {
-  if (lookup_) {
-    lookup_->cancel();
-    lookup_.reset();
+  if (GameConnection* ask = std::exchange(ask_, nullptr)) {
+    ask->disconnect(this);
+    ask->abort();
+    ask->deleteLater();
   }
-  unwatch();
-  endpoints_.clear();
-  outgoing_.clear();
-  sent_ = 0;
+  awaitingRelay_ = false;
+  if (lookupId_ != -1) {
+    QHostInfo::abortHostLookup(lookupId_);
+    lookupId_ = -1;
+  }
+  dropSocket();
+  addresses_.clear();
+  held_.clear();
+  peerGone_ = false;
   closeGrace_.stop();
   state_ = State::Closed;
   QMetaObject::invokeMethod(this, &GameConnection::ended, Qt::QueuedConnection);

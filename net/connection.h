@@ -3,17 +3,21 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+#include <cerrno>
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "net/listener.h"
-#include "net/system_socket.h"
+#include "net/framing.h"
 
-class QSocketNotifier;
+#include "net/listener.h"
+
+class QHostInfo;
+class QTcpSocket;
+Q_MOC_INCLUDE(<QHostInfo>)
 
 namespace zp::net {
 
@@ -25,6 +29,7 @@ namespace zp::net {
 //   GameConnection connection;
 //   QObject::connect(&connection, &GameConnection::OnRead, [&](const QByteArray& bytes) {
 //     inbox.feed(std::string_view(bytes.constData(), bytes.size()));
+//     if (!inbox.hasRoom()) connection.pauseReading();  // and resumeReading() once it has
 //   });
 //   QObject::connect(&connection, &GameConnection::OnInfo, [&](const QString& text) {
 //     if (text == GameConnection::kSocketClosed) window.close();
@@ -41,7 +46,7 @@ class GameConnection : public QObject {
   static constexpr const char* kConnected = "Connected";
   static constexpr const char* kNotConnected = "Send - Socket Not Connected";
   static constexpr const char* kNotReading = "Send - Peer Not Reading";
-  // Followed by the system's own description.
+  // Followed by the socket layer's own description, in English whatever the user's language.
   static constexpr const char* kSocketError = "Socket Error - ";
 
   // The most one read takes from the network.
@@ -50,6 +55,9 @@ class GameConnection : public QObject {
   static constexpr qint64 kDefaultMaxUnsentBytes = 1024 * 1024;
   // How long a close waits for what was sent to go out.
   static constexpr int kCloseGraceMs = 5000;
+  // How long one address of a host may take to answer before the next is tried, so a name
+  // whose first address drops everything (a broken IPv6 route) still connects by the next.
+  static constexpr int kConnectTimeoutMs = 30000;
 
   // A connection that opens with connectToHost().
   explicit GameConnection(QObject* parent = nullptr);
@@ -57,9 +65,20 @@ class GameConnection : public QObject {
   explicit GameConnection(AcceptedSocket accepted, QObject* parent = nullptr);
   ~GameConnection() override;
 
-  // A numeric address is tried at once, a host name is looked up on a thread of its own:
+  // A numeric address is tried at once, a host name is looked up off the event loop:
   // connecting never holds the window up.
   void connectToHost(const QString& host, quint16 port);
+  // Joins a table through a directory's relay: connects to the relay, names the table by its
+  // invite code, and reports "Connected" once the relay has joined the table; from then on the
+  // table's own bytes come and go unchanged. A refusal ("The table is full") is reported as
+  // kSocketError with the relay's words, then "Socket Closed".
+  void connectThroughRelay(const QString& relayHost, quint16 relayPort, const std::string& code);
+  // Joins the table an invite code names: asks the directory where it is, then connects
+  // there directly or through the relay. The directory's refusal ("No such table") is
+  // reported as above.
+  void connectByCode(const QString& directoryHost, quint16 directoryPort, const std::string& code);
+  // How long the directory has to answer where a code's table is.
+  static constexpr int kCodeAnswerMs = 10000;
   // Queues the whole message; what the network does not take now goes out later, in order.
   // A peer that has left more than the unsent cap unread is let go: the connection aborts
   // and reports "Socket Closed" once the caller's current work is done, so a sender going
@@ -69,16 +88,22 @@ class GameConnection : public QObject {
   void close();
   // Closes at once, dropping what was not sent yet.
   void abort();
+  // Hands the system what it takes of what was sent, now, without waiting: before an abort
+  // or the end of the program, so a last message still goes out.
+  void flush();
+
+  // An owner whose inbox is full stops reading, and TCP holds the peer back, until it has
+  // room again; a close that came meanwhile is reported after the bytes before it.
+  void pauseReading();
+  void resumeReading();
 
   bool isOpen() const { return state_ == State::Connected; }
-  qint64 unsentBytes() const { return static_cast<qint64>(outgoing_.size() - sent_); }
+  qint64 unsentBytes() const;
   // The system's error number behind the last "Socket Error - ", such as ECONNREFUSED; 0
   // for none, or for a host that was not found.
   int lastError() const { return lastError_; }
   void setMaxUnsentBytes(qint64 bytes) { maxUnsent_ = bytes; }
-
-  // A name look-up in its turn on the look-up threads; only the connection's own file uses it.
-  struct PendingLookup;
+  void setConnectTimeout(int ms) { attempt_.setInterval(ms); }
 
  signals:
   // Bytes as they arrived, at most kReadChunk at a time.
@@ -89,31 +114,48 @@ class GameConnection : public QObject {
  private:
   enum class State { Idle, LookingUp, Connecting, Connected, Closing, Closed };
 
-  void watch(SocketHandle socket, State state);
-  void lookedUp(std::vector<Endpoint> endpoints, const QString& error);
-  void connectNext();
-  void connectDone();
+ private slots:
+  // Named for Qt's look-up by its text: the look-up's other form, with a function, keeps a
+  // little memory for every look-up that its connection outlives.
+  void lookedUp(const QHostInfo& host);
+
+ private:
+  void tryNextAddress();
+  void attemptFailed(int error, const QString& text);
+  void adopt(QTcpSocket* socket);
+  void socketError(QTcpSocket* socket);
+  void socketGone(QTcpSocket* socket);
   void readSome();
-  void writeSome();
-  void failed(int error);
-  void unwatch();
+  void dropSocket();
   void finish();
   void ended();
   void info(const char* text) { emit OnInfo(QString::fromLatin1(text)); }
+  void failWith(const QString& reason);
+  void codeAnswered(const std::string& message);
+  bool relayAnswered();
 
   State state_ = State::Idle;
-  SocketHandle socket_;
-  QSocketNotifier* reader_ = nullptr;  // children of this object, with the socket
-  QSocketNotifier* writer_ = nullptr;
-  std::shared_ptr<PendingLookup> lookup_;
-  std::vector<Endpoint> endpoints_;  // still to try, the next first
-  std::size_t nextEndpoint_ = 0;
+  QTcpSocket* socket_ = nullptr;  // a child
+  int lookupId_ = -1;
+  QStringList addresses_;  // still to try, the next first
+  quint16 port_ = 0;
   int lastError_ = 0;
-  std::string outgoing_;
-  std::size_t sent_ = 0;  // of outgoing_, already taken by the network
+  QString lastErrorText_;
+  QTimer attempt_;
   QTimer closeGrace_;
   qint64 maxUnsent_ = kDefaultMaxUnsentBytes;
+  bool paused_ = false;
+  // What a peer sent before it left, still to be handed on; its close is reported after.
+  QByteArray held_;
+  bool peerGone_ = false;
   bool closedReported_ = false;
+  // Through a relay: the code to name, and what came before the relay's answer was whole.
+  std::string relayCode_;
+  bool awaitingRelay_ = false;
+  QByteArray relayHead_;
+  // By code: the question to the directory, and the host the relay sits on.
+  GameConnection* ask_ = nullptr;
+  QString directoryHost_;
 };
 
 }  // namespace zp::net

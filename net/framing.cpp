@@ -36,12 +36,14 @@ std::size_t cost(const std::string& message) {
 
 bool Inbox::feed(std::string_view bytes) {
   if (overflowed_) return false;
+  const std::size_t dropped = reader_.dropped();
   reader_.feed(bytes, [&](std::string&& message) {
     if (overflowed_ || messages_.size() >= limits_.maxMessages) return;
     bytes_ += cost(message);
     messages_.push_back(std::move(message));
     if (bytes_ > limits_.maxBytes) overflowed_ = true;
   });
+  if (limits_.keepEvery && reader_.dropped() != dropped) overflowed_ = true;
   return !overflowed_;
 }
 

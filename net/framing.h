@@ -41,6 +41,7 @@ class MessageReader {
           pending_.clear();
           pending_.shrink_to_fit();
           discarding_ = true;
+          ++dropped_;
         } else {
           pending_.append(piece);
         }
@@ -56,10 +57,13 @@ class MessageReader {
   // Forgets any unfinished message (the connection was closed or handed to someone else).
   void reset();
   std::size_t pendingBytes() const { return pending_.size(); }
+  // How many messages were thrown away for their length so far.
+  std::size_t dropped() const { return dropped_; }
 
  private:
   std::string pending_;
   bool discarding_ = false;
+  std::size_t dropped_ = 0;
 };
 
 // One connection's receive path: the reader that cuts its bytes into messages, and the
@@ -67,6 +71,7 @@ class MessageReader {
 struct InboxLimits {
   std::size_t maxMessages = SIZE_MAX;  // a message arriving past this many is dropped
   std::size_t maxBytes = SIZE_MAX;     // waiting bytes past this overflow the inbox
+  bool keepEvery = false;              // a message too long to hold overflows it, not dropped
 };
 
 class Inbox {
@@ -80,6 +85,9 @@ class Inbox {
   // Forgets the unfinished message and everything waiting (the connection closed).
   void reset();
 
+  // Whether its connection should read on: while under half its byte bound waits, what one
+  // read (GameConnection::kReadChunk) adds cannot overflow it, even as empty messages.
+  bool hasRoom() const { return !overflowed_ && bytes_ < limits_.maxBytes / 2; }
   bool empty() const { return messages_.empty(); }
   std::size_t size() const { return messages_.size(); }
   std::size_t waitingBytes() const { return bytes_; }
@@ -98,9 +106,10 @@ class Inbox {
 // neither grows the queue without bound nor delays everybody else's messages.
 inline constexpr InboxLimits kPlayerInboxLimits{32, SIZE_MAX};
 // The player window's one connection never loses a message (a lost board would leave the
-// board wrong for the rest of the turn); a server that sends this much faster than the
-// window reads is broken, and the window closes the connection instead.
-inline constexpr InboxLimits kWindowInboxLimits{SIZE_MAX, 4 * 1024 * 1024};
+// board wrong for the rest of the turn): its connection stops reading while the inbox has no
+// room, and only a message too long to hold, or a reader that does not stop, overflows it;
+// the window then closes the connection.
+inline constexpr InboxLimits kWindowInboxLimits{SIZE_MAX, 4 * 1024 * 1024, true};
 
 struct QueuedMessage {
   int source = 0;  // the connection it came on (a player number on the server)

@@ -4,19 +4,23 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
-#include "net/system_socket.h"
-
-class QSocketNotifier;
+class QTcpServer;
+class QTcpSocket;
 
 namespace zp::net {
 
-// A connection a listener took in, for a GameConnection to take over.
+// A connection a listener took in, for a GameConnection to take over. Let go untaken, it
+// closes.
 struct AcceptedSocket {
-  SocketHandle socket;
-  std::string peer;  // the address it came from, as addressText() writes it
+  struct Closer {
+    void operator()(QTcpSocket* socket) const;
+  };
+  std::unique_ptr<QTcpSocket, Closer> socket;
+  std::string peer;  // the address it came from: IPv4 as such, IPv6 without a scope
 };
 
 // A listening TCP socket on the event loop: a table's, a directory's, the lobby's.
@@ -40,11 +44,11 @@ class TcpListener : public QObject {
 
   // Port 0 takes any free port. False, with errorString() set, when the port cannot be had.
   bool listen(Reach reach, std::uint16_t port, int backlog = 50);
-  bool isListening() const { return socket_.valid(); }
+  bool isListening() const;
   void close();
   // The port listened on; 0 when not listening.
   std::uint16_t port() const;
-  // Why the last listen failed, in the system's words.
+  // Why the last listen failed, such as "Address already in use".
   QString errorString() const { return error_; }
 
   // The next connection waiting, if any; take them all after newConnection.
@@ -54,10 +58,9 @@ class TcpListener : public QObject {
   void newConnection();
 
  private:
-  SocketHandle socket_;
-  QSocketNotifier* notifier_ = nullptr;
-  // Out of file handles, a waiting connection would wake the loop for ever: listening
-  // rests a moment instead.
+  QTcpServer* server_;  // a child
+  // A connection that cannot be taken (no file handle left) stops the server accepting:
+  // it rests a moment and then tries again, rather than spinning or stopping for good.
   QTimer rest_;
   QString error_;
 };

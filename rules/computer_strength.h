@@ -6,8 +6,8 @@
 
 namespace zp {
 
-// How the computer player chooses its word. The host picks it for its own table; it never
-// travels over the wire, so a table that is not told plays Classic.
+// How the computer player chooses its word. The host picks it; a table that is not told
+// plays Classic.
 enum class ComputerStrength { Easy, Classic, Strong, Expert };
 
 inline constexpr std::array<ComputerStrength, 4> kComputerStrengths = {

@@ -31,4 +31,10 @@ inline constexpr int kMaxNameBytes = 4 * kMaxNameLength;
 inline constexpr std::string_view kWaiting = "<Waiting>";
 inline constexpr std::string_view kComputerName = "Tobo";
 
+// An unhurried game: no turn ends for time, and the fall waits 20 seconds for its choice.
+// It travels as the longest turn every table and window reads (an hour), so one that does
+// not know it plays on with hour-long turns.
+inline constexpr int kUnhurriedSeconds = 3600;
+inline constexpr int kUnhurriedFallSeconds = 20;
+
 }  // namespace zp

@@ -13,6 +13,7 @@ TServer::TServer(const Options& options, QObject* parent)
   logic_ = std::make_unique<TableServer>(static_cast<ServerShell&>(*this), spell,
                                          words::carriedCandidateWords(),
                                          options.seed != 0 ? options.seed : clockSeed());
+  logic_->setWholeListSource([this] { return wholeList(); });
   setComputerStrength(options.computer);
   // The dispatch timer runs only while messages wait, so an idle table costs nothing.
   socktimer.setInterval(10);
@@ -29,23 +30,38 @@ TServer::TServer(const Options& options, QObject* parent)
   // The wait for a new connection's first word is real time, whatever a game second is.
   logintimer.setInterval(1000);
   connect(&logintimer, &QTimer::timeout, this, [this] { logic_->logintimerTimer(); });
+  // So is the grace a dropped player has to come back.
+  holdtimer.setInterval(1000);
+  connect(&holdtimer, &QTimer::timeout, this, [this] { logic_->holdtimerTimer(); });
+  logic_->setGrace(options.graceSeconds);
   logic_->setTableName(options.tableName);
   connect(&Sock1, &net::TcpListener::newConnection, this, &TServer::Sock1Accept);
 }
 
 TServer::~TServer() {
-  // Closing the table ends every player's connection.
-  for (int record = 1; record <= kFullRecord; ++record)
-    if (net::GameConnection* connection = detach(record)) connection->abort();
+  // Closing the table ends every player's connection, after a goodbye that reaches the system
+  // before the socket goes.
+  logic_->closing();
+  for (int record = 1; record <= kFullRecord; ++record) {
+    if (net::GameConnection* connection = detach(record)) {
+      connection->flush();
+      connection->abort();
+    }
+  }
 }
 
 void TServer::setComputerStrength(ComputerStrength strength) {
-  if (strength == ComputerStrength::Expert && !wholeList_) {
+  logic_->setComputerStrength(strength,
+                              strength == ComputerStrength::Expert ? wholeList() : nullptr);
+}
+
+const words::WordGraph* TServer::wholeList() {
+  if (!wholeList_) {
     wholeList_ = std::make_unique<const words::WordGraph>(
         TableServer::wordsForExpert(words::carriedWordList()));
     words::releaseCarriedWordList();
   }
-  logic_->setComputerStrength(strength, wholeList_.get());
+  return wholeList_.get();
 }
 
 bool TServer::listen(quint16 port) {
@@ -55,37 +71,47 @@ bool TServer::listen(quint16 port) {
 }
 
 void TServer::Sock1Accept() {
-  while (std::optional<net::AcceptedSocket> socket = Sock1.nextPendingConnection()) {
-    const int record = logic_->chooseRecord();
-    // The refused connection before this one keeps what it was sent.
-    if (record == kFullRecord)
-      close(kFullRecord);
-    else if (net::GameConnection* old = detach(record))
-      old->deleteLater();
-    auto* connection = new net::GameConnection(std::move(*socket), this);
-    connections_[static_cast<std::size_t>(record)] = connection;
-    connect(connection, &net::GameConnection::OnRead, this,
-            [this, record, connection](const QByteArray& bytes) {
-              Sock1Read(record, connection, bytes);
-            });
-    connect(connection, &net::GameConnection::OnInfo, this,
-            [this, record, connection](const QString& text) {
-              if (text == net::GameConnection::kSocketClosed) socketGone(record, connection);
-            });
-    logic_->connectionAccepted(record);
-  }
+  while (std::optional<net::AcceptedSocket> socket = Sock1.nextPendingConnection())
+    adoptConnection(new net::GameConnection(std::move(*socket), this));
 }
 
-void TServer::Sock1Read(int record, net::GameConnection* connection, const QByteArray& bytes) {
-  if (connections_[static_cast<std::size_t>(record)] != connection) return;
+void TServer::adoptConnection(net::GameConnection* connection) {
+  connection->setParent(this);
+  const int record = logic_->chooseRecord();
+  // The refused connection before this one keeps what it was sent.
+  if (record == kFullRecord)
+    close(kFullRecord);
+  else if (net::GameConnection* old = detach(record))
+    old->deleteLater();
+  connections_[static_cast<std::size_t>(record)] = connection;
+  // The record is looked up at each report: a player who comes back moves its connection
+  // to the seat that was held.
+  connect(connection, &net::GameConnection::OnRead, this,
+          [this, connection](const QByteArray& bytes) { Sock1Read(connection, bytes); });
+  connect(connection, &net::GameConnection::OnInfo, this, [this, connection](const QString& text) {
+    if (text == net::GameConnection::kSocketClosed) socketGone(connection);
+  });
+  logic_->connectionAccepted(record);
+}
+
+int TServer::recordOf(const net::GameConnection* connection) const {
+  for (int record = 1; record <= kFullRecord; ++record)
+    if (connections_[static_cast<std::size_t>(record)] == connection) return record;
+  return 0;
+}
+
+void TServer::Sock1Read(net::GameConnection* connection, const QByteArray& bytes) {
+  const int record = recordOf(connection);
+  if (record == 0) return;
   logic_->bytesReceived(record, std::string_view(bytes.constData(), bytes.size()));
   if (logic_->hasWaitingMessages() && !socktimer.isActive()) socktimer.start();
 }
 
-void TServer::socketGone(int record, net::GameConnection* connection) {
-  // A connection no longer attached to its record (closed by us, or replaced) reports nothing;
+void TServer::socketGone(net::GameConnection* connection) {
+  // A connection no longer attached to a record (closed by us, or replaced) reports nothing;
   // so a late report never frees a record that a newcomer holds by now.
-  if (connections_[static_cast<std::size_t>(record)] != connection) return;
+  const int record = recordOf(connection);
+  if (record == 0) return;
   detach(record);
   connection->deleteLater();
   logic_->connectionClosed(record);
@@ -118,6 +144,13 @@ void TServer::close(int record) {
   connection->close();
 }
 
+void TServer::moveConnection(int from, int to) {
+  if (from < 1 || from > kMaxPlayer || to < 1 || to > kMaxPlayer || from == to) return;
+  if (net::GameConnection* old = detach(to)) old->deleteLater();
+  std::swap(connections_[static_cast<std::size_t>(from)],
+            connections_[static_cast<std::size_t>(to)]);
+}
+
 QTimer& TServer::timerFor(ServerTimer timer) {
   switch (timer) {
     case ServerTimer::Timer1:
@@ -126,6 +159,8 @@ QTimer& TServer::timerFor(ServerTimer timer) {
       return computertimer;
     case ServerTimer::relaytimer:
       return relaytimer;
+    case ServerTimer::holdtimer:
+      return holdtimer;
     case ServerTimer::logintimer:
       break;
   }

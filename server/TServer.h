@@ -29,13 +29,17 @@ class TServer : public QObject, private ServerShell {
     int tickMs = 1000;               // the turn and computer timers' interval; tests run faster
     int relayTickMs = kRelayTickMs;  // the relay allowance's refill interval
     ComputerStrength computer = ComputerStrength::Classic;
-    std::string tableName;  // empty: the table goes by its host's name
+    std::string tableName;                    // empty: the table goes by its host's name
+    int graceSeconds = kDefaultGraceSeconds;  // a dropped player's seat is held; 0: not
   };
   explicit TServer(const Options& options, QObject* parent = nullptr);
   ~TServer() override;
 
   // Listens on all local addresses; port 0 takes any free port.
   bool listen(quint16 port);
+  // Takes a connection the table opened itself (to a relay, for one player) as if it had
+  // been accepted: the table's rules per connection hold for it as for any other.
+  void adoptConnection(net::GameConnection* connection);
   quint16 port() const { return Sock1.port(); }
   // "Listen - Error Binding Socket" after a failed listen.
   QString errorString() const { return error_; }
@@ -48,6 +52,11 @@ class TServer : public QObject, private ServerShell {
   // The computer player's strength from its next word on. Expert's word list is built from
   // the dictionary the first time it is chosen and kept for the table's life.
   void setComputerStrength(ComputerStrength strength);
+  // The rules a lobby is told before the first game.
+  void setVisibility(net::Visibility visibility) { logic_->setVisibility(visibility); }
+  void setAdvertisedOptions(int playTo, int seconds) {
+    logic_->setAdvertisedOptions(playTo, seconds);
+  }
 
  signals:
   // Something for the host to see, such as a submission that used a tile twice.
@@ -58,16 +67,20 @@ class TServer : public QObject, private ServerShell {
  private:
   void send(int record, std::string_view message) override;
   void close(int record) override;
+  void moveConnection(int from, int to) override;
   void startTimer(ServerTimer timer) override;
   void stopTimer(ServerTimer timer) override;
   void tellHost(std::string_view text) override;
   void news(std::string_view line) override;
 
   void Sock1Accept();
-  void Sock1Read(int record, net::GameConnection* connection, const QByteArray& bytes);
-  void socketGone(int record, net::GameConnection* connection);
+  void Sock1Read(net::GameConnection* connection, const QByteArray& bytes);
+  void socketGone(net::GameConnection* connection);
+  // The record a connection is attached to; 0 once it is not.
+  int recordOf(const net::GameConnection* connection) const;
   net::GameConnection* detach(int record);
   QTimer& timerFor(ServerTimer timer);
+  const words::WordGraph* wholeList();
 
   net::TcpListener Sock1;
   // A record's connection while it is attached; a detached one reports nothing more.
@@ -77,6 +90,7 @@ class TServer : public QObject, private ServerShell {
   QTimer computertimer;
   QTimer relaytimer;
   QTimer logintimer;
+  QTimer holdtimer;
   words::TDictn spell;
   std::unique_ptr<const words::WordGraph> wholeList_;  // Expert's; outlives the table
   std::unique_ptr<TableServer> logic_;

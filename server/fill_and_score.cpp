@@ -69,7 +69,8 @@ void TableServer::playerdone(const net::PlayerDone& m, bool byComputer) {
   if (checkforwin(m.n)) return;
 
   // The computer's words move on faster; a human gets time to pick the fall direction.
-  startTurnTimer(kWordMade, p.connected && !p.watching ? 5 : 2);
+  const int choice = game_.seconds >= kUnhurriedSeconds ? kUnhurriedFallSeconds : 5;
+  startTurnTimer(kWordMade, p.connected && !p.watching ? choice : 2);
 }
 
 void TableServer::catchUp(int record) {

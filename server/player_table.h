@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "server/board.h"
@@ -22,6 +23,12 @@ struct tplayer {
   // whether it has been told it is sending too fast since its allowance was last full.
   int relayAllowance = 0;
   bool toldTooFast = false;
+  // When the player logged in, counted in logins: who was here longest takes the host's role.
+  std::uint64_t arrival = 0;
+  // What this player proves itself with to take the seat back after a dropped connection.
+  std::string token;
+  // Seconds the seat stays held for its player, whose connection dropped; 0 while not held.
+  int heldFor = 0;
 };
 
 }  // namespace zp::server

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zp::server {
@@ -10,6 +13,7 @@ enum class ServerTimer {
   computertimer,  // the computer player's delay, 1 s
   relaytimer,     // refills what each player may have relayed, kRelayTickMs
   logintimer,     // the wait for a new connection to log in or ask what the table holds, 1 s
+  holdtimer,      // counts down the seats held for players whose connection dropped, 1 s
 };
 
 // What one player may make the table relay to everybody (chat lines, actions, chatter
@@ -25,12 +29,24 @@ class ServerShell {
   virtual ~ServerShell() = default;
   // Hands a whole message to the record's connection.
   virtual void send(int record, std::string_view message) = 0;
+  // Attaches the connection of record `from` to record `to`, which has none, and leaves `from`
+  // without one: a player who comes back takes the seat that was held.
+  virtual void moveConnection(int from, int to) = 0;
   // Closes the record's connection. The shell does not report this close back: the logic
   // runs its own departure handling right after asking.
   virtual void close(int record) = 0;
   // (Re)starts a timer with its full interval, or stops it.
   virtual void startTimer(ServerTimer timer) = 0;
   virtual void stopTimer(ServerTimer timer) = 0;
+  // Seconds on a clock that only moves forward, for how long a mute lasts.
+  virtual std::int64_t secondsNow() const {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  // A secret a player proves itself with: kRejoinTokenChars lower-case hexadecimal digits
+  // from the system's cryptographic source.
+  virtual std::string secretToken();
   // Something the host should see (the headless server prints it).
   virtual void tellHost(std::string_view text) = 0;
   // One line of what happens at the table (arrivals, departures, game start, winner), for a

@@ -17,7 +17,8 @@ bool TableServer::anyoneGreeting() const {
 void TableServer::greet(int record) {
   receivedlist_.dropSource(record);
   const bool running = anyoneGreeting();
-  greeting_[record] = kGreetingTicks;
+  // The refused connection stays only for a question that comes with it, as a lobby's does.
+  greeting_[record] = record == kFullRecord ? kFullGreetingTicks : kGreetingTicks;
   spoke_[record] = false;
   if (!running) shell_.startTimer(ServerTimer::logintimer);
 }
@@ -35,6 +36,8 @@ void TableServer::forget(int record) {
     p.connected = false;
     p.name.clear();
     p.watching = false;
+    p.heldFor = 0;
+    p.token.clear();
   }
   // What it left waiting must not be taken for whoever gets the record next.
   receivedlist_.dropSource(record);
@@ -64,20 +67,26 @@ void TableServer::logintimerTimer() {
 
 net::TableInfo TableServer::tableInfo() const {
   net::TableInfo info;
-  info.name = !tableName_.empty() ? tableName_ : loggedIn(1) ? players_[1].name : "";
+  info.name = !tableName_.empty() ? tableName_ : loggedIn(host_) ? players_[host_].name : "";
   info.version = zp::kGameVersion;
   info.playing = game_.running;
-  info.playTo = game_.playTo;
-  info.seconds = game_.seconds;
+  // The game on or last played; before the first, what the host means to start with.
+  const bool played = game_.seconds > 0;
+  info.playTo = played ? game_.playTo : advertisedPlayTo_;
+  info.seconds = played ? game_.seconds : advertisedSeconds_;
+  info.computer = strength_;
+  if (visibility_) info.visibility = std::string(net::visibilityName(*visibility_));
   for (int record = kSeats + 1; record <= kMaxPlayer; ++record)
     if (loggedIn(record)) ++info.spectators;
+  // A seat held for a dropped player is still that player's.
+  auto seated = [this](int seat) { return loggedIn(seat) || held(seat); };
   for (int seat = 1; seat <= kSeats; ++seat) {
     // The seats the computer takes turns for, as the turn order has them.
     // (A connection that has not logged in holds no seat, the asker's own included.)
     const bool computerPlays =
-        game_.running && (seat == 2 || (game_.team && seat == 4 && loggedIn(3)) ||
-                          (game_.team && seat == 3 && loggedIn(4)));
-    if (loggedIn(seat))
+        game_.running && (seat == 2 || (game_.team && seat == 4 && seated(3)) ||
+                          (game_.team && seat == 3 && seated(4)));
+    if (seated(seat))
       info.seats[seat - 1] = players_[seat].name;
     else if (computerPlays)
       info.seats[seat - 1] = kComputerName;

@@ -37,12 +37,13 @@ void TableServer::startnextround() {
 
 int TableServer::seatAfter(int seat) const {
   // Seat 2 always plays (the computer when nobody sits there); in a team game a seat also
-  // plays when its partner's opponent across the table is a human, to keep teams even.
+  // plays when its partner's opponent across the table is a human, to keep teams even. A
+  // seat held for a dropped player keeps its place.
   for (;;) {
     seat = seat % kSeats + 1;
-    if (players_[seat].connected || seat == 2) return seat;
-    if (game_.team && seat == 4 && players_[3].connected) return seat;
-    if (game_.team && seat == 3 && players_[4].connected) return seat;
+    if (present(seat) || seat == 2) return seat;
+    if (game_.team && seat == 4 && present(3)) return seat;
+    if (game_.team && seat == 3 && present(4)) return seat;
   }
 }
 
@@ -73,6 +74,8 @@ void TableServer::findplayer() {
 }
 
 void TableServer::Timer1Timer() {
+  // An unhurried turn waits for its word however long it takes.
+  if (game_.phase == kTurnRunning && game_.seconds >= kUnhurriedSeconds) return;
   if (--game_.countdown >= 1) return;
   shell_.stopTimer(ServerTimer::Timer1);
   switch (game_.phase) {

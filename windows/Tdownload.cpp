@@ -339,6 +339,9 @@ void Tdownload::playOthersClick() {
 void Tdownload::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) gui::centreWindow(*this, nullptr);
   QDialog::showEvent(event);
+  // Enter and a screen reader go to the launcher, not to the board behind it.
+  raise();
+  activateWindow();
 }
 
 }  // namespace zp::windows

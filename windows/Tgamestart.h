@@ -24,6 +24,9 @@ class Tgamestart : public QWidget {
     std::function<void(bool team, int computer)> start;
     std::function<std::array<int, 3>()> values;
     std::function<int()> computer;
+    // The unhurried table: read when the dialog shows, told when the player changes it.
+    std::function<bool()> unhurried;
+    std::function<void(bool)> setUnhurried;
   };
 
   explicit Tgamestart(QWidget* parent = nullptr);
@@ -38,7 +41,10 @@ class Tgamestart : public QWidget {
  private:
   Hooks hooks_;
   std::array<QLabel*, 3> values_{};
+  std::array<QWidget*, 6> arrows_{};    // up and down for each value
+  std::array<QWidget*, 1> steppers_{};  // the first value's, where the keyboard starts
   QCheckBox* checkbox_team = nullptr;
+  QCheckBox* checkbox_unhurried = nullptr;
   QComboBox* combo_computer = nullptr;
 };
 

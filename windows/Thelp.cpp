@@ -51,6 +51,18 @@ After you create a valid word you can select which way you would like the tiles 
 
 The player or team that reaches the play to score first will be declared the winner.)";
 
+constexpr auto kKeyboard = R"(Keyboard and Speech
+
+In your turn the board has the keyboard (F6 moves it between the board and the chat). Type a word and the board traces it (Tab shows another path), Backspace takes back a letter, Escape clears and Enter sends. The arrow keys move the focus mark from cell to cell and Space picks the marked tile. After a good word an arrow key shows that fall and the same key again (or Enter) chooses it.
+
+While a screen reader runs, or when Options > Speak Events is on, the game says what happens at the table: whose turn it is, every word made or refused and its points, the fall chosen, the last 30 and 10 seconds, "Time is Up!", the winner, who comes and goes and every chat line of the others (Tobo's chatter too, unless Options > Speak Tobo's Chatter is off). These keys ask, wherever the keyboard is:
+    F2   whose turn it is and the time left
+    F3   the scores
+    F4   the last words made
+    F5   the letters picked (the rack)
+    F7   the row of the focus mark, read left to right
+    F8   the column of the focus mark, read top to bottom)";
+
 constexpr auto kScoring = R"(Scoring
 
 A word scores the sum of the values of its letters. Each tile shows its letter's value: common letters such as A, E, S or T are worth 1 point, rare ones such as Q, X or Z are worth 10.
@@ -172,13 +184,14 @@ struct Topic {
   const char* text;
 };
 
-const std::array<Topic, 6> kTopics{{
+const std::array<Topic, 7> kTopics{{
     {1, "Overview", "button_overview", kOverview},
     {2, "Connecting", "button_connecting", kConnecting},
     {3, "Game Play", "button_gameplay", kGamePlay},
     {4, "Scoring", "button_scoring", kScoring},
     {5, "Documentation", "button_documentation", kHistory},
     {11, "The Lobby", "button_lobby", kLobby},
+    {12, "Keyboard and Speech", "button_keyboard", kKeyboard},
 }};
 
 const Topic* findTopic(int tag) {

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "gui/look.h"
+#include "gui/player_menu.h"
 
 namespace zp::windows {
 namespace {
@@ -43,10 +44,8 @@ Tspylist::Tspylist(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStays
 
   menu_ = new QMenu(this);
   menu_->setObjectName(QStringLiteral("PopupMenu1"));
-  removeFromGame_ =
-      menu_->addAction(QStringLiteral("Remove From Game"), this, &Tspylist::removeFromGame);
-  removeFromGame_->setObjectName(QStringLiteral("RemoveFromGame1"));
-  removeFromGame_->setEnabled(false);
+  menu_->setAccessibleName(QStringLiteral("Spectator menu"));
+  fillMenu();
 
   auto* title = new QLabel(QStringLiteral("Spy List"), this);
   title->setObjectName(QStringLiteral("label_title"));
@@ -91,6 +90,32 @@ void Tspylist::setHostEnabled(bool enabled) {
   removeFromGame_->setEnabled(enabled);
 }
 
+void Tspylist::fillMenu() {
+  // clear() leaves the submenus behind as children.
+  qDeleteAll(menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly));
+  menu_->clear();
+  removeFromGame_ =
+      menu_->addAction(QStringLiteral("Remove From Game"), this, &Tspylist::removeFromGame);
+  removeFromGame_->setObjectName(QStringLiteral("RemoveFromGame1"));
+  removeFromGame_->setEnabled(hostEnabled_);
+  if (!hooks_.menu) return;
+  const int number = lineNumber(menuLine_);
+  menu_->addSeparator();
+  // The line may be gone by the time an item is chosen: each acts only if it is still there.
+  const QString line = menuLine_;
+  auto stillThere = [this, line] {
+    return !listbox_spys->findItems(line, Qt::MatchExactly).isEmpty();
+  };
+  gui::addPlayerItems(
+      *menu_, hooks_.menu(number),
+      [this, number, stillThere] {
+        if (stillThere() && hooks_.ignore) hooks_.ignore(number);
+      },
+      [this, number, stillThere](int minutes) {
+        if (stillThere() && hooks_.mute) hooks_.mute(number, minutes);
+      });
+}
+
 bool Tspylist::eventFilter(QObject* watched, QEvent* event) {
   if (watched != listbox_spys->viewport()) return QDialog::eventFilter(watched, event);
   switch (event->type()) {
@@ -108,6 +133,7 @@ bool Tspylist::eventFilter(QObject* watched, QEvent* event) {
       // The menu acts on this line even when the list changes while it is open.
       const QListWidgetItem* item = listbox_spys->item(pointed_);
       menuLine_ = item != nullptr ? item->text() : QString();
+      fillMenu();
       menu_->popup(menuEvent->globalPos());
       return true;
     }

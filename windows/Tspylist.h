@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "client/session.h"
+
 class QAction;
 class QListWidget;
 class QMenu;
@@ -14,7 +16,8 @@ class QShowEvent;
 namespace zp::windows {
 
 // The spectators at the table, one line "n: name" each; stays above the game's other
-// windows while open. On the hosting copy its menu removes the spectator under the pointer.
+// windows while open. Its menu ignores the spectator under the pointer, and on the host's
+// copy removes or mutes them.
 //
 //   spylist.setHooks({[&] { return session.spies(); }, [&](int n) { /* remove player n */ }});
 //   spylist.setHostEnabled(session.spyRemoveEnabled());
@@ -27,6 +30,10 @@ class Tspylist : public QDialog {
     std::function<std::vector<std::string>()> spies;
     // "Remove From Game" for player number n.
     std::function<void(int number)> kick;
+    // The player items for number n (Ignore, and the host's Mute), and what they do.
+    std::function<client::SeatMenu(int number)> menu;
+    std::function<void(int number)> ignore;
+    std::function<void(int number, int minutes)> mute;
   };
 
   explicit Tspylist(QWidget* parent = nullptr);
@@ -45,6 +52,8 @@ class Tspylist : public QDialog {
 
  private:
   void removeFromGame();
+  // The menu's items for the line it opens on.
+  void fillMenu();
 
   Hooks hooks_;
   bool hostEnabled_ = false;

@@ -24,8 +24,10 @@ PER_ADDRESS = 64
 
 
 def registration(n):
+    # Nothing listens at these ports: the directory lists them through its relay, as they
+    # ask with CMD_reachme.
     port = 7000 + n % PER_ADDRESS
-    return (b"CMD_registertable+%d+Thursday club table %d+1.0.15+playing+300+60+2+"
+    return (b"CMD_reachme+%d+public+" % port) + END + (b"CMD_registertable+%d+Thursday club table %d+1.0.15+playing+300+60+2+"
             b"Annabel%d+Bartholomew+Cyrus+Delphine+" % (port, n, n)) + END
 
 

@@ -77,6 +77,7 @@ class QuietShell : public ClientShell {
   void showLauncher() override {}
   void send(std::string_view) override {}
   void closeConnection() override {}
+  void reconnectIn(std::chrono::milliseconds) override {}
   void play(std::string_view) override {}
   void messageBox(std::string_view) override {}
   void closeWindow() override {}

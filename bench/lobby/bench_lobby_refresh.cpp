@@ -50,7 +50,8 @@ int serveTables() {
                                               110,
                                               70,
                                               n % 3,
-                                              {"Ann", n % 2 ? "Tobo" : "", "", ""}});
+                                              {"Ann", n % 2 ? "Tobo" : "", "", ""},
+                                              zp::ComputerStrength::Strong});
           socket->write(answer.data(), static_cast<qint64>(answer.size()));
           socket->disconnectFromHost();
         });

@@ -18,6 +18,7 @@ class QuietShell : public ServerShell {
  public:
   void send(int, std::string_view message) override { bytes += message.size(); }
   void close(int) override {}
+  void moveConnection(int, int) override {}
   void startTimer(ServerTimer timer) override { running.insert(timer); }
   void stopTimer(ServerTimer timer) override { running.erase(timer); }
   void tellHost(std::string_view) override {}

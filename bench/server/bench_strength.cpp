@@ -100,6 +100,7 @@ class WordShell : public ServerShell {
     if (m.command == zp::net::cmd::madeword) made = zp::net::to_players::parseMadeWord(m.args);
   }
   void close(int) override {}
+  void moveConnection(int, int) override {}
   void startTimer(ServerTimer) override {}
   void stopTimer(ServerTimer) override {}
   void tellHost(std::string_view) override {}

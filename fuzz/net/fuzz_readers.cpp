@@ -33,7 +33,7 @@ bool tableInfoOk(const TableInfo& m) {
   bool ok = textOk(m.name, kMaxTableNameBytes) && textOk(m.version, kMaxVersionBytes) &&
             m.playTo >= 0 && m.seconds >= 0 && m.spectators >= 0 && m.spectators <= kMaxSpectators;
   for (const std::string& seat : m.seats) ok = ok && textOk(seat, kMaxSeatNameBytes);
-  return ok;
+  return ok && (!m.visibility || (m.computer && visibilityNamed(*m.visibility)));
 }
 
 // Builds the message again and reads its argument text back.
@@ -141,6 +141,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (auto m = from_directory::parseTableListEnd(args))
     rebuilds(*m, from_directory::tablelistend, from_directory::parseTableListEnd);
+  // Reaching a table from outside.
+  if (auto m = to_directory::parseReachMe(args)) {
+    check(m->visibility != Visibility::kLocal);
+    rebuilds(*m, to_directory::reachme, to_directory::parseReachMe);
+  }
+  if (auto m = to_directory::parseFindCode(args)) {
+    check(inviteCodeFrom(m->code) == m->code);
+    rebuilds(*m, to_directory::findcode, to_directory::parseFindCode);
+  }
+  if (auto m = from_directory::parseReach(args))
+    rebuilds(*m, from_directory::reach, from_directory::parseReach);
+  if (auto m = from_directory::parseRelayOpen(args))
+    rebuilds(*m, from_directory::relayopen, from_directory::parseRelayOpen);
+  if (auto m = from_directory::parseRelayedTable(args)) {
+    check(tableInfoOk(m->info) && m->relayHost.size() <= kMaxAddressBytes);
+    rebuilds(*m, from_directory::relayedtable, from_directory::parseRelayedTable);
+  }
+  if (auto m = from_directory::parseCodeAt(args)) {
+    check(m->reach != Reach::kDirect || isAddressText(m->host));
+    rebuilds(*m, from_directory::codeat, from_directory::parseCodeAt);
+  }
+  if (auto m = to_relay::parseRelayJoin(args))
+    rebuilds(*m, to_relay::relayjoin, to_relay::parseRelayJoin);
+  if (auto m = to_relay::parseRelayBack(args))
+    rebuilds(*m, to_relay::relayback, to_relay::parseRelayBack);
+  if (auto m = from_relay::parseRelayRefused(args)) {
+    check(textOk(m->reason, kMaxReasonBytes));
+    rebuilds(*m, from_relay::relayrefused, from_relay::parseRelayRefused);
+  }
+  if (auto m = from_lobby::parseInviteCode(args)) {
+    check(m->code.empty() || inviteCodeFrom(m->code) == m->code);
+    rebuilds(*m, from_lobby::invitecode, from_lobby::parseInviteCode);
+  }
+  // A code as typed reads back the same, written with its dash or not.
+  if (auto code = inviteCodeFrom(args)) {
+    check(code->size() == kInviteCodeChars && inviteCodeFrom(inviteCodeText(*code)) == code);
+  }
   // Whatever a host names its table, the message keeps its fields.
   const std::string cleaned = cleanText(args, kMaxTableNameBytes);
   check(textOk(cleaned, kMaxTableNameBytes) && cleanText(cleaned, kMaxTableNameBytes) == cleaned);

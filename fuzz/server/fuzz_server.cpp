@@ -27,6 +27,9 @@ class NullShell : public ServerShell {
   void close(int record) override {
     if (record < 1 || record > kFullRecord) __builtin_trap();
   }
+  void moveConnection(int from, int to) override {
+    if (from < 1 || from > kMaxPlayer || to < 1 || to > kMaxPlayer) __builtin_trap();
+  }
   void startTimer(ServerTimer timer) override { running.insert(timer); }
   void stopTimer(ServerTimer timer) override { running.erase(timer); }
   void tellHost(std::string_view) override {}

@@ -11,6 +11,8 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 
+#include "gui/lobby/host_dialog.h"
+#include "gui/lobby/players_delegate.h"
 #include "gui/lobby/table_rows_model.h"
 #include "gui/look.h"
 #include "rules/constants.h"
@@ -32,7 +34,7 @@ QPushButton* button(const QString& text, const QString& description, QWidget* pa
 LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent), lobby_(lobby) {
   setWindowTitle(QStringLiteral("Zandu Pelix Lobby"));
   gui::useGameFont(*this);
-  resize(820, 460);
+  resize(990, 460);
 
   auto* nameLabel = new QLabel(QStringLiteral("Your &name:"), this);
   edit_name = new QLineEdit(lobby_.name(), this);
@@ -64,9 +66,11 @@ LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent)
   grid_tables->setAlternatingRowColors(true);
   QHeaderView* header = grid_tables->horizontalHeader();
   header->setHighlightSections(false);
-  const int widths[lobby::kColumns] = {170, 240, 75, 80, 75, 150};
+  const int widths[lobby::kColumns] = {170, 200, 75, 80, 60, 55, 75, 70, 195};
   for (int c = 0; c < lobby::kColumns; ++c) grid_tables->setColumnWidth(c, widths[c]);
   header->setSectionResizeMode(static_cast<int>(Column::kPlayers), QHeaderView::Stretch);
+  grid_tables->setItemDelegateForColumn(static_cast<int>(Column::kPlayers),
+                                        new PlayersDelegate(grid_tables));
   grid_tables->installEventFilter(this);
   QObject::connect(grid_tables, &QTableView::doubleClicked, this, &LobbyWindow::joinSelected);
   QObject::connect(grid_tables->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -81,12 +85,12 @@ LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent)
                       QStringLiteral("Add a table by its address, to be listed from now on"), this);
   button_remove = button(QStringLiteral("&Remove"),
                          QStringLiteral("Remove the selected table you added"), this);
+  button_code = button(QStringLiteral("Join by &Code…"),
+                       QStringLiteral("Join a table by the invite code its host gave you"), this);
   button_join->setDefault(true);
+  QObject::connect(button_code, &QPushButton::clicked, this, &LobbyWindow::joinByCode);
   QObject::connect(button_join, &QPushButton::clicked, this, &LobbyWindow::joinSelected);
-  QObject::connect(button_host, &QPushButton::clicked, this, [this] {
-    takeName();
-    lobby_.host();
-  });
+  QObject::connect(button_host, &QPushButton::clicked, this, &LobbyWindow::hostTable);
   QObject::connect(button_refresh, &QPushButton::clicked, this, [this] { lobby_.refresh(); });
   QObject::connect(button_add, &QPushButton::clicked, this, &LobbyWindow::addTable);
   QObject::connect(button_remove, &QPushButton::clicked, this, &LobbyWindow::removeSelected);
@@ -103,7 +107,8 @@ LobbyWindow::LobbyWindow(lobby::Lobby& lobby, QWidget* parent) : QWidget(parent)
   nameRow->addWidget(edit_name, 1);
   nameRow->addStretch(2);
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {button_join, button_host, button_refresh, button_add, button_remove})
+  for (QPushButton* b :
+       {button_join, button_code, button_host, button_refresh, button_add, button_remove})
     buttons->addWidget(b);
   buttons->addStretch(1);
   auto* layout = new QVBoxLayout(this);
@@ -147,8 +152,36 @@ void LobbyWindow::takeName() {
 
 void LobbyWindow::joinSelected() {
   takeName();
-  if (const auto table = selectedTable()) lobby_.join(*table);
+  // A relayed row is joined by its code; any other at its address.
+  const QModelIndexList rows = grid_tables->selectionModel()->selectedRows();
+  if (!rows.isEmpty())
+    if (const lobby::TableRow* row = model_->rowAt(sorted_->mapToSource(rows.first()).row()))
+      lobby_.joinRow(*row);
   if (lobby_.name().isEmpty()) edit_name->setFocus();
+}
+
+void LobbyWindow::joinByCode() {
+  takeName();
+  bool ok = false;
+  const QString code = QInputDialog::getText(
+      this, QStringLiteral("Join by Code"),
+      QStringLiteral("The invite code, such as K7Q-2M9 (or K7Q-2M9@DIRECTORY for another "
+                     "directory than the lobby's):"),
+      QLineEdit::Normal, QString(), &ok);
+  if (ok && !code.trimmed().isEmpty()) lobby_.joinByCode(code);
+  if (lobby_.name().isEmpty()) edit_name->setFocus();
+}
+
+void LobbyWindow::hostTable() {
+  takeName();
+  // Without a name the lobby says what is missing; the dialog would only be in the way.
+  if (lobby_.name().isEmpty()) {
+    lobby_.host();
+    edit_name->setFocus();
+    return;
+  }
+  HostDialog dialog(lobby_.hostChoice(), this);
+  if (dialog.exec() == QDialog::Accepted) lobby_.host(dialog.choice());
 }
 
 void LobbyWindow::addTable() {

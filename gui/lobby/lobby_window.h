@@ -35,6 +35,7 @@ class LobbyWindow : public QWidget {
   QPushButton* button_refresh = nullptr;
   QPushButton* button_add = nullptr;
   QPushButton* button_remove = nullptr;
+  QPushButton* button_code = nullptr;
   QLabel* label_status = nullptr;
 
  signals:
@@ -46,6 +47,8 @@ class LobbyWindow : public QWidget {
 
  private:
   void joinSelected();
+  void joinByCode();
+  void hostTable();
   void addTable();
   void removeSelected();
   void takeName();

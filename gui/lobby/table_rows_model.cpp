@@ -1,5 +1,6 @@
 #include "gui/lobby/table_rows_model.h"
 
+#include <QStringList>
 #include <map>
 
 #include "gui/look.h"
@@ -11,6 +12,19 @@ using lobby::Column;
 namespace {
 std::pair<std::string, std::uint16_t> keyOf(const lobby::TableRow& row) {
   return {row.where.host, row.where.port};
+}
+
+// "2 players: Ann; Bob", for a screen reader and wherever the names are not drawn one by
+// one.
+QString playersText(const lobby::TableRow& row) {
+  if (row.state != lobby::TableState::kKnown || !row.info) return {};
+  const std::vector<std::string> names = lobby::seatedPlayers(*row.info);
+  if (names.empty()) return {};
+  QStringList shown;
+  for (const std::string& name : names) shown << gui::shownText(name);
+  return (names.size() == 1 ? QStringLiteral("1 player: ")
+                            : QStringLiteral("%1 players: ").arg(names.size())) +
+         shown.join(QStringLiteral("; "));
 }
 }  // namespace
 
@@ -67,13 +81,29 @@ QVariant TableRowsModel::data(const QModelIndex& index, int role) const {
   const bool known = row->state == lobby::TableState::kKnown && row->info;
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
       // Numbers as numbers, so that the columns sort 2 before 10.
       if (known && column == Column::kFreeSeats) return lobby::freeSeats(*row->info);
       if (known && column == Column::kSpectators) return row->info->spectators;
+      // The players as a list with its count: a name holding commas is still one player.
+      if (column == Column::kPlayers) return playersText(*row);
+      if (column == Column::kPlayTo && lobby::columnNumber(*row, column) >= 0)
+        return lobby::columnNumber(*row, column);
+      // An unhurried table travels as an hour's turn.
+      if (column == Column::kTurnTime && lobby::columnNumber(*row, column) >= kUnhurriedSeconds)
+        return QStringLiteral("no limit");
       // Names come from the network: shown as text, whatever bytes they hold.
       return gui::shownText(lobby::columnText(*row, column));
+    case kPlayersRole: {
+      if (!known || column != Column::kPlayers) return {};
+      QStringList names;
+      for (const std::string& name : lobby::seatedPlayers(*row->info))
+        names << gui::shownText(name);
+      return names;
+    }
     case Qt::TextAlignmentRole:
-      if (column == Column::kFreeSeats || column == Column::kSpectators)
+      if (column == Column::kFreeSeats || column == Column::kSpectators ||
+          column == Column::kPlayTo || column == Column::kTurnTime)
         return QVariant::fromValue(Qt::AlignCenter);
       return {};
     case Qt::ToolTipRole:
@@ -83,8 +113,9 @@ QVariant TableRowsModel::data(const QModelIndex& index, int role) const {
             "copy of the game)");
       return {};
     case kSortRole:
-      if (column == Column::kFreeSeats) return known ? lobby::freeSeats(*row->info) : -1;
-      if (column == Column::kSpectators) return known ? row->info->spectators : -1;
+      if (column == Column::kFreeSeats || column == Column::kSpectators ||
+          column == Column::kPlayTo || column == Column::kTurnTime || column == Column::kComputer)
+        return lobby::columnNumber(*row, column);
       // A table that never said its name goes after the named ones.
       if (column == Column::kName && !row->info) return QStringLiteral("\uFFFF");
       return gui::shownText(lobby::columnText(*row, column)).toCaseFolded();

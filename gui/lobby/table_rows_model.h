@@ -19,6 +19,9 @@ class TableRowsModel : public QAbstractTableModel {
   // What a column sorts by: numbers for the counts (-1 for a table that does not answer),
   // text without regard to case for the others.
   static constexpr int kSortRole = Qt::UserRole + 2;
+  // The players column's names, one by one (a QStringList), for the window to draw apart:
+  // no name can then pass for several.
+  static constexpr int kPlayersRole = Qt::UserRole + 3;
 
   using QAbstractTableModel::QAbstractTableModel;
 

@@ -1,6 +1,10 @@
 // zandupelix-directory and zandupelix-server --register as their users meet them: processes
 // on loopback, on free ports.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -9,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,6 +21,8 @@
 #include "net/dispatch.h"
 #include "net/framing.h"
 #include "tests/app/program_run.h"
+#include "tests/support/ask_and_shut.h"
+#include "tests/support/loopback_client.h"
 #include "tests/support/running_program.h"
 
 namespace zp::app::testing {
@@ -78,7 +85,7 @@ TEST(DirectoryProgram, ListsTheHostsThatRegisterAndForgetsOneThatStops) {
   QTemporaryDir dir;
   QDir(dir.path()).mkdir("alpha");
   QDir(dir.path()).mkdir("beta");
-  RunningProgram directory(kDirectory, {}, dir.path());
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir.path());
   ASSERT_NE(directory.port, 0);
   const QString where = "127.0.0.1:" + QString::number(directory.port);
   RunningProgram alpha(kServer, {"--name", "Alpha", "--register", where, "--tick-ms", "20"},
@@ -94,7 +101,9 @@ TEST(DirectoryProgram, ListsTheHostsThatRegisterAndForgetsOneThatStops) {
   const net::ListedTable* listed = find(both, alpha.port);
   ASSERT_TRUE(listed);
   EXPECT_EQ(listed->address, "127.0.0.1");
-  EXPECT_EQ(listed->info, (net::TableInfo{"Alpha", "1.0.15", false, 0, 0, 0, {}}));
+  EXPECT_EQ(
+      listed->info,
+      (net::TableInfo{"Alpha", "1.0.15", false, 0, 0, 0, {}, ComputerStrength::Classic, "public"}));
   EXPECT_EQ(find(both, beta.port)->info.name, "Beta");
   EXPECT_EQ(alpha.readLine(),
             "Listed by the directory " + where + " as 127.0.0.1:" + QString::number(alpha.port));
@@ -198,7 +207,7 @@ TEST(DirectoryProgram, AHostIsListedUnderItsNameOfUpTo40CharactersOrItsMachines)
   QTemporaryDir dir;
   QDir(dir.path()).mkdir("named");
   QDir(dir.path()).mkdir("unnamed");
-  RunningProgram directory(kDirectory, {}, dir.path());
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir.path());
   const QString where = "127.0.0.1:" + QString::number(directory.port);
   const QString forty(40, QChar(0x00E9));  // 80 bytes in UTF-8
   RunningProgram named(kServer, {"--name", forty, "--register", where}, dir.filePath("named"));
@@ -210,6 +219,91 @@ TEST(DirectoryProgram, AHostIsListedUnderItsNameOfUpTo40CharactersOrItsMachines)
   EXPECT_EQ(QString::fromStdString(find(tables, named.port)->info.name), forty);
   EXPECT_EQ(QString::fromStdString(find(tables, unnamed.port)->info.name),
             "Table on " + QSysInfo::machineHostName().left(31));
+}
+
+// QTcpSocket closes both ways at the peer's end of data: the answer must be with the system
+// before that.
+TEST(DirectoryProgram, APeerThatShutsItsSendingSideStillGetsItsAnswer) {
+  QTemporaryDir dir;
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir.path());
+  ASSERT_NE(directory.port, 0);
+  // A registration is answered once the directory has checked the table, later than this:
+  // a code is answered at once.
+  const std::string question = net::to_directory::findcode({"222222"});
+  EXPECT_EQ(zp::testing::askAndShut(directory.port, question),
+            net::from_directory::refused({0, "No such table"}));
+  const std::string list = zp::testing::askAndShut(directory.port, net::to_directory::tablelist());
+  const std::string end = net::from_directory::tablelistend({0});
+  EXPECT_TRUE(list.size() >= end.size() &&
+              list.compare(list.size() - end.size(), end.size(), end) == 0)
+      << list;
+}
+
+// Connections from `count` loopback addresses of their own (127.0.3.1, ...), each sending
+// `first` once it is connected.
+std::vector<std::unique_ptr<QTcpSocket>> connectFrom(int count, quint16 port,
+                                                     const std::string& first = {}) {
+  std::vector<std::unique_ptr<QTcpSocket>> sockets;
+  for (int n = 0; n < count; ++n) {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(QString("127.0.3.%1").arg(n + 1)));
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    if (!first.empty()) socket->write(first.data(), static_cast<qint64>(first.size()));
+    sockets.push_back(std::move(socket));
+  }
+  return sockets;
+}
+
+TEST(DirectoryProgram, AConnectionPastTheLimitIsToldWhy) {
+  QTemporaryDir dir;
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir.path());
+  ASSERT_NE(directory.port, 0);
+  std::vector<std::unique_ptr<QTcpSocket>> held;
+  for (int n = 0; n < 80; ++n) {  // one address's share
+    held.push_back(std::make_unique<QTcpSocket>());
+    held.back()->connectToHost("127.0.0.1", directory.port);
+    ASSERT_TRUE(held.back()->waitForConnected(5000));
+  }
+  QTcpSocket late;
+  late.connectToHost("127.0.0.1", directory.port);
+  ASSERT_TRUE(late.waitForConnected(5000));
+  QByteArray said;
+  while (!said.endsWith('\xFF') && late.waitForReadyRead(5000)) said += late.readAll();
+  EXPECT_EQ(said.toStdString(), net::from_directory::refused({0, "too many connections"}));
+}
+
+TEST(DirectoryProgram, WithFewFileHandlesEveryConnectionIsAnsweredOrClosedNoneLeftWaiting) {
+  QTemporaryDir dir;
+  // 64 connections at most, as the directory says on stderr.
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir.path(), [](QProcess& process) {
+    process.setChildProcessModifier([] {
+      const rlimit files{192, 192};
+      ::setrlimit(RLIMIT_NOFILE, &files);
+    });
+  });
+  ASSERT_NE(directory.port, 0);
+  const std::string registration =
+      net::to_directory::registertable({7772, {"T", "1.0.15", false, 0, 0, 0, {}, std::nullopt}});
+  auto hosts = connectFrom(250, directory.port, registration);
+  const auto settled = [&] {
+    for (const auto& host : hosts)
+      if (host->bytesAvailable() == 0 && host->state() != QAbstractSocket::UnconnectedState)
+        return false;
+    return true;
+  };
+  EXPECT_TRUE(zp::testing::waitUntil(settled, 10000));
+  // Nothing listens at their port: each host taken is checked and told so, none listed.
+  int registered = 0;
+  for (const auto& host : hosts)
+    if (host->readAll().startsWith("CMD_refused+7772+the directory cannot reach")) ++registered;
+  EXPECT_GT(registered, 0);
+  EXPECT_LT(registered, 64) << "some room is kept for lobbies";
+  const auto tables = askForList(directory.port);
+  ASSERT_TRUE(tables);
+  EXPECT_EQ(tables->size(), 0U);
+  EXPECT_EQ(directory.errors(),
+            "zandupelix-directory: at most 64 connections at once, as the system lets this "
+            "program open only 192 files\n");
 }
 
 }  // namespace

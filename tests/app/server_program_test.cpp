@@ -18,6 +18,7 @@
 #include "server/table_server.h"
 #include "server/word_search.h"
 #include "tests/app/program_run.h"
+#include "tests/support/ask_and_shut.h"
 #include "tests/support/running_program.h"
 #include "words/tdictn.h"
 
@@ -207,6 +208,21 @@ TEST(ServerProgram, TellsOnStdoutWhoArrives) {
   EXPECT_TRUE(news.contains("Ann\\x1B[31m arrived")) << news.toStdString();
   EXPECT_FALSE(news.contains(QChar(0x1B))) << news.toStdString();
   EXPECT_EQ(server.stop(), 0);
+}
+
+// A lobby that asks and shuts its sending side at once (as "nc -N" does) still hears what
+// the table holds, though the table's socket closes both ways at the end of the ask.
+TEST(ServerProgram, AnAskFollowedByAHalfCloseIsAnswered) {
+  QTemporaryDir dir;
+  RunningProgram server(kServer, kFast + QStringList{"--name", "Half"}, dir.path());
+  ASSERT_NE(server.port, 0);
+  const std::string answer = zp::testing::askAndShut(server.port, net::to_server::tableinfo());
+  const std::size_t at = answer.find(std::string(net::cmd::tableinfo) + "+");
+  ASSERT_NE(at, std::string::npos) << answer;
+  const std::string message = answer.substr(at, answer.find('\xff', at) - at);
+  const auto info = net::to_players::parseTableInfo(net::splitMessage(message).args);
+  ASSERT_TRUE(info.has_value()) << message;
+  EXPECT_EQ(info->name, "Half");
 }
 
 // A host who only watches, so the computer plays the first turn on the first board: the

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QChar>
+#include <QString>
+#include <cstdint>
 #include <random>
 #include <set>
 
@@ -220,6 +223,27 @@ TEST(ChatLine, ALinkOpensItsOwnTextHoweverManyLinksCameAfter) {
   EXPECT_EQ(small.paragraphs().back().runs.back().link, 3);
 }
 
+// The tables of invisible and turning characters are Unicode's, code point by code point, as
+// far as this Qt knows them: the format characters (Cf), and among them the embeddings,
+// overrides and isolates. A code point this Qt does not know yet may be in them already.
+TEST(ChatText, InvisibleAndTurningCharactersAreUnicodesFormatCharacters) {
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;  // halves of pairs, no characters
+    const std::string text = QStringView(QChar::fromUcs4(c)).toUtf8().toStdString();
+    const bool invisible = hasInvisibleOrDirectionMark(text);
+    if (QChar::category(c) == QChar::Other_NotAssigned && invisible) continue;
+    ASSERT_EQ(invisible, QChar::category(c) == QChar::Other_Format)
+        << std::hex << "U+" << static_cast<std::uint32_t>(c);
+    const QChar::Direction direction = QChar::direction(c);
+    const bool turning =
+        direction == QChar::DirLRE || direction == QChar::DirRLE || direction == QChar::DirLRO ||
+        direction == QChar::DirRLO || direction == QChar::DirPDF || direction == QChar::DirLRI ||
+        direction == QChar::DirRLI || direction == QChar::DirFSI || direction == QChar::DirPDI;
+    ASSERT_EQ(hasDirectionControl(text), turning)
+        << std::hex << "U+" << static_cast<std::uint32_t>(c);
+  }
+}
+
 TEST(ChatLine, AnAddressWithInvisibleOrTurningCharactersIsNoLink) {
   const std::vector<std::string> lines = {
       "Al chats: www.elgoog\u202E.com",              // right-to-left override inside
@@ -302,6 +326,47 @@ TEST(ChatLine, NetworkTextIsPlainSingleLineUtf8) {
   EXPECT_EQ(shown(chat.paragraphs().back()), "a b  c  ");
   chat.addlinetochat(1, "caf\xE9", clBlack);  // Latin-1
   EXPECT_EQ(shown(chat.paragraphs().back()), "caf\xC3\xA9 ");
+}
+
+TEST(ShownText, NoLineBreaksItselfAndNoNameTurnsOrHides) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string line;  // as displayText shows it
+    std::string name;  // as shownName shows it
+  };
+  const std::vector<Case> cases = {
+      {"C1 controls and separators",
+       "a\xC2\x85"
+       "b\xC2\x9B"
+       "c\xE2\x80\xA8"
+       "d\xE2\x80\xA9"
+       "e",
+       "a b c d e", "a b c d e"},
+      {"Latin-1 with C1 bytes", "caf\xE9!\x85\x9B", "caf\xC3\xA9!  ", "caf\xC3\xA9!  "},
+      {"an override and a mark",
+       "Ann\xE2\x80\xAE"
+       "dlroW\xE2\x80\x8F",
+       "Ann\xE2\x80\xAE"
+       "dlroW\xE2\x80\x8F",
+       "AnndlroW"},
+      {"invisible characters",
+       "A\xE2\x80\x8B"
+       "nn\xEF\xBB\xBF",
+       "A\xE2\x80\x8B"
+       "nn\xEF\xBB\xBF",
+       "Ann"},
+      {"letters of any script stay", "Zo\xC3\xAB \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+       "Zo\xC3\xAB \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+       "Zo\xC3\xAB \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(displayText(c.text), c.line);
+    EXPECT_EQ(shownName(c.text), c.name);
+  }
+  EXPECT_EQ(shownName(std::string(50, 'x')), std::string(kMaxNameLength, 'x'));
+  EXPECT_EQ(shownName(std::string(50, 'x'), 40), std::string(40, 'x'));
 }
 
 TEST(ChatLine, KeepsTheNewestParagraphsWithinItsLimits) {

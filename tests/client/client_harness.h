@@ -25,6 +25,7 @@ class FakeShell : public ClientShell {
     sent.push_back(text);
   }
   void closeConnection() override { ++connectionsClosed; }
+  void reconnectIn(std::chrono::milliseconds delay) override { reconnectWaits.push_back(delay); }
   void play(std::string_view sound) override { sounds.emplace_back(sound); }
   void messageBox(std::string_view text) override { boxes.emplace_back(text); }
   void closeWindow() override { ++windowsClosed; }
@@ -39,6 +40,7 @@ class FakeShell : public ClientShell {
   int launchers = 0;
   std::vector<std::string> sent;  // without terminators
   int connectionsClosed = 0;
+  std::vector<std::chrono::milliseconds> reconnectWaits;
   std::vector<std::string> sounds;
   std::vector<std::string> boxes;
   int windowsClosed = 0;

@@ -36,6 +36,7 @@ class MemoryWindow : public ClientShell {
   void showLauncher() override {}
   void send(std::string_view bytes) override;
   void closeConnection() override;
+  void reconnectIn(std::chrono::milliseconds delay) override { reconnectWaits.push_back(delay); }
   void play(std::string_view sound) override { sounds.emplace_back(sound); }
   void messageBox(std::string_view text) override { boxes.emplace_back(text); }
   void closeWindow() override { closed = true; }
@@ -56,6 +57,7 @@ class MemoryWindow : public ClientShell {
   }
 
   int record = 0;
+  std::vector<std::chrono::milliseconds> reconnectWaits;
   std::vector<std::string> sounds;
   std::vector<std::string> boxes;
   bool closed = false;
@@ -113,6 +115,14 @@ class MemoryTable : public server::ServerShell {
       it->second->session.bytesReceived(message);
   }
   void close(int record) override { detach(record); }
+  void moveConnection(int from, int to) override {
+    if (auto it = byRecord_.find(from); it != byRecord_.end()) {
+      MemoryWindow* w = it->second;
+      byRecord_.erase(it);
+      w->record = to;
+      byRecord_[to] = w;
+    }
+  }
   void startTimer(server::ServerTimer timer) override { running_.insert(timer); }
   void stopTimer(server::ServerTimer timer) override { running_.erase(timer); }
   void tellHost(std::string_view) override {}
@@ -127,6 +137,12 @@ class MemoryTable : public server::ServerShell {
       it->second->session.sockInfo(kSocketClosed);
       byRecord_.erase(it);
     }
+  }
+  // The connection drops under the window: the table sees it end without a goodbye.
+  void drop(MemoryWindow& w) {
+    server.connectionClosed(w.record);
+    detach(w.record);
+    pump();
   }
   bool running(server::ServerTimer timer) const { return running_.count(timer) > 0; }
 

@@ -114,6 +114,91 @@ TEST(Connection, SocketClosedEndsTheProgramAndAFullTableSaysSoFirst) {
   EXPECT_FALSE(removed.session.dispatchBusy());
 }
 
+const std::string kSecret = "00112233445566778899aabbccddeeff";
+
+// Ann at a table that gave her seat 2 its secret.
+void seatedWithSecret(Window& w) {
+  w.login(2, "Ann");
+  w.receive({"CMD_rejointoken+2+" + kSecret + "+"});
+}
+
+TEST(Reconnect, OnlyADropFromATableThatGaveASecretIsTriedAgain) {
+  struct Case {
+    const char* what;
+    bool secret;                          // the table handed the seat's secret
+    std::function<void(Window&)> before;  // what happens before the close
+    bool tries;
+  };
+  const Case cases[] = {
+      {"a drop", true, [](Window&) {}, true},
+      {"the table said goodbye", true,
+       [](Window& w) { w.session.bytesReceived("CMD_goodbye+2+\xFF"); }, false},
+      {"the window said goodbye", true, [](Window& w) { w.session.leaveTable(); }, false},
+      {"a table that gives no secret", false, [](Window&) {}, false},
+  };
+  for (const Case& c : cases) {
+    Window w;
+    if (c.secret)
+      seatedWithSecret(w);
+    else
+      w.login(2, "Ann");
+    c.before(w);
+    w.session.sockInfo("Socket Closed");
+    w.pump();
+    EXPECT_EQ(w.session.reconnecting(), c.tries) << c.what;
+    EXPECT_EQ(w.shell.windowsClosed, c.tries ? 0 : 1) << c.what;
+    EXPECT_EQ(w.shell.reconnectWaits.size(), c.tries ? 1u : 0u) << c.what;
+  }
+}
+
+TEST(Reconnect, AttemptsBackOffAndStopAfterTheirTimeOrWhenThePlayerGivesUp) {
+  using std::chrono::seconds;
+  Window w;
+  seatedWithSecret(w);
+  w.session.input().keyDown();
+  w.session.input().edit("half a sentence");
+  w.session.sockInfo("Socket Closed");
+  w.pump();
+  EXPECT_EQ(w.lastChat(), "The connection to the table was lost. Reconnecting...");
+  EXPECT_EQ(w.session.board().view().status, "Connection lost.");
+  EXPECT_FALSE(w.session.isLoggedIn());
+  // Typed while away, kept for when the window is back.
+  w.session.sendit();
+  EXPECT_EQ(w.session.input().text(), "half a sentence");
+  const std::size_t sentBefore = w.shell.sent.size();
+  std::vector<std::chrono::milliseconds> waits{w.shell.reconnectWaits.back()};
+  while (w.session.reconnecting()) {
+    w.now += waits.back();
+    w.session.reconnectNow();
+    EXPECT_EQ(w.shell.connected.back(), "10.0.0.5");
+    EXPECT_EQ(w.shell.reconnectWaits.back(), kReconnectAttemptTime) << "each attempt has its time";
+    w.session.connectionFailed(7772, "Connection refused");
+    waits.push_back(w.shell.reconnectWaits.back());
+  }
+  waits.resize(6);
+  EXPECT_EQ(waits, (std::vector<std::chrono::milliseconds>{seconds(1), seconds(2), seconds(4),
+                                                           seconds(8), seconds(8), seconds(8)}));
+  EXPECT_GE(w.now - std::chrono::steady_clock::time_point{}, kReconnectFor);
+  EXPECT_LT(w.now - std::chrono::steady_clock::time_point{}, kReconnectFor + seconds(9));
+  EXPECT_EQ(w.lastChat(),
+            "The table could not be reached again. Join it from the lobby when it is back.");
+  EXPECT_EQ(w.shell.sent.size(), sentBefore) << "nothing is sent while off the table";
+  EXPECT_EQ(w.shell.windowsClosed, 0) << "the window stays to be read";
+
+  Window gaveUp;
+  seatedWithSecret(gaveUp);
+  gaveUp.session.sockInfo("Socket Closed");
+  gaveUp.pump();
+  gaveUp.session.reconnectNow();
+  gaveUp.session.stopReconnecting();
+  EXPECT_FALSE(gaveUp.session.reconnecting());
+  EXPECT_EQ(gaveUp.shell.connectionsClosed, 1) << "the attempt under way ends";
+  gaveUp.session.sockInfo("Socket Closed");
+  gaveUp.session.reconnectNow();
+  EXPECT_EQ(gaveUp.shell.connected.size(), 2u) << "the first connection and one attempt";
+  EXPECT_EQ(gaveUp.shell.windowsClosed, 0);
+}
+
 TEST(Dispatch, ATickTakesWhatWaitsWithinItsBudgetAndUnreadableOnesAreDroppedQuietly) {
   Window w;
   w.login(1);
@@ -315,6 +400,112 @@ TEST(Roster, OnlyTheHostsSeatMenuActs) {
   EXPECT_EQ(host.shell.sent.back(), "CMD_kickhim+1+3+");
   host.session.SettoJustWatch1Click();
   EXPECT_EQ(host.shell.sent.back(), "CMD_justwatch+3+1");
+}
+
+TEST(Host, AJoinerHostsWhenTheTableSaysSoAndStopsWhenItPassesOn) {
+  Window bo;
+  bo.login(2, "Bo");
+  bo.receive({"CMD_existingplayers+1+Ann", "CMD_host+1+"});
+  EXPECT_FALSE(bo.session.isHost());
+  EXPECT_EQ(bo.lastChat(), "Ann is the host.");
+  EXPECT_FALSE(bo.session.startGameEnabled());
+  EXPECT_FALSE(bo.session.board().view().startShown);
+
+  // Ann leaves: the table hands Bo the role, and his window follows.
+  bo.receive({"CMD_playerdisconnected+1+Ann", "CMD_host+2+"});
+  EXPECT_EQ(bo.lastChat(), "You are the host now, and you start the games.");
+  EXPECT_TRUE(bo.session.isHost());
+  EXPECT_TRUE(bo.session.startGameEnabled());
+  EXPECT_TRUE(bo.session.spyRemoveEnabled());
+  EXPECT_TRUE(bo.session.board().view().startShown);
+  bo.receive({"CMD_newplayerinfo+3+Cy"});
+  EXPECT_TRUE(bo.session.label_playername1ContextPopup(3).removeFromGame);
+  // The host's start tells the table how the computer plays, then starts.
+  bo.session.setComputer(ComputerStrength::Expert);
+  bo.session.gamestartStart();
+  const std::vector<std::string> last(bo.shell.sent.end() - 2, bo.shell.sent.end());
+  EXPECT_EQ(last, (Lines{"CMD_computer+2+expert+", "CMD_startgame+Bo+500+60+f+1+"}));
+
+  // The table gives the role to Cy: Bo's window no longer starts games.
+  bo.receive({"CMD_host+3+"});
+  EXPECT_EQ(bo.lastChat(), "Cy is the host now.");
+  EXPECT_FALSE(bo.session.isHost());
+  EXPECT_FALSE(bo.session.board().view().startShown);
+  EXPECT_FALSE(bo.session.label_playername1ContextPopup(3).removeFromGame);
+
+  // A window that opened its own table hosts whatever it hears, and says nothing of it.
+  Window ann;
+  ann.session.processparams({"Ann", "x", "true"});
+  ann.receive({"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_host+1+"});
+  EXPECT_TRUE(ann.session.isHost());
+  EXPECT_EQ(ann.lastChat(), "You are Connected.");
+}
+
+TEST(Order, IgnoringDropsAPlayersLinesActionsAndSoundsInThisWindowOnly) {
+  Window w;
+  w.login(1, "Ann");
+  w.receive({"CMD_newplayerinfo+3+Bob", "CMD_newplayerinfo+6+Eve"});
+  const SeatMenu own = w.session.playerMenu(1);
+  EXPECT_FALSE(own.ignore) << "nobody ignores themselves";
+  EXPECT_FALSE(w.session.playerMenu(4).ignore) << "an empty seat";
+  ASSERT_TRUE(w.session.label_playername1ContextPopup(3).ignore);
+  const std::size_t sent = w.shell.sent.size();
+  w.session.IgnoreClick();
+  EXPECT_EQ(w.shell.sent.size(), sent) << "the table and Bob are never told";
+  EXPECT_TRUE(w.session.playerMenu(3).ignored);
+  EXPECT_EQ(w.lastChat(),
+            "You ignore Bob now; nothing Bob writes or sends reaches this window until you "
+            "stop.");
+  w.session.PlayChatterSounds1Click();
+  w.shell.sounds.clear();
+  const std::size_t lines = w.chatTexts().size();
+  w.receive({"CMD_chat+3+Bob chats: spam|clBlack", "CMD_action+3+Bob waves|clBlack",
+             "CMD_playasound+3+wave3+"});
+  EXPECT_EQ(w.chatTexts().size(), lines);
+  EXPECT_TRUE(w.shell.sounds.empty());
+  // Eve, the table and Ann herself still reach the window.
+  w.receive({"CMD_chat+6+Eve chats: hi|clBlack", "CMD_chat+0+From the table|clBlue",
+             "CMD_chat+1+Ann chats: me|clBlack"});
+  EXPECT_EQ(w.chatTexts().size(), lines + 3);
+  // By name: Bob coming back in another record is still ignored; undoing it lets him in.
+  w.receive({"CMD_playerdisconnected+3+Bob", "CMD_newplayerinfo+7+Bob",
+             "CMD_chat+7+Bob chats: again|clBlack"});
+  EXPECT_NE(w.lastChat(), "Bob chats:  again");
+  w.session.ignore(7);
+  EXPECT_EQ(w.lastChat(), "You no longer ignore Bob.");
+  w.receive({"CMD_chat+7+Bob chats: back|clBlack"});
+  EXPECT_EQ(w.lastChat(), "Bob chats:  back");
+}
+
+TEST(Order, TheHostMutesFromItsMenusAndEveryWindowSaysWhatTheTableDid) {
+  Window host;
+  host.session.processparams({"Ann", "x", "true"});
+  host.receive({"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_host+1+",
+                "CMD_newplayerinfo+2+Bob", "CMD_newplayerinfo+6+Eve"});
+  EXPECT_FALSE(host.session.playerMenu(1).mute) << "not itself";
+  ASSERT_TRUE(host.session.label_playername1ContextPopup(2).mute);
+  host.session.MuteClick(15);
+  EXPECT_EQ(host.shell.sent.back(), "CMD_mute+1+2+15+");
+  host.session.mute(6, 60);
+  EXPECT_EQ(host.shell.sent.back(), "CMD_mute+1+6+60+");
+  host.receive({"CMD_muted+2+900+"});
+  EXPECT_EQ(host.lastChat(), "Bob is muted for 15 minutes.");
+  EXPECT_TRUE(host.session.playerMenu(2).muted);
+  host.session.mute(2, 0);
+  EXPECT_EQ(host.shell.sent.back(), "CMD_mute+1+2+0+");
+  host.receive({"CMD_muted+2+0+"});
+  EXPECT_EQ(host.lastChat(), "Bob may chat again.");
+
+  // The muted player's own window says so once, with the time it ends.
+  Window bob;
+  bob.login(2, "Bob");
+  EXPECT_FALSE(bob.session.playerMenu(1).mute) << "only the host mutes";
+  bob.session.mute(1, 5);
+  EXPECT_EQ(bob.shell.sent.size(), 1u) << "only the login went out";
+  bob.receive({"CMD_muted+2+299+"});
+  EXPECT_EQ(
+      bob.lastChat(),
+      "The host has muted you for 5 minutes; until then nothing you write reaches the table.");
 }
 
 TEST(Chatter, ASoundPlaysOrIsShownAsALine) {

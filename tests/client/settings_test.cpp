@@ -70,6 +70,10 @@ TEST(Settings, HowEachValueIsRead) {
       {"Postwordsinchatbox=True", [](auto&) {}},
       {"ChatterSounds=false", [](auto& s) { s.ChatterSounds = false; }},
       {"ChatterSounds=no", [](auto&) {}},
+      {"SpeakEvents=true", [](auto& s) { s.SpeakEvents = true; }},
+      {"SpeakEvents=yes", [](auto&) {}},
+      {"SpeakChatter=false", [](auto& s) { s.SpeakChatter = false; }},
+      {"Unhurried=true", [](auto& s) { s.Unhurried = true; }},
       {"Turnsound=1", [](auto& s) { s.Turnsound = TurnSound::New; }},
       {"Computer=expert", [](auto& s) { s.Computer = ComputerStrength::Expert; }},
       {"Computer=Easy", [](auto& s) { s.Computer = ComputerStrength::Easy; }},
@@ -171,12 +175,16 @@ TEST(Settings, SavingWritesEveryKeyButThePhrasesInOrder) {
   settings.Postwordsinchatbox = true;
   settings.ChatterSounds = false;
   settings.Computer = ComputerStrength::Strong;
+  settings.SpeakEvents = true;
+  settings.SpeakChatter = false;
+  settings.Unhurried = true;
   ASSERT_EQ(file.saveinifile(settings), std::nullopt);
   EXPECT_EQ(Slurp(file.Path()),
             "[ZanduPelix]\r\nTextsize=12\r\nTextcolor=clNavy\r\nPlaytoscore=750\r\n"
             "Creationtime=45\r\nShuffles=3\r\nTiles=wood\r\nTop=-4\r\nLeft=100\r\nWidth=1000\r\n"
             "Height=700\r\nTurnsound=2\r\nPlaysounds=false\r\nPostwordsinchatbox=true\r\n"
-            "ChatterSounds=false\r\nComputer=strong\r\n");
+            "ChatterSounds=false\r\nComputer=strong\r\nSpeakEvents=true\r\nSpeakChatter="
+            "false\r\nUnhurried=true\r\n");
 
   // The next run reads back what was saved.
   SettingsFile next{ProfileFile(file.Path())};

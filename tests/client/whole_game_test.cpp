@@ -119,5 +119,71 @@ TEST(WholeGame, TwoWindowsAndALateJoinerPlayToAWinner) {
   for (MemoryWindow* w : {&ann, &bo, &cy}) EXPECT_TRUE(w->boxes.empty());
 }
 
+bool saidTo(const MemoryWindow& w, std::string_view text) {
+  for (const auto& p : w.session.chat().paragraphs())
+    for (const auto& run : p.runs)
+      if (run.text.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// A window whose connection drops in its own turn, letters picked, is back in its seat with
+// the game as it stands; a window that leaves on purpose frees its seat at once.
+TEST(WholeGame, ADroppedWindowComesBackToItsSeatAndALeaveFreesItAtOnce) {
+  MemoryTable t;
+  MemoryWindow& ann = t.open({"Ann", "10.0.0.5", "true"});
+  MemoryWindow& bo = t.open({"Bo", "127.0.0.1", "false"});
+  ann.session.gamestartStart();
+  t.pump();
+  pickColumn(t, ann, 2);
+  ann.session.board().button_doneClick();
+  t.pump();
+  while (t.server.game().current != 2) t.second();
+  bo.click({0, 0});
+  bo.click({1, 1});
+  t.pump();
+  bo.session.input().keyDown();
+  bo.session.input().edit("wait for me");
+
+  t.drop(bo);
+  EXPECT_TRUE(bo.session.reconnecting());
+  EXPECT_TRUE(ann.session.board().seat(2).away);
+  EXPECT_TRUE(saidTo(ann, "Bo lost the connection; the seat is kept for 90 seconds."));
+  // The computer plays the held seat's turns meanwhile.
+  for (int s = 0; s < 200 && t.server.game().current == 2; ++s) t.second();
+  EXPECT_NE(t.server.game().current, 2);
+
+  bo.session.reconnectNow();
+  t.pump();
+  EXPECT_FALSE(bo.session.reconnecting());
+  EXPECT_EQ(bo.session.own(), 2);
+  EXPECT_EQ(bo.record, 2);
+  EXPECT_FALSE(ann.session.board().seat(2).away);
+  EXPECT_EQ(bo.session.board().seat(2).name, "Bo");
+  EXPECT_EQ(bo.session.board().seat(1).name, "Ann");
+  EXPECT_EQ(bo.session.board().seat(1).score, std::to_string(t.server.player(1).score));
+  EXPECT_TRUE(bo.session.board().gameOn());
+  EXPECT_EQ(bo.session.board().view().turnPlayer, t.server.game().current);
+  expectBoardsAgree(t, {&ann, &bo});
+  EXPECT_EQ(bo.session.input().text(), "wait for me");
+  EXPECT_TRUE(bo.session.isLoggedIn());
+  bo.session.sendit();
+  t.pump();
+  EXPECT_TRUE(saidTo(ann, "wait for me")) << "what was typed while away is said once back";
+  EXPECT_TRUE(saidTo(ann, "Bo is back."));
+  EXPECT_TRUE(saidTo(bo, "You are back in your seat."));
+  EXPECT_FALSE(saidTo(bo, "Bo is back.")) << "said to the others";
+  int connectedLines = 0;
+  for (const auto& p : bo.session.chat().paragraphs())
+    for (const auto& run : p.runs) connectedLines += run.text.find("Ann is Connected.") == 0;
+  EXPECT_EQ(connectedLines, 1) << "who was there already is not news";
+
+  bo.session.leaveTable();
+  t.pump();
+  EXPECT_EQ(ann.session.board().seat(2).name, zp::kComputerName) << "freed, not held";
+  EXPECT_FALSE(t.server.held(2));
+  EXPECT_TRUE(bo.closed);
+  EXPECT_FALSE(bo.session.reconnecting());
+}
+
 }  // namespace
 }  // namespace zp::client::testing

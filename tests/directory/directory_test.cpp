@@ -2,6 +2,8 @@
 // and a fair share for every peer.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "tests/directory/directory_harness.h"
 
 namespace zp::directory::testing {
@@ -38,13 +40,17 @@ TEST(Registration, AnotherAddressNeverTouchesATableItDoesNotOwn) {
   EXPECT_TRUE(d.directory.tables().empty());
   EXPECT_EQ(d.shell.newsLines.back(), "Dropped 10.0.0.5:7772 (withdrawn)");
 
-  // A take-back that arrives with the close, before its turn to be served, still counts.
+  // A take-back that arrives with the close still counts; an unfinished message does not
+  // reach the next connection with the same number.
   const int leaving = d.connect("10.0.0.5");
   d.registerTable(leaving, 7773, "Leaving");
-  d.directory.bytesReceived(leaving, net::to_directory::withdrawtable({7773}));
+  d.directory.bytesReceived(leaving, net::to_directory::withdrawtable({7773}) + "CMD_tabl");
   d.directory.peerClosed(leaving);
   EXPECT_TRUE(d.directory.tables().empty());
-  EXPECT_FALSE(d.directory.serveOne()) << "nothing of it is left for the next connection";
+  const int next = d.connect("10.0.0.5");
+  ASSERT_EQ(next, leaving);
+  d.deliver(next, "elist+\xFF");
+  EXPECT_TRUE(d.shell.inbox[next].empty());
 }
 
 TEST(Registration, ATableNotRefreshedFor60SecondsIsDropped) {
@@ -119,45 +125,191 @@ TEST(Messages, UnreadableOnesAreRefusedAndUnknownOnesIgnored) {
   EXPECT_TRUE(d.directory.tables().empty());
 }
 
-TEST(Fairness, AFloodingPeerDelaysNobodyElsesAnswer) {
+TEST(Messages, EveryWholeMessageIsAnsweredAsItArrivesHoweverManyComeAtOnce) {
   Directory d;
-  const int flooder = d.connect("10.0.0.66");
   const int host = d.connect("10.0.0.5");
-  std::string flood;
-  for (int i = 0; i < 1000; ++i) flood += net::to_directory::tablelist();
-  d.directory.bytesReceived(flooder, flood);
-  d.directory.bytesReceived(host, net::to_directory::registertable({7772, d.info("T")}));
-  // The flooder's share waits; the host's one message is served within two turns.
-  EXPECT_TRUE(d.directory.serveOne());
-  EXPECT_TRUE(d.directory.serveOne());
-  EXPECT_EQ(d.last(host), "CMD_registered+10.0.0.5+7772+");
-  int served = 2;
-  while (d.directory.serveOne()) ++served;
-  EXPECT_EQ(served, 1 + static_cast<int>(kPeerInboxLimits.maxMessages))
-      << "the flooder lost what was past its share";
+  std::string burst;
+  for (int port = 1; port <= 70; ++port)
+    burst += net::to_directory::registertable({port, d.info("T")});
+  d.deliver(host, burst);
+  const std::vector<std::string>& answers = d.shell.inbox[host];
+  ASSERT_EQ(answers.size(), 70u) << "no registration goes unanswered";
+  EXPECT_EQ(answers[63], "CMD_registered+10.0.0.5+64+");
+  EXPECT_EQ(answers[64], "CMD_refused+65+this address already has 64 tables listed+");
+  EXPECT_EQ(d.directory.tablesAt("10.0.0.5"), kMaxTablesPerAddress);
 }
 
-TEST(Fairness, APeerThatFillsItsShareWithLongMessagesIsLetGo) {
+TEST(Lists, APeerThatDoesNotReadHoldsTwoPiecesAndEveryOtherStillGetsTheWholeList) {
   Directory d;
-  const int flooder = d.connect("10.0.0.66");
-  std::string junk;
-  for (int i = 0; i < 16; ++i) junk += "CMD_x+" + std::string(4000, 'j') + '\xFF';
-  d.directory.bytesReceived(flooder, junk);
-  EXPECT_EQ(d.shell.closed, std::vector<int>{flooder});
-  EXPECT_EQ(d.directory.peers(), 0);
-  EXPECT_FALSE(d.directory.hasWaitingMessages());
-}
-
-TEST(Fairness, AListIsNotSentAgainBeforeTheLastOneIsRead) {
-  Directory d;
-  const int lobby = d.connect("10.0.0.9");
-  d.shell.unsent[lobby] = kListBacklogBytes + 1;
-  d.deliver(lobby, net::to_directory::tablelist());
-  EXPECT_EQ(d.last(lobby), "CMD_refused+0+the last list has not been read yet+");
-  d.shell.unsent[lobby] = 0;
+  d.fill(kMaxTables);
+  std::vector<int> askers;
+  for (int n = 0; n < 600; ++n) {
+    const int peer = d.connect("10.9." + std::to_string(n / 6) + ".1");
+    d.shell.notReading.insert(peer);
+    d.deliver(peer, net::to_directory::tablelist());
+    askers.push_back(peer);
+  }
+  std::size_t held = 0;
+  for (const int peer : askers) {
+    ASSERT_LE(d.shell.unsentBytes(peer), 2 * kListPieceBytes + 1024);
+    held += d.shell.unsentBytes(peer);
+  }
+  EXPECT_LE(held, 600 * (2 * kListPieceBytes + 1024));
   bool complete = false;
-  d.list(lobby, &complete);
+  EXPECT_EQ(d.list(d.connect("192.168.1.1"), &complete).size(), std::size_t{kMaxTables});
   EXPECT_TRUE(complete);
+
+  // One reads at last and gets it all; one asking again before it has read is refused.
+  d.shell.notReading.erase(askers[0]);
+  while (d.shell.unsentBytes(askers[0]) > 0) {
+    d.shell.read(askers[0]);
+    d.writeLists();
+  }
+  EXPECT_EQ(d.listIn(askers[0], &complete).size(), std::size_t{kMaxTables});
+  EXPECT_TRUE(complete);
+  d.deliver(askers[1], net::to_directory::tablelist());
+  d.shell.read(askers[1]);
+  EXPECT_EQ(d.last(askers[1]), "CMD_refused+0+the last list has not been read yet+");
+
+  // The others are let go once a list has taken them too long.
+  d.seconds(kListSeconds);
+  for (std::size_t n = 1; n < askers.size(); ++n) EXPECT_TRUE(d.shell.gone.count(askers[n]));
+  EXPECT_FALSE(d.directory.writingLists());
+}
+
+TEST(Lists, AListChangedWhileItIsWrittenHoldsEveryTableOnceAndCountsThem) {
+  Directory d;
+  d.fill(3000);
+  const int lobby = d.connect("192.168.1.1");
+  d.shell.notReading.insert(lobby);
+  d.deliver(lobby, net::to_directory::tablelist());
+  // Tables come and go behind and ahead of the piece written.
+  const int host = d.connect("10.200.0.1");
+  d.registerTable(host, 1, "New");                                          // ahead: listed
+  d.deliver(d.connect("10.1.0.0"), net::to_directory::withdrawtable({1}));  // behind: was written
+  d.shell.notReading.erase(lobby);
+  while (d.shell.unsentBytes(lobby) > 0) {
+    d.shell.read(lobby);
+    d.writeLists();
+  }
+  bool complete = false;
+  const auto tables = d.listIn(lobby, &complete);
+  EXPECT_TRUE(complete);
+  EXPECT_EQ(tables.size(), 3001u);
+  std::set<std::pair<std::string, int>> seen;
+  for (const auto& t : tables) EXPECT_TRUE(seen.insert({t.address, t.port}).second);
+}
+
+TEST(Lists, OneAddressIsWrittenAFewListsAtATime) {
+  Directory d;
+  d.fill(3000);
+  for (int n = 0; n < kMaxListsPerAddress; ++n) {
+    const int peer = d.connect("10.9.0.1");
+    d.shell.notReading.insert(peer);
+    d.deliver(peer, net::to_directory::tablelist());
+  }
+  const int late = d.connect("10.9.0.1");
+  d.deliver(late, net::to_directory::tablelist());
+  EXPECT_EQ(d.last(late), "CMD_refused+0+too many lists are being sent to this address+");
+  bool complete = false;
+  d.list(d.connect("10.9.0.2"), &complete);
+  EXPECT_TRUE(complete) << "another address is not held up";
+}
+
+TEST(Peers, ADribbleOrNothingUsefulHoldsNoPlace) {
+  Directory d;
+  const int silent = d.connect("10.0.0.1");
+  const int dribble = d.connect("10.0.0.2");
+  const int junk = d.connect("10.0.0.3");
+  const std::string ask = net::to_directory::tablelist();
+  for (int second = 0; second < kWholeMessageSeconds; ++second) {
+    d.deliver(dribble, ask.substr(static_cast<std::size_t>(second), 1));
+    d.deliver(junk, "CMD_chat+hello\xFF\xFF");
+    d.seconds(1);
+  }
+  EXPECT_EQ(d.shell.closed, (std::vector<int>{silent, dribble}))
+      << "no whole message within " << kWholeMessageSeconds << " s";
+  const int lobby = d.connect("10.0.0.4");
+  d.deliver(lobby, ask);
+  EXPECT_EQ(d.last(lobby), "CMD_tablelistend+0+");
+  for (int second = kWholeMessageSeconds; second < kAskIdleSeconds; ++second) {
+    d.deliver(junk, "CMD_chat+hello\xFF");
+    d.seconds(1);
+  }
+  EXPECT_EQ(d.shell.closed, (std::vector<int>{silent, dribble, junk}))
+      << "nothing useful for " << kAskIdleSeconds << " s";
+  d.seconds(kWholeMessageSeconds);
+  EXPECT_EQ(d.shell.closed, (std::vector<int>{silent, dribble, junk, lobby}))
+      << kAskIdleSeconds << " s after its list";
+  EXPECT_EQ(d.directory.peers(), 0);
+}
+
+TEST(Peers, AMessageBegunWhereTheLastEndsHasItsOwnTimeToFinish) {
+  Directory d;
+  const int lobby = d.connect("10.0.0.4");
+  const std::string ask = net::to_directory::tablelist();
+  d.deliver(lobby, ask.substr(0, 4));
+  d.seconds(kWholeMessageSeconds - 1);
+  // The first ends, and the next begins in the same read.
+  d.deliver(lobby, ask.substr(4) + ask.substr(0, 4));
+  EXPECT_EQ(d.last(lobby), "CMD_tablelistend+0+");
+  d.seconds(kWholeMessageSeconds - 1);
+  EXPECT_TRUE(d.shell.closed.empty());
+  d.seconds(1);
+  EXPECT_EQ(d.shell.closed, std::vector<int>{lobby});
+}
+
+TEST(Peers, AFullDirectoryMakesRoomForALobbyAndKeepsRoomForAsks) {
+  Directory d(PeerLimits{10, 10, 3});
+  for (int n = 1; n <= 8; ++n) d.registerTable(d.connect("10.0.0." + std::to_string(n)), 7772);
+  EXPECT_EQ(d.directory.tables().size(), 7u);
+  EXPECT_EQ(d.last(7),
+            "CMD_refused+7772+the directory holds as many tables' connections as it can+")
+      << "the last 3 connections are kept for asks";
+  const int idle = d.connect("10.0.0.20");
+  d.connect("10.0.0.21");
+  EXPECT_EQ(d.directory.peers(), 10);
+  // Full: the connection waiting longest that hosts no table makes room.
+  const int lobby = d.connect("192.168.1.1");
+  EXPECT_EQ(lobby, 7);
+  EXPECT_EQ(d.shell.closed, std::vector<int>{7});
+  bool complete = false;
+  EXPECT_EQ(d.list(lobby, &complete).size(), 7u);
+  EXPECT_TRUE(complete);
+  EXPECT_EQ(d.connect("192.168.1.2"), idle);
+  EXPECT_EQ(d.shell.closed, (std::vector<int>{7, idle}));
+  EXPECT_EQ(d.directory.tables().size(), 7u) << "no host made room";
+  // A host that leaves gives its place to another (its table stays until it expires).
+  d.directory.peerClosed(0);
+  d.registerTable(d.connect("10.0.0.30"), 7772);
+  EXPECT_EQ(d.directory.tables().size(), 8u);
+}
+
+TEST(Peers, TheLimitsFollowTheFilesTheProgramMayOpen) {
+  const PeerLimits few = peerLimitsForHandles(1024);
+  EXPECT_EQ(few.total, 1024 - kSpareHandles);
+  EXPECT_GT(few.forAsks, 0);
+  EXPECT_LT(few.forAsks, few.total);
+  EXPECT_LE(few.perAddress, few.total);
+  const PeerLimits many = peerLimitsForHandles(1'000'000);
+  EXPECT_EQ(many.total, kMaxPeers);
+  EXPECT_EQ(many.forAsks, kRoomForAsks);
+  EXPECT_EQ(many.perAddress, kMaxPeersPerAddress);
+  EXPECT_LT(many.perAddress * 10, many.total) << "one address holds a small share";
+  EXPECT_GE(peerLimitsForHandles(3).total, 1);
+}
+
+TEST(News, ATableNameMovesNoTerminal) {
+  Directory d;
+  // A C1 control sequence, a right-to-left override and a line separator.
+  d.registerTable(d.connect("10.0.0.5"), 7772,
+                  "A\xC2\x9B"
+                  "2J\xE2\x80\xAE"
+                  "B\xE2\x80\xA8"
+                  "C\\");
+  EXPECT_EQ(d.shell.newsLines,
+            std::vector<std::string>{
+                "Listed 10.0.0.5:7772 \"A\\xC2\\x9B2J\\xE2\\x80\\xAEB\\xE2\\x80\\xA8C\\x5C\""});
 }
 
 TEST(Peers, ASilentConnectionIsLetGoButItsTableStaysUntilItExpires) {
@@ -165,6 +317,7 @@ TEST(Peers, ASilentConnectionIsLetGoButItsTableStaysUntilItExpires) {
   const int quiet = d.connect("10.0.0.5");
   const int busy = d.connect("10.0.0.6");
   d.registerTable(quiet, 7772);
+  d.registerTable(busy, 7772);
   for (int second = 1; second <= kIdleSeconds; ++second) {
     if (second % 15 == 0) d.registerTable(busy, 7772);
     d.seconds(1);
@@ -173,8 +326,8 @@ TEST(Peers, ASilentConnectionIsLetGoButItsTableStaysUntilItExpires) {
   EXPECT_EQ(d.directory.peers(), 1);
   EXPECT_EQ(d.directory.tablesAt("10.0.0.6"), 1);
   EXPECT_EQ(d.directory.tablesAt("10.0.0.5"), 0) << "expired at the same 60 s";
-  d.directory.bytesReceived(quiet, net::to_directory::tablelist());
-  EXPECT_FALSE(d.directory.hasWaitingMessages()) << "nothing is taken from a closed peer";
+  d.deliver(quiet, net::to_directory::tablelist());
+  EXPECT_EQ(d.shell.inbox[quiet].size(), 1u) << "nothing is answered to a closed peer";
 }
 
 }  // namespace

@@ -9,11 +9,17 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -27,6 +33,7 @@
 #include "net/catalogue.h"
 #include "net/framing.h"
 #include "records/tally_table.h"
+#include "tests/support/cutting_proxy.h"
 #include "tests/support/loopback_client.h"
 #include "words/tdictn.h"
 
@@ -37,7 +44,8 @@ bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
   return QTest::qWaitFor(done, ms);
 }
 
-// Closes every message box as soon as it opens and keeps its text.
+// Closes every message box as soon as it opens and keeps its text; a box with the button
+// `answer` is answered with it.
 class BoxCloser : public QObject {
  public:
   BoxCloser() {
@@ -45,12 +53,16 @@ class BoxCloser : public QObject {
     connect(&timer_, &QTimer::timeout, this, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         texts.push_back(box->text());
-        box->accept();
+        if (QAbstractButton* button = box->button(answer))
+          button->click();
+        else
+          box->accept();
       }
     });
     timer_.start();
   }
   QStringList texts;
+  QMessageBox::StandardButton answer = QMessageBox::NoButton;
 
  private:
   QTimer timer_;
@@ -134,6 +146,51 @@ TEST_F(MainWindow, ASoloStartLogsInAndASecondCopyJoinsAndChats) {
   EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
+// The lobby registers the table a copy it started hosts, and hands that copy the code.
+TEST_F(MainWindow, ACopyTheLobbyStartedProvesItselfOnItsLobbyLinkAndShowsTheCodeItIsSent) {
+  QTcpServer lobby;
+  ASSERT_TRUE(lobby.listen(QHostAddress::LocalHost, 0));
+  QByteArray said;
+  QPointer<QTcpSocket> link;
+  QObject::connect(&lobby, &QTcpServer::newConnection, [&] {
+    link = lobby.nextPendingConnection();
+    QObject::connect(link, &QTcpSocket::readyRead, [&said, &link] { said += link->readAll(); });
+  });
+  Copy guest(dir.path(), 1, false);
+  TchatParts parts;
+  parts.port = 1;
+  parts.lobbyPort = lobby.serverPort();
+  parts.lobbyToken = "4f1c0e9a";
+  guest.window->setParts(parts);
+  guest.window->processparams({"Ann", "127.0.0.1:1", "false"});
+  EXPECT_TRUE(waitUntil([&] { return said == "4f1c0e9a\xFF"; })) << said.toStdString();
+
+  // What it does not know is passed over; the code may come in pieces.
+  auto* copyCode = guest.window->findChild<QAction*>("CopyInviteCode1");
+  ASSERT_TRUE(copyCode);
+  EXPECT_FALSE(copyCode->isVisible());
+  ASSERT_TRUE(link);
+  link->write(
+      "CMD_somethingnew+1+\xFF"
+      "CMD_invitecode+K7Q");
+  link->write("2M9+\xFF");
+  ASSERT_TRUE(waitUntil([&] { return copyCode->isVisible(); }));
+  EXPECT_EQ(guest.window->windowTitle(), "Zandu Pelix - invite code K7Q-2M9");
+  EXPECT_TRUE(guest.chatText().contains("Your table's invite code is K7Q-2M9"));
+  EXPECT_EQ(copyCode->text(), "Copy Invite Code");
+  copyCode->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "K7Q-2M9");
+
+  // A code that does not read changes nothing; the table's code ending takes it away.
+  link->write(
+      "CMD_invitecode+K0Q2M9+\xFF"
+      "CMD_invitecode++\xFF");
+  ASSERT_TRUE(waitUntil([&] { return !copyCode->isVisible(); }));
+  EXPECT_EQ(guest.window->windowTitle(), "Zandu Pelix");
+  EXPECT_TRUE(guest.chatText().contains("Your table no longer has an invite code."));
+  EXPECT_EQ(guest.chatText().count("invite code is"), 1);
+}
+
 // The game's own table waits for the window to host, so the word file is written after the
 // window shows; a window that only joins never writes one.
 TEST_F(MainWindow, TheTableAndItsWordFileComeWhenTheWindowHosts) {
@@ -188,6 +245,124 @@ TEST_F(MainWindow, TheHostRemovesAPlayerWhoseWindowCloses) {
   host.window->session().RemoveFromGame1Click();
   EXPECT_TRUE(waitUntil([&] { return !guest.window->isVisible(); }));
   EXPECT_TRUE(waitUntil([&] { return host.seat(2) == "Tobo"; }));
+}
+
+// A router between Bob and the table restarts in the middle of a game: Bob's window stays,
+// comes back to his seat by itself, and a table that closes on purpose is not waited for.
+TEST_F(MainWindow, ADroppedWindowComesBackToItsSeatThroughTheSameRoute) {
+  Copy host(dir.path(), 0, true);
+  host.window->processparams({"Ann", "10.0.0.5", "true"});
+  ASSERT_TRUE(waitUntil([&] { return host.seat(1) == "Ann"; }));
+  zp::testing::CuttingProxy router(host.server->port());
+  QTemporaryDir other;
+  Copy bob(other.path(), router.port(), false);
+  bob.window->processparams({"Bob", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "Bob" && bob.seat(1) == "Ann"; }));
+  host.window->session().gamestartStart();
+  ASSERT_TRUE(waitUntil([&] { return bob.play().gameOn(); }));
+  QTest::keyClicks(bob.window->findChild<QLineEdit*>(), "typed meanwhile");
+
+  router.cut();
+  ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "Bob (away)"; }));
+  EXPECT_TRUE(
+      host.chatText().contains("Bob lost the connection; the seat is kept for 90 seconds."));
+  ASSERT_TRUE(waitUntil([&] { return bob.window->session().reconnecting(); }));
+  auto* stop = bob.find<QPushButton>("button_stopreconnecting");
+  EXPECT_TRUE(stop->isVisible());
+  EXPECT_TRUE(bob.find<QLabel>("connection_status")->text().startsWith("Connection lost."));
+  EXPECT_TRUE(bob.chatText().contains("The connection to the table was lost. Reconnecting..."));
+
+  ASSERT_TRUE(waitUntil([&] { return bob.chatText().contains("You are back in your seat."); }));
+  EXPECT_TRUE(waitUntil([&] { return host.chatText().contains("Bob is back."); }));
+  EXPECT_EQ(host.seat(2), "Bob");
+  EXPECT_EQ(bob.seat(2), "Bob");
+  EXPECT_TRUE(bob.play().gameOn());
+  EXPECT_FALSE(stop->isVisible());
+  EXPECT_FALSE(bob.window->statusBar()->isVisible());
+  EXPECT_EQ(bob.window->findChild<QLineEdit*>()->text(), "typed meanwhile");
+
+  // Cut again, and Bob gives up with Escape: the window stays to be read.
+  router.cut();
+  ASSERT_TRUE(waitUntil([&] { return stop->isVisible(); }));
+  bob.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(bob.window.get()));
+  QTest::keyClick(bob.window->windowHandle(), Qt::Key_Escape);
+  EXPECT_TRUE(waitUntil([&] { return !bob.window->session().reconnecting(); }));
+  EXPECT_TRUE(bob.chatText().contains("You stopped reconnecting."));
+  QTest::qWait(1500);
+  EXPECT_EQ(host.seat(2), "Bob (away)") << "no attempt after giving up";
+  EXPECT_TRUE(bob.window->isVisible());
+
+  // Back once more from the lobby's side is another matter; here the host closes the table on
+  // purpose, and a window that is at it closes rather than waiting for it.
+  QTemporaryDir third;
+  Copy cy(third.path(), router.port(), false);
+  cy.window->processparams({"Cy", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return host.seat(3) == "Cy"; }));
+  host.gamestart.reset();
+  host.window.reset();
+  host.table.reset();
+  host.server.reset();
+  EXPECT_TRUE(waitUntil([&] { return !cy.window->isVisible(); }));
+  EXPECT_FALSE(cy.window->session().reconnecting());
+}
+
+// A table without a window of its own, as a directory lists it: whoever the table makes its
+// host starts the games from their window, and keeps order.
+TEST_F(MainWindow, AtAHeadlessTableTheHostsWindowStartsGamesAndTheRolePassesOn) {
+  server::TServer::Options options;
+  options.dictionaryFile = (dir.path() + "/English").toStdString();
+  options.tableName = "Thursday club";
+  server::TServer table(options);
+  ASSERT_TRUE(table.listen(0));
+  QTemporaryDir a, b, c;
+  Copy ann(a.path(), table.port(), false);
+  Copy bob(b.path(), table.port(), false);
+  Copy cy(c.path(), table.port(), false);
+  ann.window->processparams({"Ann", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return ann.window->session().isHost(); }));
+  bob.window->processparams({"Bob", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return bob.seat(2) == "Bob"; }));
+  cy.window->processparams({"Cy", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return ann.seat(3) == "Cy" && bob.seat(3) == "Cy"; }));
+  EXPECT_TRUE(cy.chatText().contains("Ann is the host."));
+
+  // What a hosting window has, and only there.
+  for (Copy* copy : {&ann, &bob, &cy}) {
+    const bool host = copy == &ann;
+    EXPECT_EQ(copy->find<QAction>("StartGame1")->isEnabled(), host);
+    EXPECT_EQ(copy->find<QAbstractButton>("button_start")->isVisible(), host);
+  }
+  ann.window->session().gamestartStart();
+  ASSERT_TRUE(waitUntil([&] { return cy.play().gameOn() && bob.play().gameOn(); }));
+
+  // Bob ignores Ann; Ann mutes Cy.
+  bob.window->session().ignore(1);
+  ann.window->session().mute(3, 5);
+  ASSERT_TRUE(waitUntil([&] { return bob.chatText().contains("Cy is muted for 5 minutes."); }));
+  cy.window->session().input().keyDown();
+  cy.window->session().input().edit("can anyone hear me");
+  cy.window->session().sendit();
+  ann.window->session().input().keyDown();
+  ann.window->session().input().edit("hello from Ann");
+  ann.window->session().sendit();
+  ASSERT_TRUE(waitUntil([&] { return cy.chatText().contains("hello from Ann"); }));
+  EXPECT_TRUE(waitUntil([&] { return ann.chatText().contains("hello from Ann"); }));
+  EXPECT_FALSE(bob.chatText().contains("hello from Ann")) << "ignored in Bob's window only";
+  for (Copy* copy : {&ann, &bob, &cy})
+    EXPECT_FALSE(copy->chatText().contains("can anyone hear me")) << "muted: relayed to nobody";
+
+  // Ann leaves; the table makes Bob, seated longest, the host, and every window hears it.
+  ann.gamestart.reset();
+  ann.window.reset();
+  ASSERT_TRUE(waitUntil([&] { return bob.window->session().isHost(); }));
+  EXPECT_TRUE(waitUntil([&] { return cy.chatText().contains("Bob is the host now."); }));
+  EXPECT_TRUE(bob.chatText().contains("You are the host now, and you start the games."));
+  EXPECT_TRUE(bob.find<QAction>("StartGame1")->isEnabled());
+  EXPECT_FALSE(cy.window->session().isHost());
+  EXPECT_EQ(table.table().tableInfo().name, "Thursday club");
+  bob.window->session().gamestartStart();
+  EXPECT_TRUE(waitUntil([&] { return cy.chatText().contains("Bob has started a game."); }));
 }
 
 TEST_F(MainWindow, AFullTableSaysSoAndAJoinThatCannotConnectSaysWhy) {
@@ -486,6 +661,90 @@ TEST_F(MainWindow, AScreenReaderFindsEveryControlNamedAndTheBoardsCells) {
   EXPECT_EQ(board->child(1)->parent(), board);
 }
 
+TEST_F(MainWindow, LeavingAGameInProgressAsksFirstAndTheKeyboardCannotLeaveByAccident) {
+  Copy host(dir.path(), 0, true);
+  host.window->processparams({});
+  ASSERT_TRUE(waitUntil([&] { return host.chatText().contains("You are Connected."); }));
+  QTemporaryDir other;
+  Copy guest(other.path(), host.server->port(), false);
+  guest.window->processparams({"Bo", "127.0.0.1", "false"});
+  ASSERT_TRUE(waitUntil([&] { return host.seat(2) == "Bo"; }));
+  host.window->session().gamestartStart();
+  ASSERT_TRUE(waitUntil([&] { return guest.play().gameOn() && host.play().gameOn(); }));
+  const QString question = QString::fromLatin1(Tchat::kLeaveQuestion);
+
+  // The guest cannot start games: Alt+F opens the menu on the unavailable Start Game, where
+  // Enter does nothing.
+  guest.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(guest.window.get()));
+  ASSERT_FALSE(guest.find<QAction>("StartGame1")->isEnabled());
+  auto openFile = [&] {
+    QTest::keyClick(guest.window->windowHandle(), Qt::Key_F, Qt::AltModifier);
+    return waitUntil([&] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); });
+  };
+  ASSERT_TRUE(openFile());
+  auto* file = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  EXPECT_EQ(file->activeAction(), guest.find<QAction>("StartGame1"));
+  QTest::keyClick(file, Qt::Key_Return);
+  QTest::keyClick(file, Qt::Key_Escape);
+  QTest::qWait(50);
+  EXPECT_TRUE(guest.window->isVisible());
+  EXPECT_FALSE(boxes.texts.contains(question));
+
+  // Exit chosen on purpose asks; No keeps the game, Yes leaves it.
+  boxes.answer = QMessageBox::No;
+  ASSERT_TRUE(openFile());
+  file = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  QTest::keyClick(file, Qt::Key_Up);
+  ASSERT_EQ(file->activeAction(), guest.find<QAction>("Exit1"));
+  QTest::keyClick(file, Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] { return boxes.texts.contains(question); }));
+  QTest::qWait(50);
+  EXPECT_TRUE(guest.window->isVisible());
+  boxes.answer = QMessageBox::Yes;
+  guest.window->close();
+  EXPECT_FALSE(guest.window->isVisible());
+  EXPECT_EQ(boxes.texts.count(question), 2);
+
+  // A box the offscreen tests accept, as a person's Escape or Enter, keeps the game; a
+  // program stopped from outside leaves without asking.
+  boxes.answer = QMessageBox::NoButton;
+  host.window->close();
+  EXPECT_TRUE(host.window->isVisible()) << "a solo game asks too";
+  EXPECT_EQ(boxes.texts.count(question), 3);
+  host.window->leave();
+  EXPECT_FALSE(host.window->isVisible());
+  EXPECT_EQ(boxes.texts.count(question), 3);
+}
+
+// Counts the times a widget's tooltip and description are set again.
+class ResetCounter : public QObject {
+ public:
+  int count = 0;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ToolTipChange) ++count;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+TEST_F(MainWindow, ThePhraseButtonsTellTheirPhrasesOnceNotEverySecond) {
+  Copy copy(dir.path(), 0, true);
+  copy.window->processparams({});
+  ASSERT_TRUE(waitUntil([&] { return copy.chatText().contains("You are Connected."); }));
+  copy.window->session().gamestartStart();
+  ASSERT_TRUE(waitUntil([&] { return copy.play().view().clockRunning; }));
+  auto* phrase1 = copy.window->findChild<QToolButton*>();
+  ASSERT_EQ(phrase1->accessibleName(), "Phrase 1");
+  const QString said = phrase1->accessibleDescription();
+  EXPECT_FALSE(said.isEmpty());
+  ResetCounter resets;
+  phrase1->installEventFilter(&resets);
+  QTest::qWait(2500);  // two turns of the one-second clock, each drawing the window
+  EXPECT_EQ(resets.count, 0) << "a description set again is sent again to a screen reader";
+  EXPECT_EQ(phrase1->accessibleDescription(), said);
+  phrase1->removeEventFilter(&resets);
+}
+
 // A message as the reader hands it over: without its terminator.
 std::string unframed(const std::string& bytes) {
   std::string out;
@@ -596,10 +855,15 @@ TEST_F(MainWindow, AWholeTurnPlayedFromTheKeyboardSendsWhatClicksSend) {
     QTest::keyClick(paint, missing);
     EXPECT_EQ(host.play().model().chosenCount(), 0);
   }
+  // Typed letters move the mark along the trace without sending the screen reader there:
+  // the rack the game says is the one voice for them.
+  const board::Cell toldBefore = box->toldFocus();
   for (char c : word) {
     expect(oracle.letter(c, letters, picks));
     QTest::keyClick(paint, c);
   }
+  EXPECT_EQ(box->focusMark(), picks.back());
+  EXPECT_EQ(box->toldFocus(), toldBefore);
   ASSERT_EQ(host.play().model().chosenCount(), static_cast<int>(word.size()));
   for (std::size_t i = 0; i < picks.size(); ++i)
     EXPECT_EQ(host.play().model().chosen(static_cast<int>(i) + 1), picks[i]);

@@ -225,7 +225,7 @@ TEST_F(InstalledGame, PutsEachFileWhereDesktopsLookForIt) {
   EXPECT_EQ(text(QDir(prefix_ + QStringLiteral("/" ZP_MODULE_DIR))
                      .entryList(QDir::Files, QDir::Name)
                      .join(QLatin1Char(' '))),
-            "zandupelix-download.so zandupelix-sound.so");
+            "zandupelix-download.so zandupelix-sound.so zandupelix-speech.so");
 
   const QString share = prefix_ + QStringLiteral("/share");
   EXPECT_TRUE(QFile::exists(share + QStringLiteral("/zandupelix/zandutiles/wood.bmp")));

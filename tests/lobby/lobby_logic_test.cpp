@@ -31,8 +31,25 @@ TEST(CommandLines, JoinAndHostAsTheGameReadsThem) {
       {joinArguments(longName, {"10.0.0.1", 7772}),
        {std::string(32, 'x'), "10.0.0.1:7772", "false"}},
       {hostArguments("Bob Smith"), {"Bob Smith", "127.0.0.1", "true"}},
+      // A named table: the name cleaned as a table's and cut to its 40 characters.
+      {hostArguments("Bob", " Thursday+club\n"),
+       {"Bob", "127.0.0.1", "true", "--table-name",
+        "Thursday\xEF\xBC\x8B"
+        "club"}},
+      {hostArguments("Bob", std::string(50, 'y')),
+       {"Bob", "127.0.0.1", "true", "--table-name", std::string(40, 'y')}},
+      {hostArguments("Bob", " \t"), {"Bob", "127.0.0.1", "true"}},
+      // A relayed table, by its code through the directory that lists it.
+      {joinByCodeArguments("Ann", "K7Q2M9", {"dir.example.org", 7771}),
+       {"Ann", "K7Q2M9@dir.example.org:7771", "false"}},
+      {joinByCodeArguments("Ann", "K7Q2M9", {"2001:db8::7", 7771}),
+       {"Ann", "K7Q2M9@[2001:db8::7]:7771", "false"}},
   };
   for (const Case& c : cases) EXPECT_EQ(c.arguments, c.expected);
+  // A table named for its host takes the name as the game cleans it, then cleans the whole.
+  EXPECT_EQ(defaultTableName("Ann"), "Ann's table");
+  EXPECT_EQ(defaultTableName("A+nn\n"), "Ann's table");
+  EXPECT_EQ(defaultTableName(longName), std::string(32, 'x') + "'s table");
 }
 
 TEST(LobbySettings, AddressListsReadBackAndSkipWhatDoesNotRead) {
@@ -114,49 +131,96 @@ TEST(LobbySettings, KeepsManyAddedTablesAndReadsAHandEditedSection) {
       "Table2=\n"             // emptied: skipped
       "Table3=not a table\n"  // skipped
       "Table4=[::1]:7800\n"
-      "Table6=10.0.0.6\n");  // after a gap: not read
-  EXPECT_EQ(readLobbySettings(file), (LobbySettings{"Bob",
-                                                    {{"a.example", 7771}, {"b.example", 80}},
-                                                    {{"10.0.0.1", 7772}, {"::1", 7800}}}));
+      "Table5=a\n"           // a host named "a": a table like any other
+      "Table7=10.0.0.7\n");  // after a gap: not read
+  EXPECT_EQ(readLobbySettings(file),
+            (LobbySettings{"Bob",
+                           {{"a.example", 7771}, {"b.example", 80}},
+                           {{"10.0.0.1", 7772}, {"::1", 7800}, {"a", 7772}}}));
 }
 
-TEST(GameLinks, MatchesLinksToTheGamesStartedInTheirOrder) {
+TEST(GameLinks, OnlyAStartedGamesTokenOpensALink) {
   GameLinks links;
-  links.started(GameKind::kJoin, 0);
-  links.started(GameKind::kHost, 100);
+  links.started(GameKind::kJoin, "join-token", 0);
+  links.started(GameKind::kHost, "host-token", 100);
   EXPECT_EQ(links.waitingGames(), 2);
   EXPECT_FALSE(links.hosting());
   EXPECT_TRUE(links.hostStartedOrRunning());
 
-  links.linkOpened(1, 500);  // the first game started
+  // Strangers first, right after Host a Table: no token, a wrong one, a prefix.
+  EXPECT_FALSE(links.linkOpened(1, "", 200));
+  EXPECT_FALSE(links.linkOpened(2, "guess", 200));
+  EXPECT_FALSE(links.linkOpened(3, "host-toke", 200));
+  EXPECT_EQ(links.openGames(), 0);
   EXPECT_FALSE(links.hosting());
-  links.linkOpened(2, 600);  // the host
+
+  // Each game by its own token, whatever the order.
+  EXPECT_TRUE(links.linkOpened(4, "host-token", 500));
   EXPECT_TRUE(links.hosting());
+  EXPECT_FALSE(links.linkOpened(5, "host-token", 600)) << "a token opens one link";
+  EXPECT_TRUE(links.linkOpened(6, "join-token", 700));
   EXPECT_EQ(links.openGames(), 2);
   EXPECT_EQ(links.waitingGames(), 0);
 
-  links.linkOpened(3, 700);  // a game nobody here started still counts
-  EXPECT_EQ(links.openGames(), 3);
-  links.linkClosed(2);
+  links.linkClosed(4);
   EXPECT_FALSE(links.hosting());
   EXPECT_FALSE(links.hostStartedOrRunning());
-  EXPECT_EQ(links.openGames(), 2);
+  EXPECT_FALSE(links.linkOpened(7, "host-token", 800)) << "the game has ended";
   links.linkClosed(99);  // never opened
-  EXPECT_EQ(links.openGames(), 2);
+  EXPECT_EQ(links.openGames(), 1);
 }
 
 TEST(GameLinks, AGameThatNeverLinksBackIsForgotten) {
   GameLinks links;
-  links.started(GameKind::kHost, 0);
+  links.started(GameKind::kHost, "late", 0);
   links.tick(kLinkWaitMs - 1);
   EXPECT_TRUE(links.hostStartedOrRunning());
+  EXPECT_FALSE(links.linkOpened(1, "late", kLinkWaitMs)) << "too late to link";
   links.tick(kLinkWaitMs);
   EXPECT_FALSE(links.hostStartedOrRunning());
   EXPECT_EQ(links.waitingGames(), 0);
-  // A link after that is a game of its own, not the host.
-  links.linkOpened(1, kLinkWaitMs + 1);
-  EXPECT_FALSE(links.hosting());
-  EXPECT_EQ(links.openGames(), 1);
+  EXPECT_EQ(links.openGames(), 0);
+
+  // One that did link back runs for as long as its game lasts.
+  GameLinks running;
+  running.started(GameKind::kHost, "prompt", 0);
+  ASSERT_TRUE(running.linkOpened(1, "prompt", 100));
+  running.tick(10 * kLinkWaitMs);
+  EXPECT_TRUE(running.hosting());
+  EXPECT_EQ(running.openGames(), 1);
+}
+
+TEST(GameLinks, EveryGameGetsATokenNobodyCanGuess) {
+  const std::string a = newGameToken();
+  const std::string b = newGameToken();
+  EXPECT_EQ(a.size(), 32u);
+  EXPECT_EQ(a.find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_NE(a, b);
+}
+
+TEST(LobbySettings, TheDirectoryListReadsBackExactlyUpToTheLongestValue) {
+  TempDir dir;
+  const client::ProfileFile file(dir / "qelmlobby.ini");
+  // Addresses that fill the value to exactly its longest, then one byte past it.
+  LobbySettings settings{"Ann", {}, {}};
+  std::size_t length = 0;
+  // Each of these takes 24 bytes and a blank; room is left for a last one of 1 to 25.
+  for (int n = 0; length + 1 + 24 + 1 + 6 <= client::ProfileText::kMaxValue; ++n) {
+    settings.directories.push_back({"dir" + std::to_string(1000 + n) + ".example.org", 7771});
+    length += (length ? 1 : 0) + net::hostPortText(settings.directories.back()).size();
+  }
+  const std::size_t rest =
+      client::ProfileText::kMaxValue - length - 1 - std::string(":7771").size();
+  settings.directories.push_back({std::string(rest, 'z'), 7771});
+  ASSERT_EQ(addressListText(settings.directories).size(), client::ProfileText::kMaxValue);
+  ASSERT_FALSE(writeLobbySettings(file, settings));
+  EXPECT_EQ(readLobbySettings(file), settings);
+
+  settings.directories.back().host += 'z';
+  ASSERT_FALSE(writeLobbySettings(file, settings));
+  LobbySettings kept = settings;
+  kept.directories.pop_back();
+  EXPECT_EQ(readLobbySettings(file), kept) << "what would not read back whole is not written";
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include "lobby/lobby.h"
+#include "net/catalogue.h"
+#include "net/dispatch.h"
 #include "tests/support/loopback_client.h"
 #include "tests/support/running_program.h"
 
@@ -41,7 +44,11 @@ bool knownAs(const Lobby& lobby, quint16 port, const std::string& name) {
 }
 
 // Stands in for the game: writes down its arguments and its process number, then holds a
-// lobby link open, as the game does, until it is stopped.
+// lobby link open, sending the token it was handed as the game does, and writes down what the
+// lobby sends it, until it is stopped.
+// It links only once the test has made the file "go", so a test can act before the link; its
+// number is written before its arguments, so a test that saw them can always end it, and it
+// ends by itself once its folder is gone.
 QString fakeGame(const QTemporaryDir& dir) {
   const QString path = dir.filePath(QStringLiteral("zandupelix"));
   QFile script(path);
@@ -49,11 +56,13 @@ QString fakeGame(const QTemporaryDir& dir) {
   script.write(
       "#!/bin/bash\n"
       "here=$(dirname \"$0\")\n"
+      "echo $$ > \"$here/pid\"\n"
       "printf '%s\\n' \"$@\" > \"$here/arguments.new\" && mv \"$here/arguments.new\" "
       "\"$here/arguments\"\n"
-      "echo $$ > \"$here/pid\"\n"
+      "while [ ! -e \"$here/go\" ]; do [ -d \"$here\" ] || exit 0; sleep 0.05; done\n"
       "exec 3<>/dev/tcp/127.0.0.1/${ZANDUPELIX_LOBBY_PORT:-1} || exit 1\n"
-      "exec sleep 60\n");
+      "printf '%s\\377' \"$ZANDUPELIX_LOBBY_TOKEN\" >&3\n"
+      "exec timeout 60 cat <&3 > \"$here/news\"\n");
   script.close();
   script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   return path;
@@ -83,12 +92,17 @@ class LobbyLoopback : public ::testing::Test {
                         std::move(directories), tablePort, lobbyLinkPort(), fakeGame(dir_)};
   }
 
+  void letTheGameLink() {
+    QFile go(dir_.filePath(QStringLiteral("go")));
+    ASSERT_TRUE(go.open(QIODevice::WriteOnly));
+  }
+
   QTemporaryDir dir_;
   quint16 linkPort_ = 0;
 };
 
 TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatStops) {
-  RunningProgram directory(kDirectory, {}, dir_.filePath("directory"));
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir_.filePath("directory"));
   ASSERT_NE(directory.port, 0);
   const QString where = "127.0.0.1:" + QString::number(directory.port);
   RunningProgram alpha(kServer, {"--name", "Alpha", "--register", where}, dir_.filePath("alpha"));
@@ -100,6 +114,10 @@ TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatS
 
   // Nothing runs on this computer's table port: no row for it.
   Lobby lobby(options({{"127.0.0.1", directory.port}}, freePort()));
+  // The directory given on the command line is remembered for the next start.
+  EXPECT_EQ(readLobbySettings(client::ProfileFile(dir_.filePath("qelmlobby.ini").toStdString()))
+                .directories,
+            (std::vector<net::HostPort>{{"127.0.0.1", directory.port}}));
   lobby.start();
   ASSERT_TRUE(waitUntil(
       [&] { return knownAs(lobby, alpha.port, "Alpha") && knownAs(lobby, beta.port, "Beta"); },
@@ -129,7 +147,7 @@ TEST_F(LobbyLoopback, ListsTheHostsADirectoryListsWithinARefreshAndDropsOneThatS
 }
 
 TEST_F(LobbyLoopback, HostsATableAndKeepsItListedWhileItsGameLinksBack) {
-  RunningProgram directory(kDirectory, {}, dir_.filePath("directory"));
+  RunningProgram directory(kDirectory, {"--relay-port", "0"}, dir_.filePath("directory"));
   ASSERT_NE(directory.port, 0);
   // The table the hosting game would run on this computer.
   RunningProgram local(kServer, {"--name", "Mine"}, dir_.filePath("local"));
@@ -138,12 +156,32 @@ TEST_F(LobbyLoopback, HostsATableAndKeepsItListedWhileItsGameLinksBack) {
   {
     Lobby lobby(options({{"127.0.0.1", directory.port}}, local.port));
     lobby.start();
-    ASSERT_TRUE(waitUntil([&] { return knownAs(lobby, local.port, "Mine"); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return knownAs(lobby, local.port, "Mine"); }, 10000));
     EXPECT_EQ(rowOn(lobby, local.port)->sources, unsigned{kOnThisComputer});
     // A table already answers here: hosting another would fail in the game.
     lobby.setName("Ann");
     EXPECT_FALSE(lobby.host());
     EXPECT_TRUE(lobby.statusLine().startsWith("A table already runs on this computer"));
+  }
+
+  {
+    // A table its host keeps to this network is registered with no directory, even once its
+    // game runs and the table answers.
+    Lobby hidden(options({{"127.0.0.1", directory.port}}, local.port));
+    hidden.start();
+    HostChoice choice = hidden.hostChoice();
+    choice.visibility = net::Visibility::kLocal;
+    ASSERT_TRUE(hidden.host(choice));
+    ASSERT_TRUE(waitUntil([&] { return knownAs(hidden, local.port, "Mine"); }, 10000));
+    letTheGameLink();
+    ASSERT_TRUE(waitUntil([&] { return hidden.openGames() == 1; }, 5000));
+    EXPECT_FALSE(hidden.registersHostedTable());
+    const QString pid = slurp(dir_.filePath("pid")).trimmed();
+    ASSERT_FALSE(pid.isEmpty());
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid.toInt()), SIGTERM), 0);
+    ASSERT_TRUE(waitUntil([&] { return hidden.openGames() == 0; }, 5000));
+    for (const char* left : {"go", "arguments", "pid", "news"})
+      QFile::remove(dir_.filePath(QString::fromLatin1(left)));
   }
 
   // Hosting before the table answers: the stand-in game links back, and the table on this
@@ -152,9 +190,18 @@ TEST_F(LobbyLoopback, HostsATableAndKeepsItListedWhileItsGameLinksBack) {
   fresh.start();
   ASSERT_TRUE(fresh.followsGames());
   ASSERT_TRUE(fresh.host());
+  // A stranger links first, before the game: it is not taken for the hosted game.
+  QTcpSocket stranger;
+  stranger.connectToHost(QHostAddress::LocalHost, linkPort_);
+  stranger.write("CMD_linked+\xFF");
+  ASSERT_TRUE(waitUntil([&] { return stranger.state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(fresh.openGames(), 0);
+  EXPECT_FALSE(fresh.registersHostedTable());
+  letTheGameLink();
   const QString arguments = dir_.filePath("arguments");
   ASSERT_TRUE(waitUntil([&] { return QFile::exists(arguments); }, 5000));
-  EXPECT_EQ(slurp(arguments), "Ann\n127.0.0.1\ntrue\n");
+  // The table goes by the player's name unless the host named it.
+  EXPECT_EQ(slurp(arguments), "Ann\n127.0.0.1\ntrue\n--table-name\nAnn's table\n");
   ASSERT_TRUE(waitUntil([&] { return fresh.openGames() == 1; }, 5000));
   EXPECT_TRUE(fresh.statusLine().contains("Games open: 1")) << fresh.statusLine().toStdString();
 
@@ -165,6 +212,19 @@ TEST_F(LobbyLoopback, HostsATableAndKeepsItListedWhileItsGameLinksBack) {
         return fresh.registersHostedTable() && row && (row->sources & kFromDirectory);
       },
       static_cast<int>(3 * kRefreshMs)));
+  // The game is told the code the directory gave its table, which the lobby shows too.
+  const QString news = dir_.filePath("news");
+  const auto told = [&] {
+    QFile file(news);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+  };
+  ASSERT_TRUE(waitUntil([&] { return told().ends_with('\xFF'); }, 5000));
+  const std::string message = told();
+  ASSERT_TRUE(message.starts_with("CMD_invitecode+")) << message;
+  const auto code = net::from_lobby::parseInviteCode(
+      net::splitMessage(std::string_view(message).substr(0, message.size() - 1)).args);
+  ASSERT_TRUE(code && !code->code.empty()) << message;
+  EXPECT_TRUE(fresh.statusLine().contains(QString::fromStdString(net::inviteCodeText(code->code))));
 
   // The game ends: its link closes, the table is taken back from the directory.
   const QString pid = slurp(dir_.filePath("pid")).trimmed();
@@ -172,6 +232,8 @@ TEST_F(LobbyLoopback, HostsATableAndKeepsItListedWhileItsGameLinksBack) {
   ASSERT_EQ(::kill(static_cast<pid_t>(pid.toInt()), SIGTERM), 0);
   ASSERT_TRUE(waitUntil([&] { return fresh.openGames() == 0; }, 5000));
   EXPECT_FALSE(fresh.registersHostedTable());
+  EXPECT_FALSE(fresh.statusLine().contains(QStringLiteral("Your table's invite code")))
+      << fresh.statusLine().toStdString();
   ASSERT_TRUE(waitUntil(
       [&] {
         const TableRow* row = rowOn(fresh, local.port);

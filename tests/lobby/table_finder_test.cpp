@@ -43,8 +43,8 @@ class RecordingShell : public FinderShell {
 
 net::TableInfo table(const std::string& name, std::array<std::string, kSeats> seats = {},
                      bool playing = false, int spectators = 0) {
-  return net::TableInfo{name,       "1.0.15", playing, playing ? 110 : 0, playing ? 70 : 0,
-                        spectators, seats};
+  return net::TableInfo{name,       "1.0.15", playing,     playing ? 110 : 0, playing ? 70 : 0,
+                        spectators, seats,    std::nullopt};
 }
 
 net::ListedTable listed(const std::string& address, int port, const std::string& name) {
@@ -65,7 +65,7 @@ TEST(TableFinder, MergesTheThreeSourcesIntoOneRowPerTable) {
   RecordingShell shell;
   TableFinder finder(shell);
   finder.setDirectories({kDirA, kDirB});
-  finder.setAdded({{"10.0.0.5", 7772}, {"club.example", 7800}});
+  finder.setAdded({{"10.0.0.5", 7772}, {"za.club.example", 7800}});
   finder.setThisComputer(kHere);
   finder.refresh(0);
   // The directories and the directly asked tables, each once.
@@ -76,10 +76,10 @@ TEST(TableFinder, MergesTheThreeSourcesIntoOneRowPerTable) {
                          {listed("10.0.0.5", 7772, "Listed five"), listed("10.0.0.9", 7772, "Nine"),
                           listed("127.0.0.1", 7772, "Here, as listed")});
   finder.directoryListed(shell.askFor(kDirB), {listed("10.0.0.9", 7772, "Nine again"),
-                                               listed("CLUB.example", 7800, "Club")});
+                                               listed("ZA.CLUB.example", 7800, "Club")});
   finder.tableAnswered(shell.askFor(kHere), table("Here", {"Ann", "Tobo", "", ""}));
   finder.tableAnswered(shell.askFor({"10.0.0.5", 7772}), table("Five", {"Bob"}, true, 2));
-  finder.askFailed(shell.askFor({"club.example", 7800}), false);
+  finder.askFailed(shell.askFor({"za.club.example", 7800}), false);
   // A burst of answers is told once, until the list is read.
   EXPECT_EQ(shell.changes, 1);
 
@@ -97,8 +97,8 @@ TEST(TableFinder, MergesTheThreeSourcesIntoOneRowPerTable) {
        "Here"},
       {"10.0.0.5", 7772, kAddedByPlayer | kFromDirectory, TableState::kKnown, "Five"},
       // Silent when asked directly, but a directory that answered lists it: known. Host
-      // names match without regard to case.
-      {"club.example", 7800, kAddedByPlayer | kFromDirectory, TableState::kKnown, "Club"},
+      // names match without regard to case, from A to Z.
+      {"za.club.example", 7800, kAddedByPlayer | kFromDirectory, TableState::kKnown, "Club"},
       // Listed by both directories: one row, the first directory's information.
       {"10.0.0.9", 7772, kFromDirectory, TableState::kKnown, "Nine"},
   };
@@ -137,6 +137,8 @@ TEST(TableFinder, ATableThatAnswersLateOrNeverIsUnknownAndKeepsItsAddress) {
 
   const int lateAsk = shell.askFor(late);
   const int neverAsk = shell.askFor(never);
+  finder.connected(lateAsk, 0);
+  finder.connected(neverAsk, 0);
   finder.tick(kAnswerLimitMs - 1);
   EXPECT_TRUE(shell.cancelled.empty());
   finder.tick(kAnswerLimitMs);
@@ -146,7 +148,7 @@ TEST(TableFinder, ATableThatAnswersLateOrNeverIsUnknownAndKeepsItsAddress) {
     const TableRow* row = rowAt(finder, where);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->state, TableState::kUnknown);
-    EXPECT_EQ(columnText(*row, Column::kState), "unknown");
+    EXPECT_EQ(columnText(*row, Column::kState), "unreachable");
     EXPECT_EQ(columnText(*row, Column::kFreeSeats), "");
   }
   EXPECT_EQ(columnText(*rowAt(finder, never), Column::kAddress), "[fe80::7]:7772");
@@ -235,6 +237,7 @@ TEST(TableFinder, ASilentDirectoryLeavesItsTablesUnknownAndAnAnswerWithoutOneDro
   EXPECT_EQ(finder.directories()[0].tables, 2u);
 
   finder.tick(kRefreshMs);
+  finder.connected(shell.askFor(kDirA), kRefreshMs);
   finder.tick(kRefreshMs + kAnswerLimitMs);
   EXPECT_EQ(finder.directories()[0].state, DirectoryStatus::State::kSilent);
   ASSERT_EQ(finder.rows().size(), 2u);
@@ -246,6 +249,33 @@ TEST(TableFinder, ASilentDirectoryLeavesItsTablesUnknownAndAnAnswerWithoutOneDro
   ASSERT_EQ(finder.rows().size(), 1u);
   EXPECT_EQ(finder.rows()[0].where, (HostPort{"10.0.0.2", 7772}));
   EXPECT_EQ(finder.rows()[0].state, TableState::kKnown);
+}
+
+// Tables a directory relays share its relay's address: each is a row of its own by its code,
+// marked relayed, joined through the directory that lists it.
+TEST(TableFinder, RelayedTablesAreOneRowEachByTheirCode) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  finder.setDirectories({kDirA, kDirB});
+  finder.refresh(0);
+  const net::RelayedTable home{"", 7770, "K7Q2M9", table("Home")};
+  const net::RelayedTable flat{"relay.example.org", 7000, "222222", table("Flat")};
+  finder.directoryListed(shell.askFor(kDirA), {listed("10.0.0.1", 7772, "One")}, {home, flat});
+  finder.directoryListed(shell.askFor(kDirB), {}, {home});
+  ASSERT_EQ(finder.rows().size(), 3u);
+  std::map<std::string, const TableRow*> byName;
+  for (const TableRow& row : finder.rows()) byName[columnText(row, Column::kName)] = &row;
+  ASSERT_TRUE(byName.count("Home") && byName.count("Flat") && byName.count("One"));
+  EXPECT_EQ(reachMark(*byName["One"]), "direct");
+  EXPECT_EQ(byName["One"]->code, "");
+  const TableRow& homeRow = *byName["Home"];
+  EXPECT_EQ(reachMark(homeRow), "relayed");
+  EXPECT_EQ(homeRow.code, "K7Q2M9");
+  EXPECT_EQ(homeRow.via, kDirA);
+  EXPECT_EQ(homeRow.where, (HostPort{kDirA.host, 7770})) << "the directory's own host";
+  EXPECT_EQ(columnText(homeRow, Column::kAddress), "relayed: K7Q-2M9 via " + kDirA.host + ":7771");
+  EXPECT_EQ(byName["Flat"]->where, (HostPort{"relay.example.org", 7000}));
+  EXPECT_EQ(columnText(homeRow, Column::kState), "waiting");
 }
 
 TEST(TableFinder, ATableRemovedByThePlayerGoesWithItsAsk) {
@@ -265,6 +295,108 @@ TEST(TableFinder, ATableRemovedByThePlayerGoesWithItsAsk) {
   EXPECT_EQ(finder.rows()[0].where, kept);
   finder.tableAnswered(ask, table("Gone"));  // a late report for it is ignored
   EXPECT_EQ(finder.rows().size(), 1u);
+}
+
+TEST(TableFinder, TheAnswerLimitRunsFromTheConnectionAndANamesAddressesAreKept) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  const HostPort slowName{"Slow.example", 7771};
+  finder.setDirectories({slowName});
+  finder.tick(0);
+  const int first = shell.askFor(slowName);
+  // The name takes 2.5 s to look up: still asking, not silent.
+  finder.tick(2500);
+  EXPECT_TRUE(shell.cancelled.empty());
+  finder.lookedUp("slow.EXAMPLE", {"192.0.2.7", "2001:db8::7"}, 2500);
+  finder.connected(first, 2500);
+  finder.tick(2500 + kAnswerLimitMs - 1);
+  finder.directoryListed(first, {listed("10.0.0.1", 7772, "One")});
+  EXPECT_EQ(finder.directories()[0].state, DirectoryStatus::State::kAnswered);
+
+  // The next rounds go to the address kept, until it has been kept for a while.
+  finder.tick(kRefreshMs);
+  EXPECT_EQ(shell.directories.rbegin()->second, (HostPort{"192.0.2.7", 7771}));
+  finder.directoryListed(shell.directories.rbegin()->first, {});
+  finder.tick(2500 + kAddressKeepMs);
+  EXPECT_EQ(shell.directories.rbegin()->second, slowName);
+
+  // A look-up and a connection that take too long are given up too.
+  const int slow = shell.directories.rbegin()->first;
+  finder.tick(2500 + kAddressKeepMs + kConnectLimitMs - 1);
+  EXPECT_TRUE(shell.cancelled.empty());
+  finder.tick(2500 + kAddressKeepMs + kConnectLimitMs);
+  EXPECT_EQ(shell.cancelled, std::vector<int>{slow});
+  EXPECT_EQ(finder.directories()[0].state, DirectoryStatus::State::kSilent);
+
+  // A kept address that stops answering is looked up afresh.
+  finder.lookedUp("slow.example", {"192.0.2.8"}, 100000);
+  finder.tick(100000);
+  EXPECT_EQ(shell.directories.rbegin()->second, (HostPort{"192.0.2.8", 7771}));
+  finder.askFailed(shell.directories.rbegin()->first, true);
+  finder.refresh(100001);
+  EXPECT_EQ(shell.directories.rbegin()->second, slowName);
+}
+
+TEST(TableFinder, ADirectoryIsAskedOnceAtATimeAndRemovingItCancelsItsAsk) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  // One directory given twice, the second time in capitals, is one directory.
+  finder.setDirectories({kDirA, kDirB, {"DIR-A.example", 7771}});
+  ASSERT_EQ(finder.directories().size(), 2u);
+  finder.refresh(0);
+  const int askA = shell.askFor(kDirA);
+  finder.refresh(100);  // Refresh while both asks are under way
+  finder.tick(kRefreshMs);
+  EXPECT_EQ(shell.directories.size(), 2u);
+  finder.setDirectories({kDirB});
+  EXPECT_EQ(shell.cancelled, std::vector<int>{askA});
+  finder.directoryListed(askA, {listed("10.0.0.1", 7772, "Gone")});  // a late report
+  EXPECT_TRUE(finder.rows().empty());
+  ASSERT_EQ(finder.directories().size(), 1u);
+  EXPECT_EQ(finder.directories()[0].where, kDirB);
+}
+
+TEST(TableFinder, OneDirectorysListIsCapped) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  finder.setDirectories({kDirA});
+  finder.refresh(0);
+  std::vector<net::ListedTable> many;
+  for (std::size_t n = 0; n <= kMaxTablesPerDirectory; ++n)
+    many.push_back(listed("10." + std::to_string(n / 65536) + "." + std::to_string(n / 256 % 256) +
+                              "." + std::to_string(n % 256),
+                          7772, "T"));
+  finder.directoryListed(shell.askFor(kDirA), many);
+  EXPECT_EQ(finder.directories()[0].tables, kMaxTablesPerDirectory);
+  EXPECT_EQ(finder.rows().size(), kMaxTablesPerDirectory);
+}
+
+TEST(TableFinder, EveryNameIsShownCleanedAndPlayersStayApart) {
+  RecordingShell shell;
+  TableFinder finder(shell);
+  finder.setDirectories({kDirA});
+  finder.setAdded({{"10.0.0.5", 7772}});
+  finder.refresh(0);
+  // An override, a line separator, C1 controls, Latin-1 and invisible characters.
+  finder.tableAnswered(
+      shell.askFor({"10.0.0.5", 7772}),
+      table("Club\xE2\x80\xA8hidden", {"\xE2\x80\xAEnnA", "Ann, Bob, Cy, Di", "\xE2\x80\x8B", ""}));
+  finder.directoryListed(shell.askFor(kDirA), {listed("10.0.0.9", 7772,
+                                                      "Caf\xE9\x9B"
+                                                      "2J\x85next")});
+  ASSERT_EQ(finder.rows().size(), 2u);
+  const net::TableInfo& club = *finder.rows()[0].info;
+  EXPECT_EQ(club.name, "Club hidden");
+  EXPECT_EQ(seatedPlayers(club),
+            (std::vector<std::string>{"nnA", "Ann, Bob, Cy, Di", std::string(kUnnamedPlayer)}));
+  EXPECT_EQ(freeSeats(club), 1) << "a name that cleans to nothing still takes its seat";
+  EXPECT_EQ(finder.rows()[1].info->name, "Caf\xC3\xA9 2J next");
+
+  // A table's name is shown to its 40 characters, longer than a player's name may be.
+  const std::string forty(net::kMaxTableNameChars, 'w');
+  finder.tick(kRefreshMs);
+  finder.tableAnswered(shell.askFor({"10.0.0.5", 7772}), table(forty + "xyz"));
+  EXPECT_EQ(finder.rows()[0].info->name, forty);
 }
 
 }  // namespace

@@ -7,13 +7,13 @@
 
 #include "net/dispatch.h"
 #include "net/framing.h"
+#include "tests/net/message_text.h"
 
 namespace zp::net {
 namespace {
 
-std::string framed(std::string text) {
-  return text + '\xFF';
-}
+using testing::argsOf;
+using testing::framed;
 
 TEST(CatalogueToServer, BuildsEachRequestByteForByte) {
   EXPECT_EQ(to_server::logininfo({3, "1.0.15", "Ann+Bo"}),
@@ -81,9 +81,6 @@ TEST(CatalogueToPlayers, TheBoardHolds49TriplesColumnByColumn) {
 }
 
 // The argument text of the first message in `bytes`, as the dispatcher hands it over.
-std::string argsOf(const std::string& bytes) {
-  return std::string(splitMessage(bytes.substr(0, bytes.find('\xFF'))).args);
-}
 
 template <typename Message>
 void expectRoundTrip(const std::string& bytes, std::optional<Message> (*read)(std::string_view),
@@ -239,6 +236,7 @@ TEST(CatalogueReaders, TheBoardMustBeExactly49GroupsInOrder) {
   const std::string good = argsOf(to_players::theboard(countingBoard()));
   ASSERT_TRUE(to_players::parseTheBoard(good));
   EXPECT_TRUE(to_players::parseTheBoard(good + "+")) << "one empty field after it is ignored";
+  EXPECT_FALSE(to_players::parseTheBoard(good + "+7")) << "one field that is not empty";
   EXPECT_FALSE(to_players::parseTheBoard(good + "+0+0+1")) << "a fiftieth group";
   EXPECT_FALSE(to_players::parseTheBoard(good.substr(0, good.rfind("+6+6+")))) << "48 groups";
   std::string swapped = good;

@@ -5,9 +5,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QHostInfo>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUdpSocket>
 #include <algorithm>
 #include <cerrno>
 #include <memory>
@@ -15,12 +17,15 @@
 #include <string_view>
 
 #include "net/framing.h"
+#include "tests/net/own_network.h"
 #include "tests/support/loopback_client.h"
 
 namespace zp::net {
 namespace {
 
 using zp::testing::LoopbackClient;
+using zp::testing::OwnNetwork;
+using zp::testing::ownNetwork;
 using zp::testing::waitUntil;
 
 // One end of a connection with everything it reported.
@@ -113,6 +118,58 @@ TEST_F(Connection, APeerThatStopsReadingIsLetGoAndReportedAfterTheSend) {
   EXPECT_FALSE(sender.connection->isOpen());
 }
 
+// A close lets what was sent go out, but a peer that reads nothing cannot hold the connection
+// (and its unsent bytes) for ever.
+TEST_F(Connection, ACloseToAPeerThatReadsNothingEndsAfterItsGrace) {
+  LoopbackClient sleeper(listener.port(), /*readBuffer=*/1024);
+  End sender(std::make_unique<GameConnection>(accepted()));
+  sender.connection->setMaxUnsentBytes(64 * 1024 * 1024);
+  // Far more than the system's buffers take in while nobody reads.
+  ASSERT_TRUE(sender.connection->send(std::string(16 * 1024 * 1024, 'z') + kTerminator));
+  waitUntil([] { return false; }, 100);
+  sender.connection->close();
+  EXPECT_GT(sender.connection->unsentBytes(), 0);
+  EXPECT_EQ(sender.count("Socket Closed"), 0) << "what was sent is given its time";
+  EXPECT_TRUE(waitUntil([&] { return sender.count("Socket Closed") == 1; },
+                        GameConnection::kCloseGraceMs + 5000));
+}
+
+TEST_F(Connection, AnOwnerThatPausesReadingHoldsThePeerBackAndLosesNothing) {
+  // Far more than the system's buffers on both sides take in while nobody reads.
+  std::string flood;
+  for (int i = 0; flood.size() < 16 * 1024 * 1024; ++i)
+    flood += "CMD_madeword+1+W" + std::to_string(i) + std::string(2000, 'Q') + kTerminator;
+  server->connection->pauseReading();
+  client->connection->setMaxUnsentBytes(64 * 1024 * 1024);
+  ASSERT_TRUE(client->connection->send(flood));
+  client->connection->close();
+  // Held back by TCP: the sender still holds most of it, the reader has taken none.
+  waitUntil([] { return false; }, 300);
+  EXPECT_GT(client->connection->unsentBytes(), 0);
+  EXPECT_TRUE(server->inbox.empty());
+  EXPECT_EQ(server->count("Socket Closed"), 0);
+
+  server->connection->resumeReading();
+  ASSERT_TRUE(waitUntil([&] { return server->count("Socket Closed") == 1; }, 20000));
+  std::string arrived;
+  while (auto message = server->inbox.take()) arrived += *message + kTerminator;
+  EXPECT_EQ(arrived.size(), flood.size());
+  EXPECT_TRUE(arrived == flood) << "every byte, in order, before the close";
+  EXPECT_EQ(client->count("Socket Closed"), 1);
+}
+
+TEST_F(Connection, ACloseWhileReadingIsPausedIsReportedAfterTheBytesBeforeIt) {
+  server->connection->pauseReading();
+  client->connection->send("CMD_chat+1+bye\xFF");
+  client->connection->close();
+  ASSERT_TRUE(waitUntil([&] { return client->count("Socket Closed") == 1; }));
+  waitUntil([] { return false; }, 200);
+  EXPECT_EQ(server->count("Socket Closed"), 0);
+  server->connection->resumeReading();
+  ASSERT_TRUE(waitUntil([&] { return server->count("Socket Closed") == 1; }));
+  EXPECT_EQ(server->inbox.take(), "CMD_chat+1+bye");
+}
+
 TEST(ConnectionRefused, IsReportedAsAnErrorThenClosed) {
   QTcpServer unused;
   ASSERT_TRUE(unused.listen(QHostAddress::LocalHost, 0));
@@ -124,6 +181,21 @@ TEST(ConnectionRefused, IsReportedAsAnErrorThenClosed) {
   ASSERT_GE(client.infos.size(), 2u);
   EXPECT_EQ(client.infos[client.infos.size() - 2], "Socket Error - Connection refused");
   EXPECT_EQ(client.connection->lastError(), ECONNREFUSED);
+}
+
+// Something at the relay's port that answers with bytes and never a whole message is no
+// relay: the player is told so rather than left waiting while it holds ever more.
+TEST(ThroughARelay, AnAnswerThatNeverEndsIsGivenUp) {
+  QTcpServer notARelay;
+  ASSERT_TRUE(notARelay.listen(QHostAddress::LocalHost, 0));
+  QObject::connect(&notARelay, &QTcpServer::newConnection, [&] {
+    notARelay.nextPendingConnection()->write(QByteArray(kMaxMessageBytes + 1000, 'x'));
+  });
+  End player(std::make_unique<GameConnection>());
+  player.connection->connectThroughRelay("127.0.0.1", notARelay.serverPort(), "K7Q2M9");
+  ASSERT_TRUE(waitUntil([&] { return player.count("Socket Closed") == 1; }));
+  EXPECT_EQ(player.count("Socket Error - The relay's answer does not read"), 1);
+  EXPECT_EQ(player.count("Connected"), 0);
 }
 
 TEST(HostName, IsLookedUpOffTheLoopAndALookupOutlivesItsConnection) {
@@ -140,7 +212,7 @@ TEST(HostName, IsLookedUpOffTheLoopAndALookupOutlivesItsConnection) {
   ASSERT_TRUE(waitUntil([&] { return client.connection->isOpen(); }));
   EXPECT_EQ(client.infos, (std::vector<QString>{"Looking Up Host", "Connecting", "Connected"}));
 
-  // More names at once than there are look-up threads: the rest wait their turn.
+  // More names at once than Qt looks up side by side: the rest wait their turn.
   std::vector<std::unique_ptr<GameConnection>> many;
   for (int i = 0; i < 30; ++i) {
     many.push_back(std::make_unique<GameConnection>());
@@ -149,6 +221,62 @@ TEST(HostName, IsLookedUpOffTheLoopAndALookupOutlivesItsConnection) {
   EXPECT_TRUE(waitUntil([&] {
     return std::all_of(many.begin(), many.end(), [](const auto& c) { return c->isOpen(); });
   }));
+}
+
+TEST(HostName, AnAddressThatNeverAnswersGivesWayToTheNext) {
+  const OwnNetwork where =
+      ownNetwork("127.0.0.1 localhost\n127.0.0.2 twice.zp.test\n127.0.0.3 twice.zp.test\n");
+  if (where == OwnNetwork::kUnavailable) GTEST_SKIP() << "a network namespace needs root";
+  if (where == OwnNetwork::kRan) return;
+  const QList<QHostAddress> twice = QHostInfo::fromName("twice.zp.test").addresses();
+  ASSERT_EQ(twice.size(), 2);
+  // The first address takes attempts into a full accept queue and answers none of them, as a
+  // host behind a route that drops everything; the second listens.
+  QTcpServer silent;
+  silent.setListenBacklogSize(0);
+  ASSERT_TRUE(silent.listen(twice[0], 0));
+  QTcpSocket filler;
+  filler.connectToHost(twice[0], silent.serverPort());
+  ASSERT_TRUE(filler.waitForConnected(2000));
+  QTcpServer listening;
+  ASSERT_TRUE(listening.listen(twice[1], silent.serverPort()));
+
+  End client(std::make_unique<GameConnection>());
+  client.connection->setConnectTimeout(300);
+  client.connection->connectToHost("twice.zp.test", silent.serverPort());
+  ASSERT_TRUE(waitUntil([&] { return client.connection->isOpen(); }));
+  EXPECT_EQ(client.infos, (std::vector<QString>{"Looking Up Host", "Connecting", "Connected"}));
+  EXPECT_TRUE(waitUntil([&] { return listening.hasPendingConnections(); }));
+}
+
+TEST(HostName, AGoodNameIsAnsweredWhileOthersAreNever) {
+  const OwnNetwork where = ownNetwork("127.0.0.1 localhost\n127.0.0.1 good.zp.test\n",
+                                      "nameserver 127.0.0.1\noptions timeout:3 attempts:1\n");
+  if (where == OwnNetwork::kUnavailable) GTEST_SKIP() << "a network namespace needs root";
+  if (where == OwnNetwork::kRan) return;
+  // A name server that takes every question and answers none.
+  QUdpSocket nameServer;
+  ASSERT_TRUE(nameServer.bind(QHostAddress::LocalHost, 53));
+  TcpListener listener;
+  ASSERT_TRUE(listener.listen(TcpListener::Reach::ThisMachine, 0));
+
+  std::vector<std::unique_ptr<End>> silent;
+  for (int i = 1; i <= 8; ++i) {
+    silent.push_back(std::make_unique<End>(std::make_unique<GameConnection>()));
+    silent.back()->connection->connectToHost(QStringLiteral("silent%1.zp.test").arg(i),
+                                             listener.port());
+  }
+  End good(std::make_unique<GameConnection>());
+  good.connection->connectToHost("good.zp.test", listener.port());
+  ASSERT_TRUE(waitUntil([&] { return good.connection->isOpen(); }));
+  for (const auto& name : silent)
+    EXPECT_EQ(name->infos, std::vector<QString>{"Looking Up Host"}) << "still unanswered";
+
+  // A resolver that does not answer is not a host that does not exist.
+  ASSERT_TRUE(waitUntil([&] { return silent.back()->count("Socket Closed") == 1; }));
+  const QString said = silent.back()->infos.at(silent.back()->infos.size() - 2);
+  EXPECT_TRUE(said.startsWith("Socket Error - ")) << said.toStdString();
+  EXPECT_NE(said, "Socket Error - Host not found");
 }
 
 TEST(Listener, TellsWhereEachConnectionCameFromAndWhyAPortIsRefused) {

@@ -102,6 +102,25 @@ TEST(Inbox, AWindowsInboxKeepsEveryMessageUpToItsByteBound) {
   EXPECT_TRUE(inbox.feed("CMD_timeup+\xFF"));
 }
 
+TEST(Inbox, HasRoomUnderHalfItsBoundAndKeepsEveryMessageWhenAskedTo) {
+  Inbox inbox(InboxLimits{SIZE_MAX, 1000});
+  while (inbox.hasRoom()) ASSERT_TRUE(inbox.feed("CMD_theboard+\xFF"));
+  EXPECT_GE(inbox.waitingBytes(), 500u);
+  EXPECT_FALSE(inbox.overflowed()) << "no room is not yet too much";
+  while (!inbox.hasRoom()) ASSERT_TRUE(inbox.take());
+  EXPECT_LT(inbox.waitingBytes(), 500u);
+
+  // A message too long to hold: dropped where messages may be lost, fatal where none may.
+  const std::string tooLong = std::string(kMaxMessageBytes + 1, 'x') + kTerminator;
+  for (const bool keepEvery : {false, true}) {
+    SCOPED_TRACE(keepEvery);
+    Inbox window(InboxLimits{SIZE_MAX, 1024 * 1024, keepEvery});
+    EXPECT_EQ(window.feed(tooLong + "CMD_timeup+\xFF"), !keepEvery);
+    EXPECT_EQ(window.overflowed(), keepEvery);
+    EXPECT_EQ(window.hasRoom(), !keepEvery);
+  }
+}
+
 TEST(EscapedForLog, ShowsPrintableAsciiAndEscapesEveryOtherByte) {
   const struct {
     std::string bytes;

@@ -4,26 +4,23 @@
 #include "net/catalogue.h"
 #include "net/dispatch.h"
 #include "net/host_port.h"
+#include "tests/net/message_text.h"
 
 namespace zp::net {
 namespace {
 
-std::string framed(std::string text) {
-  return text + '\xFF';
-}
-std::string argsOf(const std::string& bytes) {
-  return std::string(splitMessage(bytes.substr(0, bytes.find('\xFF'))).args);
-}
+using testing::argsOf;
+using testing::framed;
 
 TableInfo sample() {
-  return {"Club night", "1.0.15", true, 300, 60, 2, {"Ann", "Tobo", "", "Cy"}};
+  return {"Club night", "1.0.15", true, 300, 60, 2, {"Ann", "Tobo", "", "Cy"}, std::nullopt};
 }
 
 TEST(TableMessages, BuildByteForByte) {
   EXPECT_EQ(to_server::tableinfo(), framed("CMD_tableinfo+"));
   EXPECT_EQ(to_players::tableinfo(sample()),
             framed("CMD_tableinfo+Club night+1.0.15+playing+300+60+2+Ann+Tobo++Cy+"));
-  EXPECT_EQ(to_players::tableinfo(TableInfo{"T", "1.0.15", false, 0, 0, 0, {}}),
+  EXPECT_EQ(to_players::tableinfo(TableInfo{"T", "1.0.15", false, 0, 0, 0, {}, std::nullopt}),
             framed("CMD_tableinfo+T+1.0.15+waiting+0+0+0+++++"));
   EXPECT_EQ(to_directory::registertable({7772, sample()}),
             framed("CMD_registertable+7772+Club night+1.0.15+playing+300+60+2+Ann+Tobo++Cy+"));
@@ -37,6 +34,48 @@ TEST(TableMessages, BuildByteForByte) {
             framed("CMD_listedtable+2001:db8::1+7000+Club night+1.0.15+playing+300+60+2+Ann+Tobo++"
                    "Cy+"));
   EXPECT_EQ(from_directory::tablelistend({2}), framed("CMD_tablelistend+2+"));
+}
+
+TEST(TableMessages, TheComputersStrengthIsALastFieldOthersMayLeaveOut) {
+  TableInfo expert = sample();
+  expert.computer = ComputerStrength::Expert;
+  EXPECT_EQ(to_players::tableinfo(expert),
+            framed("CMD_tableinfo+Club night+1.0.15+playing+300+60+2+Ann+Tobo++Cy+expert+"));
+  struct Case {
+    const char* tail;  // after the seats
+    bool reads;
+    std::optional<ComputerStrength> computer;
+  };
+  const Case cases[] = {
+      {"+strong+", true, ComputerStrength::Strong},
+      {"+Easy", true, ComputerStrength::Easy},
+      {"+", true, std::nullopt},  // an older table's last empty field
+      {"", true, std::nullopt},
+      // What a newer table may send there is left unread.
+      {"+mighty+", true, std::nullopt},
+      {"++classic", true, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::string args =
+        std::string("Club night+1.0.15+playing+300+60+2+Ann+Tobo++Cy") + c.tail;
+    const auto info = to_players::parseTableInfo(args);
+    EXPECT_EQ(info.has_value(), c.reads) << args;
+    if (info) {
+      EXPECT_EQ(info->computer, c.computer) << args;
+    }
+  }
+}
+
+TEST(TableMessages, ATableNameIsCleanedAndCutToItsCharacters) {
+  EXPECT_EQ(cleanTableName("  Ann's table \n"), "Ann's table");
+  EXPECT_EQ(cleanTableName("A+B\x01"),
+            "A\xEF\xBC\x8B"
+            "B");
+  EXPECT_EQ(cleanTableName(" \t "), "");
+  // 41 two-byte characters keep 40, never half of one.
+  std::string long_;
+  for (int i = 0; i < 41; ++i) long_ += "\xC3\xA9";
+  EXPECT_EQ(cleanTableName(long_), long_.substr(0, 80));
 }
 
 template <typename Message>
@@ -59,8 +98,10 @@ TEST(TableMessages, ReadBackAsBuilt) {
                   Refusal{0, "why"});
   expectRoundTrip(from_directory::listedtable({"127.0.0.1", 9, sample()}),
                   from_directory::parseListedTable, ListedTable{"127.0.0.1", 9, sample()});
-  expectRoundTrip(from_directory::tablelistend({10000}), from_directory::parseTableListEnd,
-                  TableCount{10000});
+  // An empty directory's list ends too.
+  for (const int count : {0, 10000})
+    expectRoundTrip(from_directory::tablelistend({count}), from_directory::parseTableListEnd,
+                    TableCount{count});
   EXPECT_TRUE(to_server::parseTableInfoRequest(argsOf(to_server::tableinfo())));
   EXPECT_TRUE(to_directory::parseTableList(argsOf(to_directory::tablelist())));
 }
@@ -89,6 +130,21 @@ TEST(TableMessages, FreeTextsAreCleanedSoTheyReadBack) {
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->reason.size(), kMaxReasonBytes);
   EXPECT_EQ(refusal->reason.substr(0, 6), "a b\xEF\xBC\x8B");
+}
+
+// A text too long is cut before the character that crosses its bound, whatever its length in
+// UTF-8 and wherever it starts, so what is sent is never half a character.
+TEST(TableMessages, AFreeTextIsCutBeforeTheCharacterThatCrossesItsBound) {
+  constexpr std::size_t kBound = 8;
+  for (const std::string character : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"}) {
+    const std::string fits = std::string(kBound - character.size(), 'x') + character;
+    EXPECT_EQ(cleanText(fits + "y", kBound), fits);
+    for (std::size_t start = kBound - character.size() + 1; start < kBound; ++start) {
+      const std::string before(start, 'x');
+      EXPECT_EQ(cleanText(before + character + "yyyy", kBound), before)
+          << character.size() << "-byte character at byte " << start;
+    }
+  }
 }
 
 TEST(TableMessages, ReadersRefuseFieldsOutOfFormOrRange) {
@@ -153,6 +209,8 @@ TEST(HostPort, ReadsWhatAUserWrites) {
       {"[::1]80", std::nullopt},
       {"[::1", std::nullopt},
       {"two words", std::nullopt},
+      {"dir+evil.example.org", std::nullopt},  // '+' parts the fields of a message
+      {"dir/x.example.org", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(parseHostPort(c.text, 7771), c.expected) << c.text;
   EXPECT_EQ(hostPortText({"2001:db8::1", 7000}), "[2001:db8::1]:7000");

@@ -92,6 +92,25 @@ TEST(Lzrw1KhBlock, OverlappingCopyRepeatsFreshBytes) {
   EXPECT_EQ(DecompressBlock(Bytes{0x40, 0x40, 0x00, 'a', 0x00, 0x17}), Bytes(11, 'a'));
 }
 
+TEST(Lzrw1KhBlock, ACopyNeverReachesBeforeTheStartOfTheOutput) {
+  // After one literal, a copy from one back is the furthest a block may reach.
+  EXPECT_EQ(DecompressBlock(Bytes{0x40, 0x40, 0x00, 'a', 0x00, 0x10}), Bytes(4, 'a'));
+  for (const std::uint8_t offset : {0x20, 0x30, 0xF0}) {  // 2, 3 and 15 back
+    const Bytes block{0x40, 0x40, 0x00, 'a', 0x00, offset};
+    Bytes out(kBlockSize);
+    EXPECT_THROW(TLZR::Decompress(block.data(), block.size(), out.data()), CorruptBlock)
+        << int{offset};
+  }
+  // Further on: 17 literals, then 18 back.
+  Bytes block{0x40, 0x00, 0x00};
+  block.insert(block.end(), 16, 'q');
+  block.insert(block.end(), {0x40, 0x00, 'q', 0x01, 0x2F});
+  Bytes out(kBlockSize);
+  EXPECT_THROW(TLZR::Decompress(block.data(), block.size(), out.data()), CorruptBlock);
+  block.back() = 0x1F;  // 17 back: the first byte
+  EXPECT_EQ(DecompressBlock(block), Bytes(17 + 18, 'q'));
+}
+
 TEST(Lzrw1KhBlock, CorruptBlocksAreRejected) {
   auto rejects = [](const Bytes& block) {
     Bytes out(kBlockSize);

@@ -225,6 +225,22 @@ TEST(TallyFile, FirstRunThenSaveAndRestart) {
   EXPECT_EQ(files, 2);  // the tally file and our "plain"
 }
 
+TEST(TallyFile, SavingKeepsTheFilesPermissions) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const auto file = dir.path() / "ZanduPelixtally.tld";
+  TallyTable tally;
+  ASSERT_FALSE(tally.SaveFile(file));
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644)) << "a new file";
+  // Neither the new file's nor a scratch file's own: whatever the player chose.
+  for (const fs::perms chosen : {fs::perms(0640), fs::perms(0664), fs::perms(0604)}) {
+    fs::permissions(file, chosen);
+    tally.addgame("A");
+    ASSERT_FALSE(tally.SaveFile(file));
+    EXPECT_EQ(fs::status(file).permissions(), chosen);
+  }
+}
+
 TEST(TallyFile, ARestartKeepsTheFourAllTimeColumnsAndZeroesOnlyTheSessionOnes) {
   TempDir dir;
   const auto file = dir.path() / "ZanduPelixtally.tld";

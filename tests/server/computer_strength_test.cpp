@@ -116,6 +116,16 @@ TEST(StrongComputer, TakesTheBestTraceOfAWord) {
             Inbox{"CMD_madeword+2+CART+12+12+0+12+5+1+6+2+5+3+4+3"});
 }
 
+TEST(StrongComputer, OfEqualWordsPlaysTheFirstItFinds) {
+  // Cart and trac trace the same cells backwards for the same points; the search comes to
+  // cart's first cell first. A seeded game replays only if the tie always goes the same way.
+  SeatTwo seat(ComputerStrength::Strong, {"CART", "TRAC"}, {"zzzz", "trac", "cart"});
+  seat.t.lay("cart", {{1, 2}, {1, 3}, {1, 4}, {2, 5}});
+  seat.t.seconds(5);
+  EXPECT_EQ(seat.t.received(1, "CMD_madeword"),
+            Inbox{"CMD_madeword+2+CART+6+6+0+6+1+2+1+3+1+4+2+5"});
+}
+
 TEST(StrongComputer, CountsTheSevenLetterBonus) {
   // Seven letters on plain squares: 7, and 20 more, beat zeta's 13.
   SeatTwo seat(ComputerStrength::Strong, {"RETINAS", "ZETA"}, {"zzzz", "retinas", "zeta"});

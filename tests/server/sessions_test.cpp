@@ -47,8 +47,10 @@ TEST(Login, AnnouncesToAllThenIntroducesTheConnectedOthers) {
   EXPECT_EQ(n, 2);
   EXPECT_EQ(t.inbox(1), Inbox{"CMD_newplayerinfo+2+Dee"});
   EXPECT_EQ(t.inbox(3), Inbox{"CMD_newplayerinfo+2+Dee"});
-  EXPECT_EQ(t.inbox(2), (Inbox{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Dee",
-                               "CMD_existingplayers+1+Ann", "CMD_existingplayers+3+Cy"}));
+  EXPECT_EQ(t.inbox(2),
+            (Inbox{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Dee", "CMD_existingplayers+1+Ann",
+                   "CMD_existingplayers+3+Cy", "CMD_host+1+",
+                   "CMD_rejointoken+2+00000000000000000000000000000003+"}));
   EXPECT_EQ(t.server.player(2).name, "Dee");
 }
 
@@ -59,7 +61,10 @@ TEST(Login, ADifferentVersionIsToldToBothSidesAndThePlayerStays) {
   t.join("Bo", "1.0.14");
   EXPECT_EQ(t.received(1, "CMD_havewrongversion"), Inbox{"CMD_havewrongversion+Bo"});
   EXPECT_EQ(t.received(2, "CMD_wrongversion"), Inbox{"CMD_wrongversion+"});
-  EXPECT_EQ(t.inbox(2).back(), "CMD_wrongversion+");
+  // After the rest of the login; only the player's token follows.
+  ASSERT_GE(t.inbox(2).size(), 2u);
+  EXPECT_EQ(t.inbox(2)[t.inbox(2).size() - 2], "CMD_wrongversion+");
+  EXPECT_EQ(t.inbox(2).back().substr(0, 18), "CMD_rejointoken+2+");
   EXPECT_TRUE(t.server.player(2).connected);
 }
 
@@ -239,7 +244,8 @@ TEST(Removal, OnlyTheHostRemovesAndOthersHearItOnce) {
   t.leave(3);
   EXPECT_EQ(t.received(1, "CMD_playerdisconnected"), Inbox{"CMD_playerdisconnected+3+Cy"});
   EXPECT_EQ(t.received(2, "CMD_playerdisconnected"), Inbox{"CMD_playerdisconnected+3+Cy"});
-  EXPECT_TRUE(t.inbox(3).empty());
+  // The removed window hears only that it is let go, so it does not try to come back.
+  EXPECT_EQ(t.inbox(3), Inbox{"CMD_goodbye+3+"});
 }
 
 TEST(Departure, ReportedTwiceIsAnnouncedOnceAndClearsTheRecord) {
@@ -263,23 +269,125 @@ TEST(Departure, WhatALeaverLeftWaitingIsNotTakenForTheNextOccupant) {
   t.clearInboxes();
   t.server.bytesReceived(2, net::to_server::chat({2, "old"}));
   t.server.bytesReceived(2, "CMD_chat+2+half");
-  t.leave(2);
+  // The connection ends with all that still waiting, and the seat is not held.
+  t.server.setGrace(0);
+  t.drop(2);
   t.connect();  // record 2 again
   t.deliver(2, "|clNavy\xFF");
   t.pump();
   EXPECT_TRUE(t.received(1, "CMD_chat").empty());
 }
 
-TEST(Departure, TheNextToTakeTheHostsRecordIsTheHost) {
+TEST(Host, TheFirstToLogInHostsAndTheRolePassesToWhoWasHereLongest) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> arrivals;  // in order; a name of "-" connects without logging in
+    std::vector<int> leaving;           // records, in order
+    int host;                           // who hosts afterwards; 0: nobody
+  };
+  const Case cases[] = {
+      // An ask or a connection that never logs in takes record 1 but never the role.
+      {"a silent first connection", {"-", "Ann", "Bo"}, {}, 2},
+      {"seated longest, not the lowest record", {"Ann", "Bo", "Cy"}, {1}, 2},
+      {"a later arrival in a freed lower record", {"Ann", "Bo", "Cy", "Dee"}, {2, 1}, 3},
+      {"seats before spectators", {"Ann", "Bo", "Cy", "Dee", "Spy5", "Spy6"}, {2, 3, 4, 1}, 5},
+      {"spectator present longest", {"Ann", "Bo", "Cy", "Dee", "S5", "S6"}, {1, 2, 3, 4, 5}, 6},
+      {"nobody left", {"Ann", "Bo"}, {1, 2}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Table t;
+    for (const std::string& name : c.arrivals) name == "-" ? (void)t.connect() : (void)t.join(name);
+    t.clearInboxes();
+    for (const int record : c.leaving) t.leave(record);
+    EXPECT_EQ(t.server.host(), c.host);
+    if (c.host == 0 || c.leaving.empty()) continue;
+    // Everybody still here hears who hosts now, once.
+    for (int k = 1; k <= kMaxPlayer; ++k) {
+      if (!t.server.player(k).connected || t.server.player(k).name.empty()) continue;
+      EXPECT_EQ(t.received(k, "CMD_host").back(), "CMD_host+" + std::to_string(c.host) + "+") << k;
+    }
+  }
+}
+
+TEST(Host, OnlyTheHostStartsRemovesMutesAndChoosesTheComputer) {
   Table t;
   t.join("Ann");
   t.join("Bo");
+  t.join("Cy");
   t.leave(1);
-  EXPECT_EQ(t.join("Cy"), 1);
+  ASSERT_EQ(t.server.host(), 2);
+  EXPECT_EQ(t.join("Dee"), 1) << "the newcomer takes the free record, not the role";
   t.clearInboxes();
+  // Record 1 no longer has the host's powers.
+  t.deliver(1, net::to_server::startgame({"Dee", 100, 60, false, 2}));
+  t.deliver(1, net::to_server::kickhim({1, 3}));
+  t.deliver(1, net::to_server::mute({1, 3, 5}));
+  t.deliver(1, net::to_server::computer({1, ComputerStrength::Expert}));
+  EXPECT_FALSE(t.server.game().running);
+  EXPECT_TRUE(t.server.player(3).connected);
+  EXPECT_EQ(t.server.computerStrength(), ComputerStrength::Classic);
+  EXPECT_TRUE(t.received(3, "CMD_muted").empty());
+  // The host has them.
+  t.deliver(2, net::to_server::computer({2, ComputerStrength::Strong}));
+  EXPECT_EQ(t.server.computerStrength(), ComputerStrength::Strong);
+  EXPECT_EQ(t.server.tableInfo().computer, ComputerStrength::Strong);
+  t.deliver(2, net::to_server::startgame({"Bo", 100, 60, false, 2}));
+  EXPECT_EQ(t.received(3, "CMD_startgame"), Inbox{"CMD_startgame+Bo+100+60+f+2+"});
+  t.deliver(2, net::to_server::kickhim({2, 3}));
+  EXPECT_FALSE(t.server.player(3).connected);
+}
+
+TEST(Host, AMutedPlayerIsRelayedNothingUntilTheMuteEndsEvenAfterComingBack) {
+  Table t;
+  t.join("Ann");
+  t.join("Bob");
+  t.join("Cy");
+  t.clearInboxes();
+  t.deliver(1, net::to_server::mute({1, 2, 15}));
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(t.received(k, "CMD_muted"), Inbox{"CMD_muted+2+900+"});
+  t.deliver(1, net::to_server::mute({1, 1, 15}));  // the host cannot mute itself
+  EXPECT_EQ(t.received(1, "CMD_muted").size(), 1u);
+
+  t.deliver(2, net::to_server::chat({2, "spam|clBlack"}));
+  t.deliver(2, net::to_server::action({2, "waves|clBlack"}));
+  t.deliver(2, net::to_server::playasound({2, "wave3"}));
+  for (int k = 1; k <= 3; ++k) {
+    EXPECT_TRUE(t.received(k, "CMD_chat").empty()) << k;
+    EXPECT_TRUE(t.received(k, "CMD_action").empty()) << k;
+    EXPECT_TRUE(t.received(k, "CMD_playasound").empty()) << k;
+  }
+  // Leaving and coming back, in another case, lifts nothing; every window hears of it.
+  t.leave(2);
+  t.shell.now += 60;
+  t.clearInboxes();
+  ASSERT_EQ(t.join("BOB"), 2);
+  EXPECT_EQ(t.received(1, "CMD_muted"), Inbox{"CMD_muted+2+840+"});
+  t.deliver(2, net::to_server::chat({2, "again|clBlack"}));
+  EXPECT_TRUE(t.received(1, "CMD_chat").empty());
+  // A muted player still plays: only its words to others are held back.
   t.start();
-  EXPECT_EQ(t.received(2, "CMD_startgame"), Inbox{"CMD_startgame+Cy+100+60+f+2+"});
   EXPECT_TRUE(t.server.game().running);
+  // Once the time is up, or the host lifts it, the player is heard again.
+  t.shell.now += 840;
+  t.deliver(2, net::to_server::chat({2, "back|clBlack"}));
+  EXPECT_EQ(t.received(1, "CMD_chat"), Inbox{"CMD_chat+2+BOB chats: back|clBlack"});
+  t.deliver(1, net::to_server::mute({1, 3, 5}));
+  t.deliver(1, net::to_server::mute({1, 3, 0}));
+  EXPECT_EQ(t.received(2, "CMD_muted").back(), "CMD_muted+3+0+");
+  t.deliver(3, net::to_server::chat({3, "thanks|clBlack"}));
+  EXPECT_EQ(t.received(1, "CMD_chat").back(), "CMD_chat+3+Cy chats: thanks|clBlack");
+}
+
+TEST(Relays, AConnectionThatNeverLoggedInIsRelayedNothing) {
+  Table t;
+  t.join("Ann");
+  const int stranger = t.connect();
+  t.clearInboxes();
+  t.deliver(stranger, net::to_server::chat({stranger, "hello|clBlack"}));
+  t.deliver(stranger, net::to_server::action({stranger, "waves|clBlack"}));
+  t.deliver(stranger, net::to_server::playasound({stranger, "wave1"}));
+  EXPECT_EQ(t.inbox(1), Inbox{});
 }
 
 TEST(Departure, WhoTakesALeaversSeatDuringAGameStartsAfresh) {
@@ -313,9 +421,10 @@ TEST(Departure, WhenTheLastOneLeavesTheGameEndsAndTheTableWaits) {
   EXPECT_TRUE(t.shell.running.empty());
   t.clearInboxes();
   EXPECT_EQ(t.join("Cy"), 1);
-  EXPECT_EQ(t.inbox(1), (Inbox{"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Cy"}));
+  EXPECT_EQ(t.inbox(1), (Inbox{"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Cy", "CMD_host+1+",
+                               "CMD_rejointoken+1+00000000000000000000000000000003+"}));
   t.seconds(100);
-  EXPECT_EQ(t.inbox(1).size(), 2u) << "no turn goes on";
+  EXPECT_EQ(t.inbox(1).size(), 4u) << "no turn goes on";
 }
 
 TEST(Spoofing, AMessageInAnothersNameIsIgnored) {

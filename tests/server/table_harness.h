@@ -26,8 +26,15 @@ class FakeShell : public ServerShell {
     log.push_back({record, text});
   }
   void close(int record) override { closed.push_back(record); }
+  void moveConnection(int from, int to) override { moves.push_back({from, to}); }
+  // Tokens that differ and can be told apart: "0000...01", "0000...02", ...
+  std::string secretToken() override {
+    std::string token = std::to_string(++tokens);
+    return std::string(net::kRejoinTokenChars - token.size(), '0') + token;
+  }
   void startTimer(ServerTimer timer) override { running.insert(timer); }
   void stopTimer(ServerTimer timer) override { running.erase(timer); }
+  std::int64_t secondsNow() const override { return now; }
   void tellHost(std::string_view text) override { hostNotices.emplace_back(text); }
   void news(std::string_view line) override { newsLines.emplace_back(line); }
 
@@ -40,9 +47,12 @@ class FakeShell : public ServerShell {
   std::map<int, std::vector<std::string>> inbox;
   std::vector<Sent> log;
   std::vector<int> closed;
+  std::vector<std::pair<int, int>> moves;
+  int tokens = 0;
   std::set<ServerTimer> running;
   std::vector<std::string> hostNotices;
   std::vector<std::string> newsLines;
+  std::int64_t now = 1000;
 };
 
 // Answers from a handful of words.
@@ -89,25 +99,34 @@ class Table {
     deliver(n, net::to_server::logininfo({n, std::string(version), name}));
     return n;
   }
-  void leave(int record) { server.connectionClosed(record); }
+  // A player who leaves on purpose says goodbye; a connection that never logged in just ends.
+  void leave(int record) {
+    if (server.player(record).connected) deliver(record, net::to_server::goodbye({record}));
+    if (server.player(record).connected || !server.held(record)) server.connectionClosed(record);
+  }
+  // The connection ends without a goodbye.
+  void drop(int record) { server.connectionClosed(record); }
   // One second: each running timer ticks once, the turn timer first, then the relay
   // allowance's as often as it does in a second.
   void second() {
     const bool turn = shell.isRunning(ServerTimer::Timer1);
     const bool computer = shell.isRunning(ServerTimer::computertimer);
     const bool login = shell.isRunning(ServerTimer::logintimer);
+    const bool hold = shell.isRunning(ServerTimer::holdtimer);
     if (turn) server.Timer1Timer();
     if (computer && shell.isRunning(ServerTimer::computertimer)) server.computertimerTimer();
     for (int i = 0; i < 1000 / kRelayTickMs && shell.isRunning(ServerTimer::relaytimer); ++i)
       server.relaytimerTimer();
     if (login && shell.isRunning(ServerTimer::logintimer)) server.logintimerTimer();
+    if (hold && shell.isRunning(ServerTimer::holdtimer)) server.holdtimerTimer();
   }
   void seconds(int count) {
     for (int i = 0; i < count; ++i) second();
   }
   void start(int playTo = 100, int secondsPerTurn = 60, bool team = false, int shuffles = 2) {
-    deliver(1, net::to_server::startgame(
-                   {server.player(1).name, playTo, secondsPerTurn, team, shuffles}));
+    const int host = server.host();
+    deliver(host, net::to_server::startgame(
+                      {server.player(host).name, playTo, secondsPerTurn, team, shuffles}));
   }
   std::vector<std::string>& inbox(int record) { return shell.inbox[record]; }
   void clearInboxes() {

@@ -41,9 +41,16 @@ TEST(TableInfo, AnswersWithTheSeatsAndClosesWithoutAnybodyNoticing) {
   const auto info = ask(t, &asker);
   EXPECT_EQ(asker, 7);
   ASSERT_TRUE(info);
-  EXPECT_EQ(*info,
-            (net::TableInfo{"Club night", "1.0.15", false, 0, 0, 2, {"Ann", "", "Cy", "Dee"}}));
-  EXPECT_EQ(t.inbox(7).back(), "CMD_tableinfo+Club night+1.0.15+waiting+0+0+2+Ann++Cy+Dee+");
+  EXPECT_EQ(*info, (net::TableInfo{"Club night",
+                                   "1.0.15",
+                                   false,
+                                   0,
+                                   0,
+                                   2,
+                                   {"Ann", "", "Cy", "Dee"},
+                                   ComputerStrength::Classic}));
+  EXPECT_EQ(t.inbox(7).back(),
+            "CMD_tableinfo+Club night+1.0.15+waiting+0+0+2+Ann++Cy+Dee+classic+");
   EXPECT_EQ(t.shell.closed, std::vector<int>{7});
   EXPECT_FALSE(t.server.player(7).connected) << "its record is free at once";
   for (int seated : {1, 3, 4, 5, 6}) EXPECT_EQ(t.inbox(seated), Inbox{}) << seated;
@@ -141,11 +148,11 @@ TEST(Greeting, AConnectionThatNeitherLogsInNorAsksIsLetGo) {
   }
 }
 
-TEST(Greeting, TheRefusedConnectionIsLetGoAfterTheWait) {
+TEST(Greeting, TheRefusedConnectionIsLetGoAfterItsShortWait) {
   Table t;
   for (int n = 1; n <= 9; ++n) t.join("P" + std::to_string(n));
   t.connect();
-  t.seconds(kGreetingTicks - 1);
+  t.seconds(kFullGreetingTicks - 1);
   EXPECT_EQ(t.shell.closed, std::vector<int>{});
   t.second();
   EXPECT_EQ(t.shell.closed, std::vector<int>{kFullRecord});

@@ -32,6 +32,14 @@ class Loopback : public ::testing::Test {
   std::unique_ptr<LoopbackClient> client() {
     return std::make_unique<LoopbackClient>(server->port());
   }
+  // A player who has logged in as record n; the table relays nothing before that.
+  std::unique_ptr<LoopbackClient> player(int n, const std::string& name) {
+    auto p = client();
+    EXPECT_TRUE(p->waitFor("CMD_sendlogininfo+" + std::to_string(n)));
+    p->write(net::to_server::logininfo({n, "1.0.15", name}));
+    EXPECT_TRUE(p->waitFor("CMD_newplayerinfo+" + std::to_string(n) + "+" + name));
+    return p;
+  }
   QTemporaryDir dir;
   std::unique_ptr<TServer> server;
 };
@@ -62,7 +70,7 @@ TEST_F(Loopback, ATableAsksWhatItHoldsIsAnsweredAndClosed) {
   auto lobby = client();
   ASSERT_TRUE(lobby->socket.waitForConnected(5000));
   lobby->write(net::to_server::tableinfo());
-  EXPECT_TRUE(lobby->waitFor("CMD_tableinfo+Ann+1.0.15+waiting+0+0+0+Ann++++"));
+  EXPECT_TRUE(lobby->waitFor("CMD_tableinfo+Ann+1.0.15+waiting+0+0+0+Ann++++classic+"));
   EXPECT_TRUE(waitUntil([&] { return lobby->closed; }));
   EXPECT_EQ(lobby->inbox.front(), "CMD_sendlogininfo+2");
   EXPECT_EQ(server->table().tableInfo().seats[1], "") << "the asker never took the seat";
@@ -82,18 +90,15 @@ TEST_F(Loopback, AMessageSplitAcrossTwoWritesStillArrives) {
 }
 
 TEST_F(Loopback, TwoMessagesInOneWriteArriveAsTwo) {
-  auto ann = client();
-  ASSERT_TRUE(ann->waitFor("CMD_sendlogininfo+1"));
+  auto ann = player(1, "Ann");
   ann->write(net::to_server::chat({1, "one"}) + net::to_server::chat({1, "two+three"}));
-  EXPECT_TRUE(ann->waitFor("CMD_chat+1+ chats: two+three"));
-  EXPECT_TRUE(ann->has("CMD_chat+1+ chats: one"));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+1+Ann chats: two+three"));
+  EXPECT_TRUE(ann->has("CMD_chat+1+Ann chats: one"));
 }
 
 TEST_F(Loopback, AKickedPlayerIsClosedAndTheOthersAreTold) {
-  auto ann = client();
-  auto bo = client();
-  ASSERT_TRUE(bo->waitFor("CMD_sendlogininfo+2"));
-  bo->write(net::to_server::logininfo({2, "1.0.15", "Bo"}));
+  auto ann = player(1, "Ann");
+  auto bo = player(2, "Bo");
   ASSERT_TRUE(ann->waitFor("CMD_newplayerinfo+2+Bo"));
   ann->write(net::to_server::kickhim({1, 2}));
   EXPECT_TRUE(waitUntil([&] { return bo->closed; }));
@@ -104,7 +109,7 @@ TEST_F(Loopback, AKickedPlayerIsClosedAndTheOthersAreTold) {
 }
 
 TEST_F(Loopback, AFloodingPeerDoesNotStopTheOthers) {
-  auto ann = client();
+  auto ann = player(1, "Ann");
   auto flooder = client();
   ASSERT_TRUE(flooder->waitFor("CMD_sendlogininfo+2"));
   const std::string garbage(1 << 20, 'g');
@@ -113,7 +118,7 @@ TEST_F(Loopback, AFloodingPeerDoesNotStopTheOthers) {
   for (int i = 0; i < 4; ++i) flooder->write(garbage);
   flooder->write(spam);
   ann->write(net::to_server::chat({1, "still here"}));
-  EXPECT_TRUE(ann->waitFor("CMD_chat+1+ chats: still here", 10000));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+1+Ann chats: still here", 10000));
   EXPECT_LE(server->table().pendingBytes(2), net::kMaxMessageBytes);
   EXPECT_LE(server->table().waitingMessages(2), 32u);
 }
@@ -148,16 +153,45 @@ TEST_F(Loopback, APeerThatStopsReadingIsLetGo) {
   sleeper->write(net::to_server::logininfo({2, "1.0.15", "Sleeper"}));
   ASSERT_TRUE(ann->waitFor("CMD_newplayerinfo+2+Sleeper"));
   const std::string line = net::to_server::chat({1, std::string(7000, 'z')});
-  // Ann keeps talking; everything goes to the sleeper too, who never reads.
+  // Ann keeps talking; everything goes to the sleeper too, who never reads. Its network may
+  // only be stalled: the seat is held as for any dropped connection.
   const bool letGo = waitUntil(
       [&] {
-        if (ann->has("CMD_playerdisconnected+2+Sleeper")) return true;
+        if (ann->has("CMD_away+2+90+")) return true;
         if (server->table().waitingMessages(1) < 8) ann->write(line);
         return false;
       },
       60000);
   EXPECT_TRUE(letGo);
   EXPECT_FALSE(server->table().player(2).connected);
+  EXPECT_TRUE(server->table().held(2));
+}
+
+TEST_F(Loopback, ADroppedPlayerComesBackToTheSeatOverANewConnection) {
+  auto ann = player(1, "Ann");
+  auto bo = player(2, "Bo");
+  auto tokenIn = [](const LoopbackClient& c, const std::string& prefix) {
+    for (const auto& m : c.inbox)
+      if (m.rfind(prefix, 0) == 0) return m.substr(prefix.size(), net::kRejoinTokenChars);
+    return std::string();
+  };
+  ASSERT_TRUE(waitUntil([&] { return !tokenIn(*bo, "CMD_rejointoken+2+").empty(); }));
+  const std::string token = tokenIn(*bo, "CMD_rejointoken+2+");
+  bo->socket.abort();
+  ASSERT_TRUE(ann->waitFor("CMD_away+2+90+"));
+  auto again = client();
+  ASSERT_TRUE(again->waitFor("CMD_sendlogininfo+3"));
+  again->write(net::to_server::rejoin({3, "1.0.15", token, "Bo"}));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+0+Bo is back."));
+  EXPECT_TRUE(waitUntil([&] { return !tokenIn(*again, "CMD_rejointoken+2+").empty(); }));
+  // The new connection speaks for seat 2 now, and its end is seat 2's.
+  again->write(net::to_server::chat({2, "hi"}));
+  EXPECT_TRUE(ann->waitFor("CMD_chat+2+Bo chats: hi"));
+  again->socket.abort();
+  EXPECT_TRUE(waitUntil(
+      [&] { return std::count(ann->inbox.begin(), ann->inbox.end(), "CMD_away+2+90+") == 2; }));
+  EXPECT_TRUE(server->table().held(2));
+  EXPECT_FALSE(server->table().player(3).connected);
 }
 
 }  // namespace

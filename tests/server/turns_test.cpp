@@ -83,6 +83,30 @@ TEST(Turns, AValidWordFallsAfterFiveTicksAndTheNextTurnFollowsFourLater) {
   for (const int code : t.server.board().codes()) EXPECT_TRUE(code >= 1 && code <= 26);
 }
 
+TEST(Turns, AnUnhurriedTurnNeverTimesOutAndItsFallWaitsTwentySeconds) {
+  Table t({"CAT"});
+  t.join("Ann");
+  t.join("Bo");
+  t.start(100, kUnhurriedSeconds);
+  t.clearInboxes();
+  t.seconds(2 * kUnhurriedSeconds);
+  EXPECT_TRUE(t.received(1, "CMD_timeup").empty());
+  EXPECT_TRUE(t.received(1, "CMD_nextplayer").empty());
+  t.playWord(1, "cat", {{4, 0}, {4, 1}, {4, 2}});
+  t.clearInboxes();
+  t.seconds(kUnhurriedFallSeconds - 1);
+  EXPECT_TRUE(t.received(1, "CMD_moving").empty());
+  t.second();
+  EXPECT_EQ(t.received(1, "CMD_moving").size(), 1u);
+  // The next turn is Bo's; Bo's choice still hastens the fall.
+  t.seconds(4);
+  t.playWord(2, "cat", {{4, 0}, {4, 1}, {4, 2}});
+  t.clearInboxes();
+  t.deliver(2, net::to_server::direction({2, kDown}));
+  t.seconds(2);
+  EXPECT_EQ(t.received(1, "CMD_moving"), Inbox{"CMD_moving+1+"});
+}
+
 TEST(Turns, TheRefillTouchesOnlyTheEmptiedCells) {
   Table t({"CAT"});
   t.join("Ann");
@@ -161,11 +185,13 @@ TEST(Turns, ALateJoinerIsBroughtUpToDate) {
   t.clearInboxes();
   const int n = t.join("Late");
   const Inbox& inbox = t.inbox(n);
-  ASSERT_EQ(inbox.size(), 6u);
+  ASSERT_EQ(inbox.size(), 8u);
   EXPECT_EQ(inbox[2], "CMD_existingplayers+1+Ann");
-  EXPECT_EQ(inbox[3].substr(0, 13), "CMD_theboard+");
-  EXPECT_EQ(inbox[4], "CMD_gamestats+1+250+30+31+f+0+0+0+0+0+0+");
-  EXPECT_EQ(inbox[5], "CMD_shufflesl+2+2+2+2+");
+  EXPECT_EQ(inbox[3], "CMD_host+1+");
+  EXPECT_EQ(inbox[4].substr(0, 13), "CMD_theboard+");
+  EXPECT_EQ(inbox[5], "CMD_gamestats+1+250+30+31+f+0+0+0+0+0+0+");
+  EXPECT_EQ(inbox[6], "CMD_shufflesl+2+2+2+2+");
+  EXPECT_EQ(inbox[7].substr(0, 18), "CMD_rejointoken+2+");
   EXPECT_TRUE(t.received(1, "CMD_gamestats").empty());
 }
 

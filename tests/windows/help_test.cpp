@@ -39,8 +39,9 @@ TEST(Thelp, SidePanelButtonsInOrderAndTheOverviewFirst) {
   Thelp help;
   QStringList captions;
   for (const auto* found : help.findChildren<QPushButton*>()) captions << found->text();
-  EXPECT_EQ(captions, (QStringList{"Overview", "Connecting", "Game Play", "Scoring",
-                                   "Documentation", "The Lobby", "About", "Done"}));
+  EXPECT_EQ(captions,
+            (QStringList{"Overview", "Connecting", "Game Play", "Scoring", "Documentation",
+                         "The Lobby", "Keyboard and Speech", "About", "Done"}));
   EXPECT_EQ(frontPage(help), "memo1");
   EXPECT_EQ(caption(help), "Overview");
 }
@@ -52,9 +53,13 @@ TEST(Thelp, EachButtonBringsItsOwnPageUnderItsCaption) {
     const char* title;
   };
   // Out of order, so that no page is in front merely by coming next.
-  const Case cases[] = {{"The Lobby", 11, "The Lobby"}, {"Scoring", 4, "Scoring"},
-                        {"Overview", 1, "Overview"},    {"Documentation", 5, "History"},
-                        {"Game Play", 3, "Game Play"},  {"Connecting", 2, "Connecting"},
+  const Case cases[] = {{"The Lobby", 11, "The Lobby"},
+                        {"Scoring", 4, "Scoring"},
+                        {"Overview", 1, "Overview"},
+                        {"Documentation", 5, "History"},
+                        {"Game Play", 3, "Game Play"},
+                        {"Connecting", 2, "Connecting"},
+                        {"Keyboard and Speech", 12, "Keyboard and Speech"},
                         {"The Lobby", 11, "The Lobby"}};
   Thelp help;
   help.show();
@@ -98,6 +103,16 @@ TEST(Thelp, OverviewAndGamePlayWordForWord) {
             "be shifted by pressing one of the four arrows that appear.\n\n"
             "The player or team that reaches the play to score first will be declared the "
             "winner.");
+}
+
+TEST(Thelp, TheKeyboardPageListsTheQuestionKeysAndTheSpeechMenuItems) {
+  Thelp help;
+  const QString page = pageText(help, 12);
+  for (const char* said :
+       {"\n    F2   whose turn", "\n    F3   the scores", "\n    F4   the last words",
+        "\n    F5   the letters picked", "\n    F7   the row", "\n    F8   the column",
+        "Options > Speak Events", "Options > Speak Tobo's Chatter", "F6 moves it"})
+    EXPECT_TRUE(page.contains(QString::fromUtf8(said))) << said;
 }
 
 TEST(Thelp, ScoringWorksStormThroughAndEndsWithTheWinner) {
