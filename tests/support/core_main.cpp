@@ -3,11 +3,11 @@
 
 #include <QCoreApplication>
 
+#include "tests/support/test_environment.h"
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  // The tables tests start answer lobbies on a port of their own, never beside a real game's.
-  if (!qEnvironmentVariableIsSet("ZANDUPELIX_DISCOVERY_PORT"))
-    qputenv("ZANDUPELIX_DISCOVERY_PORT", "47773");
+  zp::testing::setTestEnvironment();
   QCoreApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
