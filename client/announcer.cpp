@@ -22,29 +22,20 @@ void Announcer::setEnabled(bool on) {
 
 void Announcer::announce(Spoken event) {
   if (!enabled_ || voice_ == nullptr || event.text.empty()) return;
+  dropMoot(event);
   if (!current_ && batch_) return queue(std::move(event));
-  if (!current_) {
-    current_ = std::move(event);
-    voice_->say(current_->text, urgencyOf(current_->priority));
-    return;
-  }
-  // A chat line may wait; the table's own news and answers may not wait behind it. A newer
-  // answer makes the one being said moot; an answer waits for the table's news being said,
-  // first in line, as cutting the news off would only say it again later.
-  if (event.priority == Priority::kAnswer && current_->priority == Priority::kAnswer) {
-    voice_->stop();
-    current_ = std::move(event);
-    voice_->say(current_->text, urgencyOf(current_->priority));
-    return;
-  }
+  if (!current_) return say(std::move(event));
   // The table's news ends an answer for good: the board the answer told of has moved on, and
-  // the news must not wait behind it.
-  if (current_->priority == Priority::kAnswer && event.priority > Priority::kChat) {
+  // the news must not wait behind it. So does a newer answer. An event ends what it makes
+  // moot, such as the clock of a turn that is over.
+  const bool moot = (current_->priority == Priority::kAnswer &&
+                     (event.priority == Priority::kAnswer || event.priority > Priority::kChat)) ||
+                    (!event.ends.empty() && current_->kind == event.ends);
+  if (moot) {
     voice_->stop();
-    current_ = std::move(event);
-    voice_->say(current_->text, urgencyOf(current_->priority));
-    return;
+    return say(std::move(event));
   }
+  // A chat line may wait; the table's own news and answers may not wait behind it.
   const bool interrupts =
       event.priority > current_->priority && current_->priority <= Priority::kChat;
   if (interrupts) {
@@ -54,11 +45,22 @@ void Announcer::announce(Spoken event) {
       return w.priority <= interrupted.priority;
     });
     waiting_.insert(first, std::move(interrupted));
-    current_ = std::move(event);
-    voice_->say(current_->text, urgencyOf(current_->priority));
-    return;
+    return say(std::move(event));
   }
   queue(std::move(event));
+}
+
+void Announcer::dropMoot(const Spoken& event) {
+  // An answer waiting behind the news being said is moot once more news comes.
+  const bool news = event.priority > Priority::kChat && event.priority != Priority::kAnswer;
+  std::erase_if(waiting_, [&](const Spoken& w) {
+    return (news && w.priority == Priority::kAnswer) || (!event.ends.empty() && w.kind == event.ends);
+  });
+}
+
+void Announcer::say(Spoken event) {
+  current_ = std::move(event);
+  voice_->say(current_->text, urgencyOf(current_->priority));
 }
 
 void Announcer::queue(Spoken event) {
@@ -87,9 +89,9 @@ void Announcer::finished() {
 
 void Announcer::next() {
   if (waiting_.empty() || voice_ == nullptr) return;
-  current_ = std::move(waiting_.front());
+  Spoken first = std::move(waiting_.front());
   waiting_.pop_front();
-  voice_->say(current_->text, urgencyOf(current_->priority));
+  say(std::move(first));
 }
 
 namespace said {
@@ -102,14 +104,17 @@ Spoken othersTurn(std::string_view name) {
   return {std::string(name) + "'s turn.", Priority::kTable, "turn"};
 }
 
-Spoken word(bool mine, std::string_view name, std::string_view word, int points, int total) {
-  const std::string score = std::to_string(points) + (points == 1 ? " point" : " points");
-  if (mine)
-    return {std::string(word) + ", " + score + ". Your score " + std::to_string(total) + ".",
-            Priority::kWord};
-  return {std::string(name) + ": " + std::string(word) + ", " + score + ". " + std::string(name) +
-              " has " + std::to_string(total) + ".",
-          Priority::kWord};
+Spoken word(bool mine, std::string_view name, std::string_view word, int points) {
+  const std::string said = std::string(word) + ", " + std::to_string(points) +
+                           (points == 1 ? " point." : " points.");
+  // The word ends the turn, and with it the clock still to be told.
+  return {mine ? said : std::string(name) + ": " + said, Priority::kWord, {}, "clock"};
+}
+
+Spoken total(bool mine, std::string_view name, int total) {
+  const std::string points = std::to_string(total) + ".";
+  return {mine ? "Your score " + points : std::string(name) + " has " + points, Priority::kTable,
+          "total"};
 }
 
 Spoken notValid(std::string_view word) {
@@ -119,7 +124,7 @@ Spoken notValid(std::string_view word) {
 Spoken fall(int direction) {
   static constexpr std::string_view kWays[] = {"down", "left", "up", "right"};
   if (direction < 1 || direction > 4) return {};
-  return {"Tiles fall " + std::string(kWays[direction - 1]) + ".", Priority::kTable};
+  return {"Tiles fall " + std::string(kWays[direction - 1]) + ".", Priority::kWord};
 }
 
 Spoken secondsLeft(int seconds) {
@@ -135,8 +140,8 @@ Spoken timeUp() {
   return {"Time is Up!", Priority::kUrgent, "clock"};
 }
 
-Spoken winner(std::string_view text) {
-  return {std::string(text), Priority::kUrgent};
+Spoken winner(bool mine, std::string_view name) {
+  return {mine ? "You win!" : std::string(name) + " wins!", Priority::kUrgent, {}, "total"};
 }
 
 Spoken arrived(std::string_view line) {

@@ -23,8 +23,8 @@ namespace zp::client {
 enum class Priority {
   kChatter = 0,  // the computer player's small talk
   kChat = 1,     // a line another player wrote
-  kTable = 2,    // arrivals, departures, another's turn, the fall
-  kWord = 3,     // a word made or refused
+  kTable = 2,    // arrivals, departures, another's turn, a player's total
+  kWord = 3,     // a word made or refused, and the fall that follows it
   kTurn = 4,     // the player's own turn
   kUrgent = 5,   // the clock running out, the time up, the winner
   kAnswer = 6,   // what the player just asked or did: said at once
@@ -32,14 +32,17 @@ enum class Priority {
 
 struct Spoken {
   Spoken() = default;
-  Spoken(std::string said, Priority importance, std::string sort = {})
-      : text(std::move(said)), priority(importance), kind(std::move(sort)) {}
+  Spoken(std::string said, Priority importance, std::string sort = {}, std::string moot = {})
+      : text(std::move(said)), priority(importance), kind(std::move(sort)), ends(std::move(moot)) {}
 
   std::string text;
   Priority priority = Priority::kTable;
   // Events of one kind where only the newest matters (the clock): a newer one replaces a
   // waiting one of the same kind. Empty: every event stands on its own.
   std::string kind;
+  // The kind this event makes moot (a word ends the turn whose clock was being told): one of
+  // that kind being said is stopped, waiting ones are dropped. Empty: none.
+  std::string ends;
   bool operator==(const Spoken&) const = default;
 };
 
@@ -71,8 +74,9 @@ class Announcer {
   // Said at once when the voice is free; else it waits its turn by importance. A new event
   // more important than a chat line being said stops that line, which is said again in full
   // afterwards. An answer to the player is said next, after the news being said; a newer
-  // answer or any of the table's news (more than a chat line) makes an answer moot, and it
-  // is not said again. Anything else being said is always finished.
+  // answer or any of the table's news (more than a chat line) makes an answer moot, being
+  // said or waiting, and it is not said again. An event that ends a kind does the same to
+  // that kind. Anything else being said is always finished.
   void announce(Spoken event);
   // The voice finished the current text: the next one.
   void finished();
@@ -87,6 +91,8 @@ class Announcer {
  private:
   void queue(Spoken event);
   void next();
+  void say(Spoken event);
+  void dropMoot(const Spoken& event);
 
   Voice* voice_ = nullptr;
   bool enabled_ = false;
@@ -106,15 +112,19 @@ namespace said {
 
 Spoken yourTurn();
 Spoken othersTurn(std::string_view name);
-// `mine`: the player's own word, else another's with that player's name.
-Spoken word(bool mine, std::string_view name, std::string_view word, int points, int total);
+// `mine`: the player's own word, else another's with that player's name. The word and its
+// points come at once; the total follows, after the fall if that comes meanwhile.
+Spoken word(bool mine, std::string_view name, std::string_view word, int points);
+Spoken total(bool mine, std::string_view name, int total);
 Spoken notValid(std::string_view word);
 // `direction` as the table sends it (1 down, 2 left, 3 up, 4 right).
 Spoken fall(int direction);
 Spoken secondsLeft(int seconds);
 Spoken othersSecondsLeft(std::string_view name, int seconds);
 Spoken timeUp();
-Spoken winner(std::string_view text);
+// The winner, said short: the word that won follows at once. The totals waiting are dropped;
+// the final scores are one question away.
+Spoken winner(bool mine, std::string_view name);
 Spoken arrived(std::string_view line);
 Spoken left(std::string_view line);
 Spoken chatLine(std::string_view text);

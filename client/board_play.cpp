@@ -231,7 +231,8 @@ void BoardPlay::madeword(const net::MadeWord& m) {
   model_.showMadeWord(m.path);
 
   const bool mine = m.n == context_.ownNumber();
-  context_.announce(client::said::word(mine, seat(m.n).name, word, m.points, m.total));
+  context_.announce(client::said::word(mine, seat(m.n).name, word, m.points));
+  context_.announce(client::said::total(mine, seat(m.n).name, m.total));
   if (mine) {
     context_.playsounds("goodword");
     context_.tally().anotherword(3);
@@ -283,7 +284,7 @@ void BoardPlay::winner(const net::NameOnly& m) {
   view_.winnerShown = true;
   context_.playsounds("gameover");
   context_.systemLine(view_.winnerText);
-  context_.announce(client::said::winner(view_.winnerText));
+  context_.announce(client::said::winner(mine, name));
   if (context_.host()) view_.startShown = true;
   // Team results and spectators' windows leave the tally alone.
   if (mine)

@@ -46,6 +46,9 @@ VERSION = "1.0.15"
 TURN_SECONDS = 35  # the shortest turn that lets the clock say 30 seconds after it starts
 PLAY_TO = 100  # the lowest score the start dialog offers
 LATE = 1.0  # an event heard later than this after it happened is late
+# A word's maker's new total is said after the word and the fall that follows it: heard, but
+# not held to the second.
+UNTIMED = ("total",)
 
 
 def free_port():
@@ -446,12 +449,11 @@ class Game:
             n, word, points, total = int(f[1]), f[2], int(f[3]), int(f[4])
             unit = "point" if points == 1 else "points"
             if n == 1:
-                rec.event("word-accepted", [f"{word}, {points} {unit}. Your score {total}"],
-                          "", at=at)
+                rec.event("word-accepted", [f"{word}, {points} {unit}"], "", at=at)
+                rec.event("total", [f"Your score {total}"], "", at=at)
             else:
-                rec.event("other-word",
-                          [f"{name(n)}: {word}, {points} {unit}. {name(n)} has {total}"],
-                          "", at=at)
+                rec.event("other-word", [f"{name(n)}: {word}, {points} {unit}"], "", at=at)
+                rec.event("total", [f"{name(n)} has {total}"], "", at=at)
         elif cmd == "CMD_moving":
             way = {1: "down", 2: "left", 3: "up", 4: "right"}[int(f[1])]
             rec.event("fall", [f"Tiles fall {way}"], "", at=at)
@@ -460,8 +462,10 @@ class Game:
         elif cmd == "CMD_winner":
             self.winner_at = at
             who = f[1]
-            rec.event("winner", ["You have won the game!" if who == "Ann"
-                                 else f"{who} has won the game!"], "", at=at)
+            rec.event("winner", ["You win!" if who == "Ann" else f"{who} wins!"], "", at=at)
+            # The game's end makes the winning word's total moot: it is not said.
+            with rec.lock:
+                rec.events = [e for e in rec.events if not (e[1] == "total" and at - e[0] < 0.5)]
         elif cmd == "CMD_chat" and int(f[1]) not in (1,):
             text = "+".join(f[2:]).rsplit("|", 1)[0]
             rec.event("chat", [text], "", at=at)
@@ -614,7 +618,7 @@ def report(record, desk, versions, path):
         elif len(routes) == 2 and key not in ("launcher", "start-dialog", "launcher-focus",
                                                "start-dialog-focus"):
             verdict = "TWICE"
-        elif delay is not None and delay > LATE:
+        elif delay is not None and delay > LATE and key not in UNTIMED:
             verdict = "LATE"
         else:
             verdict = ""

@@ -94,6 +94,25 @@ TEST(Announcer, OneVoiceSaysEachEventOnceMostImportantFirst) {
       {"the table's news ends an answer, which is not said again: the board has moved on",
        {said::answer("Rack: A, E."), {"AEON, 12 points.", Priority::kWord}, done},
        {"say Rack: A, E.", "stop", "say AEON, 12 points."}},
+      {"an answer waiting behind the news is dropped by more news: the fall tells of the board",
+       {{"AEON, 12 points.", Priority::kWord},
+        said::answer("Showing the tiles fallen down."),
+        said::fall(1),
+        done,
+        done},
+       {"say AEON, 12 points.", "say Tiles fall down."}},
+      {"a word ends the clock of its turn, said or waiting; the total waits for the fall",
+       {said::secondsLeft(10),
+        said::word(false, "Bo", "AX", 1),
+        said::total(false, "Bo", 7),
+        said::secondsLeft(30),
+        said::word(true, "", "TIRE", 18),
+        said::fall(4),
+        done,
+        done,
+        done},
+       {"say 10 seconds left.", "stop", "say Bo: AX, 1 point.", "say TIRE, 18 points.",
+        "say Tiles fall right.", "say Bo has 7."}},
       {"a chat line waits for an answer",
        {said::answer("Ann 42."), {"Bo: hi", Priority::kChat}, done, done},
        {"say Ann 42.", "say Bo: hi"}},
@@ -153,12 +172,14 @@ TEST(Announcer, EventsThatArriveTogetherAreSaidMostImportantFirst) {
   announcer.setVoice(&voice);
   announcer.setEnabled(true);
   announcer.beginBatch();
-  announcer.announce({"Bo: TIRE, 18 points.", Priority::kWord});
-  announcer.announce(said::winner("Bo has won the game!"));
+  announcer.announce(said::word(false, "Bo", "TIRE", 18));
+  announcer.announce(said::total(false, "Bo", 120));
+  announcer.announce(said::winner(false, "Bo"));
   EXPECT_TRUE(voice.log.empty());
   announcer.endBatch();
   announcer.finished();
-  EXPECT_EQ(voice.said(), (Texts{"Bo has won the game!", "Bo: TIRE, 18 points."}));
+  // Said short, so that the word that won is heard within a second; the totals are moot.
+  EXPECT_EQ(voice.said(), (Texts{"Bo wins!", "Bo: TIRE, 18 points."}));
   // A batch with nothing said leaves the voice as it was.
   announcer.finished();
   announcer.beginBatch();
@@ -232,14 +253,14 @@ TEST(Announcer, EveryEventOfTheTableIsHeard) {
       {nextplayer({1, 1}), {"Your turn."}},
       {notvalid({1, "TIRX"}), {"TIRX is not a valid word."}},
       {notvalid({2, "BOXX"}), {}},
-      {madeword({1, "TIRE", 18, 42, 0, 0, tire}), {"TIRE, 18 points. Your score 42."}},
+      {madeword({1, "TIRE", 18, 42, 0, 0, tire}), {"TIRE, 18 points.", "Your score 42."}},
       {moving({board::kLeft}), {"Tiles fall left."}},
       {nextplayer({2, 1}), {"Bo's turn."}},
-      {madeword({2, "AX", 1, 7, 0, 0, {{1, 1}, {1, 2}}}), {"Bo: AX, 1 point. Bo has 7."}},
+      {madeword({2, "AX", 1, 7, 0, 0, {{1, 1}, {1, 2}}}), {"Bo: AX, 1 point.", "Bo has 7."}},
       {timeup(), {"Time is Up!"}},
       {playerdisconnected({6, "Eve"}), {"Eve has left."}},
       {playerdisconnected({2, "Bo"}), {"Bo disconnected."}},
-      {winner({"Ann"}), {"You have won the game!"}},
+      {winner({"Ann"}), {"You win!"}},
   };
   for (const EventCase& c : cases) {
     SCOPED_TRACE(c.message);
