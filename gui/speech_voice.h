@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "client/announcer.h"
 
@@ -23,22 +25,41 @@ class SpeechEngine : public QObject {
 };
 
 // Which of the speech service's reports ends the text being said. The service reports the end
-// or the cancel of every message, also of one the voice stopped or replaced, and a report
-// comes after the call that said the text has returned.
+// or the cancel of every message, also of one the voice stopped or replaced. Its number comes
+// back from the call that said the text and its reports on threads of their own, so a short
+// text's end may be reported before its number is known.
 class ServiceMessages {
  public:
-  // The service's number for the text just sent; below 0 when it refused it.
-  void said(int message) { current_ = message; }
-  void stopped() { current_ = -1; }
-  // A report on `message`: true when it ends the current text (once).
-  bool ends(int message) {
-    if (current_ < 0 || message != current_) return false;
+  // The service's number for the text just sent; below 0 when it refused it. True when the
+  // text is over already: refused, or its end reported first.
+  bool said(int message) {
+    current_ = message;
+    if (message < 0) return true;
+    newest_ = std::max(newest_, message);
+    if (std::erase(early_, message) == 0) return false;
     current_ = -1;
     return true;
   }
+  void stopped() { current_ = -1; }
+  // A report on `message`: true when it ends the current text (once).
+  bool ends(int message) {
+    if (current_ >= 0 && message == current_) {
+      current_ = -1;
+      return true;
+    }
+    // A number not handed out yet is a text on its way back; older ones were stopped.
+    if (message > newest_) {
+      early_.push_back(message);
+      if (early_.size() > kEarlyKept) early_.erase(early_.begin());
+    }
+    return false;
+  }
 
  private:
+  static constexpr std::size_t kEarlyKept = 8;
   int current_ = -1;
+  int newest_ = -1;
+  std::vector<int> early_;
 };
 
 // The module's one entry point: an engine whose parent is `parent`, which calls `finished`
