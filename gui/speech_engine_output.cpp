@@ -69,17 +69,24 @@ class ServiceEngine final : public SpeechEngine {
   void say(const QString& text, Urgency urgency) override {
     if (broken_) return finishLater();
     const SPDPriority priority = urgency == Urgency::kAtOnce ? SPD_IMPORTANT : SPD_MESSAGE;
-    call([priority, text = text.toUtf8(), calls = calls_.get()](SPDConnection* connection) {
+    const int number = ++texts_;
+    call([priority, bytes = text.toUtf8(), number,
+          calls = calls_.get()](SPDConnection* connection) {
       const int message =
-          connection != nullptr ? spd_say(connection, priority, text.constData()) : -1;
-      toEngine(calls, [message](ServiceEngine& engine) {
-        if (engine.messages_.said(message)) engine.finished_();
+          connection != nullptr ? spd_say(connection, priority, bytes.constData()) : -1;
+      toEngine(calls, [message, number](ServiceEngine& engine) {
+        // Stopped meanwhile: the voice has moved on, and this text's end is no news.
+        if (number <= engine.stoppedUpTo_)
+          engine.messages_.numberedAfterStop(message);
+        else if (engine.messages_.said(message))
+          engine.finished_();
       });
     });
   }
 
   void stop() override {
     messages_.stopped();
+    stoppedUpTo_ = texts_;
     call([](SPDConnection* connection) {
       if (connection != nullptr) spd_cancel(connection);
     });
@@ -165,6 +172,8 @@ class ServiceEngine final : public SpeechEngine {
   std::shared_ptr<Calls> calls_;
   bool broken_ = false;
   ServiceMessages messages_;
+  int texts_ = 0;        // the texts handed to the thread so far
+  int stoppedUpTo_ = 0;  // the last of them the voice stopped
 };
 
 }  // namespace

@@ -41,6 +41,11 @@ class ServiceMessages {
     return true;
   }
   void stopped() { current_ = -1; }
+  // The number of a text stopped before its number came back: its reports end nothing.
+  void numberedAfterStop(int message) {
+    newest_ = std::max(newest_, message);
+    std::erase(early_, message);
+  }
   // A report on `message`: true when it ends the current text (once).
   bool ends(int message) {
     if (current_ >= 0 && message == current_) {

@@ -88,15 +88,33 @@ TEST(SpeechVoice, AnEngineThatNeverReportsBackIsGivenUpOnAndTheNextTextComes) {
 TEST(SpeechVoice, OnlyTheServicesReportOnTheCurrentTextEndsIt) {
   ServiceMessages messages;
   EXPECT_FALSE(messages.ends(1));  // nothing said yet
-  messages.said(7);
+  EXPECT_FALSE(messages.said(7));
   EXPECT_FALSE(messages.ends(6));  // an earlier text, stopped or replaced
   EXPECT_TRUE(messages.ends(7));
   EXPECT_FALSE(messages.ends(7));  // its end and a cancel: one finish
   messages.said(8);
   messages.stopped();
   EXPECT_FALSE(messages.ends(8));  // the voice stopped it: no news for the announcer
-  messages.said(-1);               // refused by the service
+  EXPECT_TRUE(messages.said(-1));  // refused by the service: over at once
   EXPECT_FALSE(messages.ends(-1));
+  // A short text's end reported before its number came back from the service still ends it,
+  // once; a stopped text's late cancel does not count for a later one.
+  EXPECT_FALSE(messages.ends(10));
+  EXPECT_TRUE(messages.said(10));
+  EXPECT_FALSE(messages.ends(10));
+  EXPECT_FALSE(messages.said(11));
+  messages.stopped();
+  EXPECT_FALSE(messages.ends(11));
+  EXPECT_FALSE(messages.said(12));
+  EXPECT_FALSE(messages.ends(11));
+  EXPECT_TRUE(messages.ends(12));
+  // Stopped before its number came back: its cancel ends nothing, not even the next text.
+  messages.stopped();
+  EXPECT_FALSE(messages.ends(13));
+  messages.numberedAfterStop(13);
+  EXPECT_FALSE(messages.said(14));
+  EXPECT_FALSE(messages.ends(13));
+  EXPECT_TRUE(messages.ends(14));
 }
 
 TEST(SpeechVoice, TheRealModuleNeverHoldsTheGame) {
