@@ -114,6 +114,14 @@ TEST(Reachability, AskingToBeReachedHoldsForThePortItNames) {
   EXPECT_EQ(tables.at({"203.0.113.9", 7773}).reach, net::Reach::kUnreachable);
   EXPECT_FALSE(reachTold(r.d, peer)) << "an older table is told in words";
   EXPECT_EQ(r.d.list(r.d.connect("198.51.100.7")).size(), 1U);
+
+  // A port asked for again is asked for once: repeats never crowd out another port.
+  const int again = r.d.connect("203.0.113.10");
+  for (int n = 0; n < kMaxTablesPerAddress; ++n)
+    r.d.deliver(again, net::to_directory::reachme({7000, net::Visibility::kPublic}));
+  r.d.deliver(again, net::to_directory::reachme({7772, net::Visibility::kInvite}));
+  r.d.registerTable(again, 7772, "Mine");
+  EXPECT_EQ(tables.at({"203.0.113.10", 7772}).visibility, net::Visibility::kInvite);
 }
 
 TEST(Reachability, WithoutARelayATableThatCannotBeReachedIsNotListed) {

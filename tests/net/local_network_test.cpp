@@ -154,6 +154,9 @@ TEST(IpAddresses, OnlyLocalSendersMayAskOrAnswer) {
       {"fc00::1", true},         {"::1", true},
       {"2001:db8::1", false},    {"ff02::1", false},
       {"::ffff:10.0.0.1", true}, {"::ffff:203.0.113.5", false},
+      // Link-local is fe80::/10, through febf; fec0:: is past it. Mapped loopback is loopback.
+      {"febf::1%2", true},       {"fec0::1", false},
+      {"::ffff:127.0.0.1", true},
   };
   for (const Case& c : cases) EXPECT_EQ(isLocalNetworkAddress(ip(c.address)), c.local) << c.address;
 }
