@@ -72,6 +72,9 @@ class ServiceEngine final : public SpeechEngine {
     const int number = ++texts_;
     call([priority, bytes = text.toUtf8(), number,
           calls = calls_.get()](SPDConnection* connection) {
+      // The voice says one text at a time: whatever of ours the service still says when the
+      // next comes (its end not reported yet) is over for the announcer, and goes.
+      if (connection != nullptr) spd_cancel(connection);
       const int message =
           connection != nullptr ? spd_say(connection, priority, bytes.constData()) : -1;
       toEngine(calls, [message, number](ServiceEngine& engine) {

@@ -390,9 +390,9 @@ class Game:
         time.sleep(1.5)
         # Tobo answers most lines, at random: a few lines until he does.
         for line in ("thanks Tobo", "good game", "see you", "bye now"):
-            sent = time.time()
             self.keys.type(line)
             self.keys.key("Return")
+            sent = time.time()  # Tobo can answer only once the line is sent
             time.sleep(5)
             if self.check_chatter(sent):
                 break
