@@ -118,6 +118,28 @@ TEST(NetworkTables, DropsATableSilentForTwoWholeRounds) {
   EXPECT_EQ(shown(network), std::vector<std::string>{"10.77.1.12:7800 B"});
 }
 
+// A table is held at so many addresses; the ones it stopped answering from make room.
+TEST(NetworkTables, ATableKeepsAtMostEightAddressesAndTheOnesItLeftMakeRoom) {
+  NetworkTables network(2000, 1);
+  std::string q = network.startRound(0);
+  for (std::size_t n = 1; n <= kMaxAddressesPerTable; ++n)
+    network.received(ip(("fd77::" + std::to_string(n)).c_str()), answer(q, kA, 7800, "A"));
+  // A ninth, better address is one too many.
+  network.received(ip("10.77.1.9"), answer(q, kA, 7800, "A"));
+  EXPECT_EQ(shown(network), std::vector<std::string>{"[fd77::1]:7800 A"});
+  // It answers from one of them alone for two whole rounds: the others are gone.
+  for (int round = 1; round <= 2; ++round) {
+    network.tick(round * 5000 - 1);
+    q = network.startRound(round * 5000);
+    network.received(ip("fd77::1"), answer(q, kA, 7800, "A"));
+  }
+  network.tick(12000);
+  q = network.startRound(15000);
+  network.received(ip("fd77::1"), answer(q, kA, 7800, "A"));
+  network.received(ip("10.77.1.9"), answer(q, kA, 7800, "A"));
+  EXPECT_EQ(shown(network), std::vector<std::string>{"10.77.1.9:7800 A"});
+}
+
 TEST(NetworkTables, QuickRefreshesLoseNoAnswer) {
   NetworkTables network(2000, 1);
   const std::string first = network.startRound(0);

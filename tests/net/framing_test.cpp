@@ -100,6 +100,10 @@ TEST(Inbox, AWindowsInboxKeepsEveryMessageUpToItsByteBound) {
   EXPECT_TRUE(inbox.empty());
   EXPECT_EQ(inbox.waitingBytes(), 0u);
   EXPECT_TRUE(inbox.feed("CMD_timeup+\xFF"));
+  // One message past the bound overflows it as it comes, not at the next one.
+  Inbox small(InboxLimits{SIZE_MAX, 64});
+  EXPECT_FALSE(small.feed(std::string(100, 'x') + "\xFF"));
+  EXPECT_TRUE(small.overflowed());
 }
 
 TEST(Inbox, HasRoomUnderHalfItsBoundAndKeepsEveryMessageWhenAskedTo) {
