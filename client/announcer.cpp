@@ -28,10 +28,7 @@ void Announcer::announce(Spoken event) {
   // The table's news ends an answer for good: the board the answer told of has moved on, and
   // the news must not wait behind it. So does a newer answer. An event ends what it makes
   // moot, such as the clock of a turn that is over.
-  const bool moot = (current_->priority == Priority::kAnswer &&
-                     (event.priority == Priority::kAnswer || event.priority > Priority::kChat)) ||
-                    (!event.ends.empty() && current_->kind == event.ends);
-  if (moot) {
+  if (moots(event, *current_)) {
     voice_->stop();
     return say(std::move(event));
   }
@@ -50,12 +47,14 @@ void Announcer::announce(Spoken event) {
   queue(std::move(event));
 }
 
+bool Announcer::moots(const Spoken& event, const Spoken& other) {
+  // Anything more than a chat line (news or a newer answer) makes an answer moot.
+  return (other.priority == Priority::kAnswer && event.priority > Priority::kChat) ||
+         (!event.ends.empty() && other.kind == event.ends);
+}
+
 void Announcer::dropMoot(const Spoken& event) {
-  // An answer waiting behind the news being said is moot once more news comes.
-  const bool news = event.priority > Priority::kChat && event.priority != Priority::kAnswer;
-  std::erase_if(waiting_, [&](const Spoken& w) {
-    return (news && w.priority == Priority::kAnswer) || (!event.ends.empty() && w.kind == event.ends);
-  });
+  std::erase_if(waiting_, [&](const Spoken& w) { return moots(event, w); });
 }
 
 void Announcer::say(Spoken event) {

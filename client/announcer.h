@@ -92,6 +92,8 @@ class Announcer {
   void queue(Spoken event);
   void next();
   void say(Spoken event);
+  // Whether `event` makes `other` (being said or waiting) moot.
+  static bool moots(const Spoken& event, const Spoken& other);
   void dropMoot(const Spoken& event);
 
   Voice* voice_ = nullptr;
