@@ -33,15 +33,20 @@ def faults(path):
             continue
         head, _, body = block.partition("\n")
         file, _, what = head.partition(": ")
-        before, sep, after = body.partition("\n=>\n")
+        # The text put in its place may be empty: the fault then deletes the text.
+        before, sep, after = body.partition("\n=>")
+        if after and not after.startswith("\n"):
+            sep = ""
+        after = after[1:]
         if not sep:
             sys.exit(f"no '=>' in the fault {head!r}")
         yield file.strip(), what.strip(), before, after
 
 
-def run_tests(build):
+def run_tests(build, folder):
     env = dict(os.environ, LSAN_OPTIONS=f"suppressions={ROOT}/tests/lsan.supp")
-    for pattern in PROGRAMS:
+    # The fault's own folder first: most faults are caught there, and the rest need not run.
+    for pattern in sorted(PROGRAMS, key=lambda pattern: f"/{folder}/" not in pattern):
         for program in sorted(glob.glob(os.path.join(build, pattern))):
             if not os.access(program, os.X_OK) or program.endswith("_probe"):
                 continue
@@ -75,7 +80,7 @@ def main():
             with open(path, "w") as f:
                 f.write(original.replace(before, after))
             b = subprocess.run(["ninja", "-C", build, "-j2"], capture_output=True)
-            verdict = None if b.returncode != 0 else run_tests(build)
+            verdict = None if b.returncode != 0 else run_tests(build, file.split("/")[0])
         finally:
             with open(path, "w") as f:
                 f.write(original)
