@@ -31,6 +31,10 @@ void GameLinks::tick(std::int64_t nowMs) {
   });
 }
 
+void GameLinks::forgetWaiting(GameKind kind) {
+  std::erase_if(games_, [kind](const Game& game) { return !game.link && game.kind == kind; });
+}
+
 int GameLinks::openGames() const {
   return static_cast<int>(std::count_if(games_.begin(), games_.end(),
                                         [](const Game& g) { return g.link.has_value(); }));

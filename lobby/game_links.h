@@ -40,6 +40,8 @@ class GameLinks {
   void linkClosed(int link);
   // Forgets started games that never linked back.
   void tick(std::int64_t nowMs);
+  // Forgets the games of `kind` still waiting for their link: one that cannot link back.
+  void forgetWaiting(GameKind kind);
 
   // Links open now: the games that are still running.
   int openGames() const;

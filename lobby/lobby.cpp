@@ -53,6 +53,9 @@ Lobby::Lobby(LobbyOptions options, QObject* parent)
   QObject::connect(&second_, &QTimer::timeout, this, [this] {
     const int waiting = games_.waitingGames();
     games_.tick(now());
+    // A game hosted without a link whose table never came up is given up with the wait.
+    if (unlinkedHost_ == Unlinked::kStarting && !games_.hostStartedOrRunning())
+      unlinkedHost_ = Unlinked::kNo;
     if (games_.waitingGames() != waiting) emit statusChanged();
   });
 }
@@ -239,7 +242,11 @@ void Lobby::listChanged() {
 void Lobby::updateRegistration() {
   const std::optional<net::TableInfo> local = watch_.finder().thisComputersTable();
   if (local) hostedInfo_ = local;
-  if (unlinkedHost_ == Unlinked::kStarting && local) unlinkedHost_ = Unlinked::kRunning;
+  if (unlinkedHost_ == Unlinked::kStarting && local) {
+    // Its table answers: the game runs, and waits no more for a link that cannot come.
+    unlinkedHost_ = Unlinked::kRunning;
+    games_.forgetWaiting(GameKind::kHost);
+  }
   if (unlinkedHost_ == Unlinked::kRunning && !local) unlinkedHost_ = Unlinked::kNo;
   const bool hosting =
       links_.isListening() ? games_.hosting() : unlinkedHost_ == Unlinked::kRunning;

@@ -121,8 +121,9 @@ class Lobby : public QObject {
   QElapsedTimer clock_;
   QTimer second_;
   QString news_;
-  // Hosting while no lobby link can tell whether that game runs: it is taken to run while
-  // the table on this computer answers.
+  // Hosting while no lobby link can tell whether that game runs: it is taken to start for as
+  // long as a game may take to link back, and to run from when the table on this computer
+  // answers until it stops.
   enum class Unlinked { kNo, kStarting, kRunning } unlinkedHost_ = Unlinked::kNo;
   std::optional<net::TableInfo> hostedInfo_;
   std::vector<directory::RegistrarLink*> registrations_;

@@ -137,6 +137,16 @@ TEST(LobbySettings, KeepsManyAddedTablesAndReadsAHandEditedSection) {
             (LobbySettings{"Bob",
                            {{"a.example", 7771}, {"b.example", 80}},
                            {{"10.0.0.1", 7772}, {"::1", 7800}, {"a", 7772}}}));
+
+  // A section edited to hold more tables than the lobby keeps: the first ones are read.
+  std::string longer = "[zandupelixlobby]\n";
+  for (std::size_t n = 1; n <= kMaxAddedTables + 5; ++n)
+    longer += "Table" + std::to_string(n) + "=10.1." + std::to_string(n / 256) + "." +
+              std::to_string(n % 256) + "\n";
+  Put(dir / "qelmlobby.ini", longer);
+  const LobbySettings read = readLobbySettings(file);
+  ASSERT_EQ(read.tables.size(), kMaxAddedTables);
+  EXPECT_EQ(read.tables.back(), (HostPort{"10.1.3.232", 7772}));
 }
 
 TEST(GameLinks, OnlyAStartedGamesTokenOpensALink) {
@@ -180,6 +190,13 @@ TEST(GameLinks, AGameThatNeverLinksBackIsForgotten) {
   EXPECT_FALSE(links.hostStartedOrRunning());
   EXPECT_EQ(links.waitingGames(), 0);
   EXPECT_EQ(links.openGames(), 0);
+
+  // One that cannot link back is given up as its table answers; other games wait on.
+  links.started(GameKind::kHost, "unlinked", 0);
+  links.started(GameKind::kJoin, "joining", 0);
+  links.forgetWaiting(GameKind::kHost);
+  EXPECT_FALSE(links.hostStartedOrRunning());
+  EXPECT_EQ(links.waitingGames(), 1);
 
   // One that did link back runs for as long as its game lasts.
   GameLinks running;

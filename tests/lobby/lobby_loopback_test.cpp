@@ -268,5 +268,56 @@ TEST_F(LobbyLoopback, JoinsWithAPortTakenByAnotherLobbyAndSaysSoOnce) {
       "Zoë Ann");
 }
 
+
+// Another lobby holds the links' port, so the game is not followed: the table answering on this
+// computer's port is taken for the hosted one from when it answers until it stops.
+TEST_F(LobbyLoopback, WithoutItsLinkAHostedTableCountsWhileItsTableAnswers) {
+  QTcpServer other;
+  ASSERT_TRUE(other.listen(QHostAddress::LocalHost, linkPort_));
+  const quint16 tablePort = freePort();
+  Lobby lobby(options({}, tablePort));
+  lobby.start();
+  lobby.setName("Ann");
+  ASSERT_TRUE(lobby.host());
+  EXPECT_FALSE(lobby.host()) << "the game is still starting";
+  {
+    RunningProgram table(kServer, {"--port", QString::number(tablePort), "--name", "Mine"},
+                         dir_.filePath("table"));
+    ASSERT_EQ(table.port, tablePort);
+    ASSERT_TRUE(waitUntil([&] { return knownAs(lobby, tablePort, "Mine"); },
+                          static_cast<int>(kRefreshMs + kAnswerLimitMs)));
+    EXPECT_FALSE(lobby.host());
+    EXPECT_TRUE(lobby.statusLine().startsWith("A table is already hosted on this computer"));
+  }
+  ASSERT_TRUE(waitUntil([&] { return !rowOn(lobby, tablePort); },
+                        static_cast<int>(kRefreshMs + kAnswerLimitMs)));
+  EXPECT_TRUE(lobby.host()) << "its table has stopped: another can be hosted";
+}
+
+TEST_F(LobbyLoopback, KeepsWhatThePlayerTypesOnceAndAsksTheFirstDirectoryForACode) {
+  // Two directories that take the connection and never answer.
+  QTcpServer first, second;
+  ASSERT_TRUE(first.listen(QHostAddress::LocalHost, 0));
+  ASSERT_TRUE(second.listen(QHostAddress::LocalHost, 0));
+  Lobby lobby(options({{"127.0.0.1", first.serverPort()}, {"127.0.0.1", second.serverPort()}},
+                      freePort()));
+  lobby.start();
+  EXPECT_FALSE(lobby.statusLine().contains("does not answer"))
+      << "not while it is asked: " << lobby.statusLine().toStdString();
+  EXPECT_EQ(lobby.setName("  Zoë Ann \t"), "Zoë Ann");
+  for (int twice = 0; twice < 2; ++twice) ASSERT_TRUE(lobby.addTable(" 127.0.0.1:7800 "));
+  const client::ProfileFile file(dir_.filePath("qelmlobby.ini").toStdString());
+  EXPECT_EQ(readLobbySettings(file).tables, (std::vector<net::HostPort>{{"127.0.0.1", 7800}}));
+  EXPECT_EQ(readLobbySettings(file).name, "Zoë Ann");
+
+  ASSERT_TRUE(lobby.joinByCode(" k7q-2m9 "));
+  const QString arguments = dir_.filePath("arguments");
+  ASSERT_TRUE(waitUntil([&] { return QFile::exists(arguments); }, 5000));
+  EXPECT_EQ(slurp(arguments),
+            "Zoë Ann\nK7Q2M9@127.0.0.1:" + QString::number(first.serverPort()) + "\nfalse\n");
+  ASSERT_TRUE(waitUntil([&] { return lobby.statusLine().contains("does not answer"); },
+                        static_cast<int>(kAnswerLimitMs + 1000)));
+}
+
 }  // namespace
 }  // namespace zp::lobby
