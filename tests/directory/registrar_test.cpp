@@ -158,6 +158,7 @@ TEST_F(Registering, AsksToBeReachedOncePerConnectionAndOpensWhatTheDirectoryAsks
   hidden.connected();
   EXPECT_EQ(invited.asks.size(), 2U) << "again on the new connection";
 
+  const std::size_t before = invited.reports.size();
   hidden.bytesReceived(net::from_directory::reach({7772, net::Reach::kRelayed, "K7Q2M9"}) +
                        net::from_directory::reach({7772, net::Reach::kRelayed, "K7Q2M9"}) +
                        net::from_directory::reach({9999, net::Reach::kDirect, "222222"}));
@@ -167,6 +168,7 @@ TEST_F(Registering, AsksToBeReachedOncePerConnectionAndOpensWhatTheDirectoryAsks
   EXPECT_EQ(invited.reports.back(),
             "The directory dir.example.org:7771 cannot reach the table on port 7772 and relays its "
             "players; invite code K7Q-2M9 (join with K7Q2M9@dir.example.org:7771)");
+  EXPECT_EQ(invited.reports.size(), before + 1) << "the same reach is reported once";
   const std::size_t reports = invited.reports.size();
   hidden.bytesReceived(net::from_directory::relayopen({7772, 7770, "0123456789abcdef"}) +
                        net::from_directory::relayopen({9999, 7770, "0123456789abcdee"}));

@@ -120,6 +120,33 @@ TEST_F(RelayedTable, APlayerJoinsByCodeAndPlaysThroughTheRelay) {
   ASSERT_TRUE(bob.waitFor("CMD_playerdisconnected+1+Ann"));
 }
 
+// A relayed player who sends faster than the relay passes on is held back by TCP: the relay
+// reads no more of it until its allowance has grown again.
+TEST_F(RelayedTable, APlayerWhoFloodsIsHeldToTheRelaysRate) {
+  ASSERT_TRUE(waitUntil([&] { return link->reach() == net::Reach::kRelayed; }, 15000));
+  // The table's side of the pair counts what reaches it and says nothing.
+  QObject::disconnect(link.get(), &RegistrarLink::relayedConnection, table.get(), nullptr);
+  qsizetype passed = 0;
+  QObject::connect(link.get(), &RegistrarLink::relayedConnection, &owner,
+                   [&passed](net::GameConnection* relayed) {
+                     QObject::connect(relayed, &net::GameConnection::OnRead,
+                                      [&passed](const QByteArray& bytes) { passed += bytes.size(); });
+                   });
+  Player flood;
+  flood.connection.connectThroughRelay("127.0.0.1", relay.port(), link->inviteCode());
+  ASSERT_TRUE(flood.waitToBeTold(net::GameConnection::kConnected));
+  const std::string piece(64 * 1024, 'x');
+  for (int n = 0; n < 16; ++n) ASSERT_TRUE(flood.connection.send(piece));
+  waitUntil([] { return false; }, 1500);
+  const RelayLimits limits;
+  EXPECT_GT(passed, 0);
+  EXPECT_LT(passed, limits.burstBytes + 3 * limits.bytesPerSecond + 4 * net::GameConnection::kReadChunk)
+      << "sent 1 MB";
+  // It goes on at the relay's pace.
+  const qsizetype before = passed;
+  EXPECT_TRUE(waitUntil([&] { return passed > before; }, 3000));
+}
+
 struct SplicedTable : RelayedTable {
   SplicedTable() : RelayedTable(true) {}
 };

@@ -88,6 +88,9 @@ TEST_F(Connection, SocketClosedIsReportedOnceOnBothEndsWhicheverCloses) {
   ASSERT_TRUE(waitUntil([&] { return client->count("Socket Closed") == 1; }));
   ASSERT_TRUE(waitUntil([&] { return server->count("Socket Closed") == 1; }));
   EXPECT_EQ(client->inbox.take(), "CMD_full+") << "what was sent before the close arrives";
+  for (const End* end : {client.get(), server.get()})
+    for (const QString& info : end->infos)
+      EXPECT_FALSE(info.startsWith(GameConnection::kSocketError)) << "a close is no error";
   EXPECT_FALSE(client->connection->send("CMD_chat+1+late\xFF"));
   EXPECT_EQ(client->count("Send - Socket Not Connected"), 1);
   client->connection->close();
