@@ -377,9 +377,12 @@ TEST(Relay, RefusesInWordsWhatItWillNotJoin) {
   {
     RelayWorld w(RelayLimits{.perTable = 9, .playersPerAddress = 2});
     w.tables.codes.insert("222222");
-    w.player("K7Q2M9");
+    const int first = w.player("K7Q2M9");
     w.player("222222");
     EXPECT_EQ(w.refusal(w.player("222222")), refusedWith(kRelayBusy));
+    w.relay.linkClosed(first);
+    const int again = w.player("K7Q2M9");
+    EXPECT_FALSE(w.shell.closed.count(again)) << "once one has gone";
   }
   {
     RelayWorld w(RelayLimits{.total = 3});
@@ -489,6 +492,11 @@ TEST(Relay, HoldsBackASideThatSendsTooFastOrWhosePartnerDoesNotRead) {
   w.shell.unsent[player] = 0;
   w.relay.secondTick();
   EXPECT_FALSE(w.shell.paused.count(table));
+
+  // A quiet while saves up no more than the burst.
+  for (int s = 0; s < 10; ++s) w.relay.secondTick();
+  w.relay.bytesReceived(player, std::string(5000, 'x'));
+  EXPECT_TRUE(w.shell.paused.count(player));
 }
 
 }  // namespace

@@ -308,6 +308,7 @@ TEST_F(LobbyLoopback, KeepsWhatThePlayerTypesOnceAndAsksTheFirstDirectoryForACod
   for (int twice = 0; twice < 2; ++twice) ASSERT_TRUE(lobby.addTable(" 127.0.0.1:7800 "));
   const client::ProfileFile file(dir_.filePath("qelmlobby.ini").toStdString());
   EXPECT_EQ(readLobbySettings(file).tables, (std::vector<net::HostPort>{{"127.0.0.1", 7800}}));
+  EXPECT_FALSE(slurp(dir_.filePath("qelmlobby.ini")).contains("Table2")) << "written once";
   EXPECT_EQ(readLobbySettings(file).name, "Zoë Ann");
 
   ASSERT_TRUE(lobby.joinByCode(" k7q-2m9 "));

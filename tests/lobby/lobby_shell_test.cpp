@@ -62,7 +62,10 @@ TEST(TableWatch, ReadsADirectorysLongListWholeAndCutsOffATableThatStreamsJunk) {
           0,
           {"Ann", "", "", ""},
           std::nullopt}});
-  list += net::from_directory::tablelistend({2000});
+  // And one it relays, which comes as a row of its own by its code.
+  list += net::from_directory::relayedtable(
+      {"", 7770, "K7Q2M9", {"Behind a router", "1.0.15", false, 0, 0, 0, {}, std::nullopt}});
+  list += net::from_directory::tablelistend({2001});
   ASSERT_GT(list.size(), static_cast<std::size_t>(TableWatch::kMaxTableBytes));
   Answering directory(bytes(list));
   // A table that sends more junk than a table's answer may hold before its answer.
@@ -84,7 +87,10 @@ TEST(TableWatch, ReadsADirectorysLongListWholeAndCutsOffATableThatStreamsJunk) {
     if (row.where != streaming.where()) continue;
     EXPECT_EQ(row.state, TableState::kUnknown) << "cut off before its answer";
   }
-  EXPECT_EQ(watch.finder().rows().size(), 2001u);
+  EXPECT_EQ(watch.finder().rows().size(), 2002u);
+  EXPECT_EQ(std::count_if(watch.finder().rows().begin(), watch.finder().rows().end(),
+                          [](const TableRow& row) { return row.code == "K7Q2M9"; }),
+            1);
 }
 
 const TableRow* rowAt(const TableWatch& watch, const net::HostPort& where) {
@@ -130,6 +136,15 @@ TEST(TableWatch, ANameLookedUpAfterItsAskWasGivenUpOpensNothing) {
   ASSERT_TRUE(waitUntil([&] { return answered; }));
   EXPECT_EQ(watch.asksUnderWay(), 0);
   EXPECT_TRUE(watch.finder().rows().empty());
+
+  // One given up on while it waits its turn to open never opens.
+  Answering table(
+      bytes(net::to_players::tableinfo({"Gone", "1.0.15", false, 0, 0, 0, {}, std::nullopt})));
+  watch.finder().setAdded({table.where()});
+  watch.refresh();
+  watch.finder().setAdded({});
+  waitUntil([] { return false; }, 300);
+  EXPECT_EQ(table.connections, 0);
 }
 
 // A program on this computer connecting to the lobby's link port, sending `first`.

@@ -335,6 +335,17 @@ TEST(TableFinder, TheAnswerLimitRunsFromTheConnectionAndANamesAddressesAreKept) 
   finder.askFailed(shell.directories.rbegin()->first, true);
   finder.refresh(100001);
   EXPECT_EQ(shell.directories.rbegin()->second, slowName);
+  // So is one that takes the connection and never answers.
+  finder.askFailed(shell.directories.rbegin()->first, true);
+  finder.lookedUp("slow.example", {"192.0.2.9"}, 110000);
+  finder.refresh(110000);
+  const int mute = shell.directories.rbegin()->first;
+  EXPECT_EQ(shell.directories.rbegin()->second, (HostPort{"192.0.2.9", 7771}));
+  finder.connected(mute, 110000);
+  finder.tick(110000 + kAnswerLimitMs);
+  EXPECT_EQ(shell.cancelled.back(), mute);
+  finder.refresh(110000 + kAnswerLimitMs);
+  EXPECT_EQ(shell.directories.rbegin()->second, slowName);
 }
 
 TEST(TableFinder, ADirectoryIsAskedOnceAtATimeAndRemovingItCancelsItsAsk) {
