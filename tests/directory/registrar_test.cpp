@@ -78,10 +78,14 @@ TEST_F(Registering, ReportsWhereItIsListedAndWhyItIsRefusedOnce) {
   EXPECT_FALSE(registrar.isListed());
   // Another table's refusal on the same link is not ours to report.
   registrar.bytesReceived(net::from_directory::refused({9999, "not yours"}));
+  // One that names no port is the whole link's, so ours too.
+  registrar.bytesReceived(net::from_directory::refused({0, "too many connections"}));
   EXPECT_EQ(link.reports, (std::vector<std::string>{
                               "Listed by the directory dir.example.org:7771 as 203.0.113.9:7772",
                               "The directory dir.example.org:7771 refused the table: the "
-                              "directory is full"}));
+                              "directory is full",
+                              "The directory dir.example.org:7771 refused the table: too many "
+                              "connections"}));
 }
 
 TEST_F(Registering, ConnectsAgainAfterALossWaitingLongerEachTime) {

@@ -246,6 +246,21 @@ TEST(LinkListener, PastSixteenWaitingForTheirTokenTheLongestWaitingGoes) {
   EXPECT_EQ(tokens.count("second"), 1u) << "its connection was let go: its token opened nothing";
   EXPECT_EQ(listener.openLinks(), 1);
   EXPECT_FALSE(closed(*game));
+
+  // A game's open link first in line is passed over: the longest waiting goes, well before
+  // its wait for a token is over.
+  LinkListener early;
+  ASSERT_TRUE(early.listen(0));
+  early.setAdmission([](int, const std::string& token) { return token == "early"; });
+  auto first = linkTo(early.port(), "early\xFF");
+  ASSERT_TRUE(waitUntil([&] { return early.openLinks() == 1; }));
+  std::vector<std::unique_ptr<QTcpSocket>> strangers;
+  for (int n = 0; n <= LinkListener::kMaxWaiting; ++n) {
+    strangers.push_back(linkTo(early.port(), ""));
+    ASSERT_TRUE(strangers.back()->waitForConnected(3000));
+  }
+  EXPECT_TRUE(waitUntil([&] { return closed(*strangers[0]); }, LinkListener::kTokenWaitMs / 2));
+  EXPECT_FALSE(closed(*first));
 }
 
 TEST(LinkListener, ListensOnThisMachinesLoopbackAddressAlone) {

@@ -207,6 +207,7 @@ TEST(HostPort, ReadsWhatAUserWrites) {
       {":80", std::nullopt},
       {"[10.0.0.1]:80", std::nullopt},
       {"[::1]80", std::nullopt},
+      {"[::1]#7000", std::nullopt},
       {"[::1", std::nullopt},
       {"two words", std::nullopt},
       {"dir+evil.example.org", std::nullopt},  // '+' parts the fields of a message
