@@ -291,7 +291,14 @@ TEST_F(LobbyLoopback, WithoutItsLinkAHostedTableCountsWhileItsTableAnswers) {
   }
   ASSERT_TRUE(waitUntil([&] { return !rowOn(lobby, tablePort); },
                         static_cast<int>(kRefreshMs + kAnswerLimitMs)));
+  // The first game still waits to be let link: it goes, and the next one writes anew.
+  const QString first = slurp(dir_.filePath("pid")).trimmed();
+  ASSERT_FALSE(first.isEmpty());
+  ASSERT_EQ(::kill(static_cast<pid_t>(first.toInt()), SIGKILL), 0);
+  for (const char* left : {"arguments", "pid"}) QFile::remove(dir_.filePath(left));
   EXPECT_TRUE(lobby.host()) << "its table has stopped: another can be hosted";
+  // Its number written, the test's end can stop it.
+  EXPECT_TRUE(waitUntil([&] { return QFile::exists(dir_.filePath("arguments")); }, 5000));
 }
 
 TEST_F(LobbyLoopback, KeepsWhatThePlayerTypesOnceAndAsksTheFirstDirectoryForACode) {
