@@ -203,6 +203,7 @@ TEST(GameLinks, AGameThatNeverLinksBackIsForgotten) {
   running.started(GameKind::kHost, "prompt", 0);
   ASSERT_TRUE(running.linkOpened(1, "prompt", 100));
   running.tick(10 * kLinkWaitMs);
+  running.forgetWaiting(GameKind::kHost);
   EXPECT_TRUE(running.hosting());
   EXPECT_EQ(running.openGames(), 1);
 }

@@ -380,6 +380,16 @@ TEST(TableFinder, OneDirectorysListIsCapped) {
   finder.directoryListed(shell.askFor(kDirA), many);
   EXPECT_EQ(finder.directories()[0].tables, kMaxTablesPerDirectory);
   EXPECT_EQ(finder.rows().size(), kMaxTablesPerDirectory);
+
+  // The tables it relays count with the listed ones.
+  finder.refresh(kRefreshMs);
+  many.pop_back();
+  std::vector<net::RelayedTable> relayed;
+  for (char n = '1'; n <= '3'; ++n)
+    relayed.push_back(
+        {"", 7770, std::string("K7Q2M") + n, {"R", "1.0.15", false, 0, 0, 0, {}, std::nullopt}});
+  finder.directoryListed(shell.askFor(kDirA), many, relayed);
+  EXPECT_EQ(finder.rows().size(), kMaxTablesPerDirectory);
 }
 
 TEST(TableFinder, EveryNameIsShownCleanedAndPlayersStayApart) {
