@@ -177,6 +177,26 @@ TEST(Lists, APeerThatDoesNotReadHoldsTwoPiecesAndEveryOtherStillGetsTheWholeList
   EXPECT_FALSE(d.directory.writingLists());
 }
 
+// A lobby's idle time runs from the end of its list, however long that list took to read.
+TEST(Lists, AReaderIsIdleOnlyFromTheEndOfItsList) {
+  Directory d;
+  d.fill(kMaxTables / 2);
+  const int lobby = d.connect("192.168.1.1");
+  d.shell.notReading.insert(lobby);
+  d.deliver(lobby, net::to_directory::tablelist());
+  d.seconds(kAskIdleSeconds + 2);
+  ASSERT_FALSE(d.shell.gone.count(lobby)) << "not idle while its list is written";
+  d.shell.notReading.erase(lobby);
+  while (d.shell.unsentBytes(lobby) > 0) {
+    d.shell.read(lobby);
+    d.writeLists();
+  }
+  d.seconds(kAskIdleSeconds - 1);
+  EXPECT_FALSE(d.shell.gone.count(lobby));
+  d.seconds(1);
+  EXPECT_TRUE(d.shell.gone.count(lobby));
+}
+
 TEST(Lists, AListChangedWhileItIsWrittenHoldsEveryTableOnceAndCountsThem) {
   Directory d;
   d.fill(3000);

@@ -178,6 +178,9 @@ TEST_F(Registering, AsksToBeReachedOncePerConnectionAndOpensWhatTheDirectoryAsks
                        net::from_directory::relayopen({9999, 7770, "0123456789abcdee"}));
   EXPECT_EQ(invited.opened, std::vector<std::string>{"7770 0123456789abcdef"});
   EXPECT_EQ(invited.reports.size(), reports);
+  // The directory lost, its reach is checked again.
+  hidden.lost();
+  EXPECT_EQ(hidden.reach(), net::Reach::kChecking);
 }
 
 // A registrar talking to the directory's own logic in memory.

@@ -5,6 +5,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -227,6 +228,7 @@ TEST_F(RelayedTable, ACodeThatNamesNothingIsRefusedInWords) {
   ASSERT_TRUE(byCode.waitToBeTold(QString(net::GameConnection::kSocketError) + "No such table"));
   EXPECT_TRUE(byCode.waitToBeTold(net::GameConnection::kSocketClosed));
   EXPECT_FALSE(byCode.told(net::GameConnection::kConnected));
+  EXPECT_EQ(byCode.connection.lastError(), ECONNREFUSED) << "refused, as a closed port is";
   Player atRelay;
   atRelay.connection.connectThroughRelay("127.0.0.1", relay.port(), other);
   ASSERT_TRUE(atRelay.waitToBeTold(QString(net::GameConnection::kSocketError) + "No such table"));

@@ -68,6 +68,12 @@ TEST(ReceiveQueue, SourcesTakeTurnsAndKeepTheirOwnOrder) {
   EXPECT_EQ(order, (std::vector<std::string>{"a1", "b1", "a2", "a3"}));
   EXPECT_TRUE(queue.empty());
   EXPECT_FALSE(queue.take().has_value());
+  // One taken from its source by name counts no more either.
+  queue.feed(3,
+             "c1\xFF"
+             "c2\xFF");
+  EXPECT_EQ(queue.takeFrom(3), "c1");
+  EXPECT_EQ(queue.size(), 1u);
 }
 
 TEST(ReceiveQueue, BoundsEachSourceAndForgetsAClosedOne) {
