@@ -53,9 +53,6 @@ Lobby::Lobby(LobbyOptions options, QObject* parent)
   QObject::connect(&second_, &QTimer::timeout, this, [this] {
     const int waiting = games_.waitingGames();
     games_.tick(now());
-    // A game hosted without a link whose table never came up is given up with the wait.
-    if (unlinkedHost_ == Unlinked::kStarting && !games_.hostStartedOrRunning())
-      unlinkedHost_ = Unlinked::kNo;
     if (games_.waitingGames() != waiting) emit statusChanged();
   });
 }
@@ -166,7 +163,7 @@ HostChoice Lobby::hostChoice() const {
 }
 
 bool Lobby::host(const HostChoice& choice) {
-  if (games_.hostStartedOrRunning() || unlinkedHost_ != Unlinked::kNo) {
+  if (games_.hostStartedOrRunning() || unlinkedHostRuns_) {
     say(QStringLiteral("A table is already hosted on this computer: join it from the list"));
     return false;
   }
@@ -181,7 +178,6 @@ bool Lobby::host(const HostChoice& choice) {
       choice.tableName.empty() ? defaultTableName(settings_.name) : choice.tableName;
   if (!launch(hostArguments(settings_.name, name), GameKind::kHost, QString())) return false;
   hostedVisibility_ = choice.visibility;
-  if (!links_.isListening()) unlinkedHost_ = Unlinked::kStarting;
   return true;
 }
 
@@ -242,14 +238,17 @@ void Lobby::listChanged() {
 void Lobby::updateRegistration() {
   const std::optional<net::TableInfo> local = watch_.finder().thisComputersTable();
   if (local) hostedInfo_ = local;
-  if (unlinkedHost_ == Unlinked::kStarting && local) {
-    // Its table answers: the game runs, and waits no more for a link that cannot come.
-    unlinkedHost_ = Unlinked::kRunning;
-    games_.forgetWaiting(GameKind::kHost);
+  if (!links_.isListening()) {
+    // The hosted game cannot link back: it waits as any started game does, and runs from when
+    // its table answers here, waiting no more, until that table stops.
+    if (local && games_.hostStartedOrRunning()) {
+      unlinkedHostRuns_ = true;
+      games_.forgetWaiting(GameKind::kHost);
+    } else if (!local) {
+      unlinkedHostRuns_ = false;
+    }
   }
-  if (unlinkedHost_ == Unlinked::kRunning && !local) unlinkedHost_ = Unlinked::kNo;
-  const bool hosting =
-      links_.isListening() ? games_.hosting() : unlinkedHost_ == Unlinked::kRunning;
+  const bool hosting = links_.isListening() ? games_.hosting() : unlinkedHostRuns_;
   const bool wanted = hosting && hostedInfo_ && !directories_.empty() &&
                       hostedVisibility_ != net::Visibility::kLocal;
   if (wanted && registrations_.empty()) {

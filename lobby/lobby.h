@@ -121,10 +121,9 @@ class Lobby : public QObject {
   QElapsedTimer clock_;
   QTimer second_;
   QString news_;
-  // Hosting while no lobby link can tell whether that game runs: it is taken to start for as
-  // long as a game may take to link back, and to run from when the table on this computer
-  // answers until it stops.
-  enum class Unlinked { kNo, kStarting, kRunning } unlinkedHost_ = Unlinked::kNo;
+  // Hosting while no lobby link can tell whether that game runs: it is taken to run from when
+  // the table on this computer answers until it stops.
+  bool unlinkedHostRuns_ = false;
   std::optional<net::TableInfo> hostedInfo_;
   std::vector<directory::RegistrarLink*> registrations_;
   net::Visibility hostedVisibility_ = net::Visibility::kPublic;
