@@ -33,14 +33,12 @@ def faults(path):
             continue
         head, _, body = block.partition("\n")
         file, _, what = head.partition(": ")
-        # The text put in its place may be empty: the fault then deletes the text.
-        before, sep, after = body.partition("\n=>")
-        if after and not after.startswith("\n"):
-            sep = ""
-        after = after[1:]
-        if not sep:
+        lines = body.split("\n")
+        if "=>" not in lines:
             sys.exit(f"no '=>' in the fault {head!r}")
-        yield file.strip(), what.strip(), before, after
+        # The text put in its place may be empty: the fault then deletes the text.
+        at = lines.index("=>")
+        yield file.strip(), what.strip(), "\n".join(lines[:at]), "\n".join(lines[at + 1:])
 
 
 def run_tests(build, folder):
