@@ -79,8 +79,8 @@ TEST(Reachability, ATableIsListedAsTheCheckFindsIt) {
     const auto relayed = relayedIn(r.d, lobby);
     ASSERT_EQ(relayed.size(), c.listedRelayed ? 1U : 0U);
     // The list's end counts what was listed, not every table the directory holds.
-    EXPECT_EQ(r.d.last(lobby),
-              "CMD_tablelistend+" + std::to_string(c.listedDirect || c.listedRelayed ? 1 : 0) + "+");
+    EXPECT_EQ(r.d.last(lobby), "CMD_tablelistend+" +
+                                   std::to_string(c.listedDirect || c.listedRelayed ? 1 : 0) + "+");
     if (c.listedRelayed) {
       EXPECT_EQ(relayed[0].relayHost, "");
       EXPECT_EQ(relayed[0].relayPort, kRelayPort);

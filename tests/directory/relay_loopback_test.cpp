@@ -130,8 +130,9 @@ TEST_F(RelayedTable, APlayerWhoFloodsIsHeldToTheRelaysRate) {
   qsizetype passed = 0;
   QObject::connect(link.get(), &RegistrarLink::relayedConnection, &owner,
                    [&passed](net::GameConnection* relayed) {
-                     QObject::connect(relayed, &net::GameConnection::OnRead,
-                                      [&passed](const QByteArray& bytes) { passed += bytes.size(); });
+                     QObject::connect(
+                         relayed, &net::GameConnection::OnRead,
+                         [&passed](const QByteArray& bytes) { passed += bytes.size(); });
                    });
   Player flood;
   flood.connection.connectThroughRelay("127.0.0.1", relay.port(), link->inviteCode());
@@ -141,7 +142,8 @@ TEST_F(RelayedTable, APlayerWhoFloodsIsHeldToTheRelaysRate) {
   waitUntil([] { return false; }, 1500);
   const RelayLimits limits;
   EXPECT_GT(passed, 0);
-  EXPECT_LT(passed, limits.burstBytes + 3 * limits.bytesPerSecond + 4 * net::GameConnection::kReadChunk)
+  EXPECT_LT(passed,
+            limits.burstBytes + 3 * limits.bytesPerSecond + 4 * net::GameConnection::kReadChunk)
       << "sent 1 MB";
   // It goes on at the relay's pace.
   const qsizetype before = passed;

@@ -268,7 +268,6 @@ TEST_F(LobbyLoopback, JoinsWithAPortTakenByAnotherLobbyAndSaysSoOnce) {
       "Zoë Ann");
 }
 
-
 // Another lobby holds the links' port, so the game is not followed: the table answering on this
 // computer's port is taken for the hosted one from when it answers until it stops.
 TEST_F(LobbyLoopback, WithoutItsLinkAHostedTableCountsWhileItsTableAnswers) {
